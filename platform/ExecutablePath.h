@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// The full path of the running executable as the kernel reports it (not argv[0]).
+// Empty when the kernel cannot tell.
+QString ExecutablePath();
