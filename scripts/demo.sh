@@ -1,5 +1,13 @@
 #!/usr/bin/env bash
-# Starts the viewer watching Bellquor.xls beside it.
+# The live demo: a writer plays the testing program and rewrites Bellquor.xls beside the viewer
+# every few seconds while the viewer watches it at its shortest interval. Closing the viewer
+# stops the writer.
 set -euo pipefail
-bin=${1:?usage: demo.sh BIN_DIR}
-exec "$bin/Orvandel"
+bin=$(cd "${1:?usage: demo.sh BIN_DIR}" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+
+/usr/bin/python3 "$here/demo_writer.py" "$bin/Bellquor.xls" --rounds 1 --conf "$bin/Orvandel.conf"
+/usr/bin/python3 "$here/demo_writer.py" "$bin/Bellquor.xls" --period 4 &
+writer=$!
+trap 'kill "$writer" 2>/dev/null || true' EXIT
+"$bin/Orvandel"

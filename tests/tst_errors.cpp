@@ -86,8 +86,8 @@ void TestErrors::reportText_data()
     QTest::newRow("full stop") << QStringLiteral("Done.") << QStringLiteral("Done.");
     QTest::newRow("quote sorts before") << QStringLiteral("'x' is not a valid integer value'")
                                         << QStringLiteral("'x' is not a valid integer value'");
-    QTest::newRow("digit sorts after") << QStringLiteral("I/O error 21")
-                                       << QStringLiteral("I/O error 21.");
+    QTest::newRow("digit sorts after")
+        << QStringLiteral("I/O error 21") << QStringLiteral("I/O error 21.");
     QTest::newRow("slash sorts after") << QStringLiteral("a/") << QStringLiteral("a/.");
     QTest::newRow("comma sorts before") << QStringLiteral("a,") << QStringLiteral("a,");
     QTest::newRow("blank sorts before") << QStringLiteral("a ") << QStringLiteral("a ");
@@ -108,7 +108,8 @@ void TestErrors::applicationTitle_data()
     QTest::addColumn<QString>("title");
     QTest::newRow("plain") << QStringLiteral("/opt/bin/Orvandel") << QStringLiteral("Orvandel");
     QTest::newRow("upper") << QStringLiteral("/opt/bin/ORVANDEL") << QStringLiteral("Orvandel");
-    QTest::newRow("first kept lower") << QStringLiteral("/x/orvandel") << QStringLiteral("orvandel");
+    QTest::newRow("first kept lower")
+        << QStringLiteral("/x/orvandel") << QStringLiteral("orvandel");
     QTest::newRow("first dot") << QStringLiteral("/x/Orv.and.el") << QStringLiteral("Orv");
     QTest::newRow("extension") << QStringLiteral("/x/ORVANDEL.EXE") << QStringLiteral("Orvandel");
     QTest::newRow("dot in dir") << QStringLiteral("/x.y/Viewer") << QStringLiteral("Viewer");

@@ -71,9 +71,10 @@ void TestLaunchContext::appDir()
 
 void TestLaunchContext::parametersDropEmptyArguments()
 {
-    const QStringList argv{QStringLiteral("Orvandel"), QString(), QStringLiteral("123"),
-                           QString(), QStringLiteral("x")};
-    QCOMPARE(CommandLineParameters(argv), (QStringList{QStringLiteral("123"), QStringLiteral("x")}));
+    const QStringList argv{QStringLiteral("Orvandel"), QString(), QStringLiteral("123"), QString(),
+                           QStringLiteral("x")};
+    QCOMPARE(CommandLineParameters(argv),
+             (QStringList{QStringLiteral("123"), QStringLiteral("x")}));
     QVERIFY(CommandLineParameters({QStringLiteral("Orvandel")}).isEmpty());
     QVERIFY(CommandLineParameters({}).isEmpty());
 }
@@ -85,15 +86,15 @@ void TestLaunchContext::resolve_data()
     QTest::addColumn<int>("window");
     const QString prog = QStringLiteral("/opt/o/Orvandel");
     const QString path = QStringLiteral("/data/results.xls");
-    QTest::newRow("no parameters") << QStringList{prog} << QStringLiteral("/opt/o/Bellquor.xls") << 0;
+    QTest::newRow("no parameters")
+        << QStringList{prog} << QStringLiteral("/opt/o/Bellquor.xls") << 0;
     QTest::newRow("only an empty argument")
         << QStringList{prog, QString()} << QStringLiteral("/opt/o/Bellquor.xls") << 0;
     QTest::newRow("path with blanks")
         << QStringList{prog, QStringLiteral("/my data/test results.xls")}
         << QStringLiteral("/my data/test results.xls") << 0;
-    QTest::newRow("path unchanged")
-        << QStringList{prog, QStringLiteral(" rel/../x.xls ")} << QStringLiteral(" rel/../x.xls ")
-        << 0;
+    QTest::newRow("path unchanged") << QStringList{prog, QStringLiteral(" rel/../x.xls ")}
+                                    << QStringLiteral(" rel/../x.xls ") << 0;
     QTest::newRow("handle") << QStringList{prog, path, QStringLiteral("1312")} << path << 1312;
     QTest::newRow("negative handle")
         << QStringList{prog, path, QStringLiteral("-77")} << path << -77;
