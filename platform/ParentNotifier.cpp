@@ -21,7 +21,7 @@ xcb_atom_t InternAtom(xcb_connection_t *connection)
     const auto cookie = xcb_intern_atom(connection, 0, sizeof name - 1, name);
     const XcbReply<xcb_intern_atom_reply_t> reply(
         xcb_intern_atom_reply(connection, cookie, nullptr));
-    return reply ? reply->atom : XCB_ATOM_NONE;
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 std::vector<xcb_window_t> TopLevelWindows(xcb_connection_t *connection)
