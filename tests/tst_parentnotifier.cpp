@@ -1,0 +1,135 @@
+#include "platform/ParentNotifier.h"
+#include "tests/support/XvfbServer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+#include <memory>
+
+// Runs on its own X server: the notification is an X11 client message to another client.
+class TestParentNotifier : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TestParentNotifier(QString xvfbError)
+        : m_xvfbError(std::move(xvfbError))
+    {
+    }
+
+private Q_SLOTS:
+    void init();
+    void messageReachesTheWindow();
+    void broadcastReachesTopLevelWindows();
+    void deadWindowIsIgnoredAtOnce();
+    void zeroSendsNothing();
+    void withoutX11NothingHappens();
+
+private:
+    struct Receiver
+    {
+        std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
+        quint32 window = 0;
+    };
+    Receiver startReceiver();
+    QStringList finish(Receiver &receiver);
+
+    QString m_xvfbError;
+};
+
+void TestParentNotifier::init()
+{
+    if (!m_xvfbError.isEmpty() &&
+        QTest::currentTestFunction() != QByteArray("withoutX11NothingHappens"))
+        QSKIP(qPrintable(QStringLiteral("no X server for this test: ") + m_xvfbError));
+}
+
+TestParentNotifier::Receiver TestParentNotifier::startReceiver()
+{
+    Receiver r;
+    r.process->start(QStringLiteral(ORVANDEL_TEST_HELPER_DIR "/xreceiver"), {});
+    if (!r.process->waitForStarted(5000))
+        return r;
+    while (!r.process->canReadLine() && r.process->waitForReadyRead(5000)) {
+    }
+    const QByteArray line = r.process->readLine().trimmed();
+    if (line.startsWith("window "))
+        r.window = line.mid(7).toUInt();
+    return r;
+}
+
+QStringList TestParentNotifier::finish(Receiver &receiver)
+{
+    receiver.process->closeWriteChannel();
+    receiver.process->waitForFinished(5000);
+    QStringList lines;
+    for (const QByteArray &line : receiver.process->readAll().split('\n')) {
+        if (!line.isEmpty())
+            lines << QString::fromLatin1(line);
+    }
+    return lines;
+}
+
+void TestParentNotifier::messageReachesTheWindow()
+{
+    Receiver receiver = startReceiver();
+    QVERIFY(receiver.window != 0);
+    NotifyParentWindow(receiver.window);
+    QCOMPARE(finish(receiver),
+             (QStringList{QStringLiteral("message WM_VIEWER_CLOSED 32 1031 0 0 0 0 file -1"),
+                          QStringLiteral("done 1")}));
+}
+
+void TestParentNotifier::broadcastReachesTopLevelWindows()
+{
+    Receiver first = startReceiver();
+    Receiver second = startReceiver();
+    QVERIFY(first.window != 0 && second.window != 0);
+    NotifyParentWindow(BroadcastWindow);
+    const QString expected = QStringLiteral("message WM_VIEWER_CLOSED 32 1031 0 0 0 0 file -1");
+    QCOMPARE(finish(first), (QStringList{expected, QStringLiteral("done 1")}));
+    QCOMPARE(finish(second), (QStringList{expected, QStringLiteral("done 1")}));
+}
+
+void TestParentNotifier::deadWindowIsIgnoredAtOnce()
+{
+    Receiver receiver = startReceiver();
+    QVERIFY(receiver.window != 0);
+    QElapsedTimer clock;
+    clock.start();
+    NotifyParentWindow(0x3FFFFFF0u);            // never allocated
+    NotifyParentWindow(receiver.window + 1000); // in the receiver's range, not created
+    QVERIFY2(clock.elapsed() < 1000, "a missing window must not delay the close");
+    QCoreApplication::processEvents(); // an X error must not reach Qt
+    QCOMPARE(finish(receiver), QStringList{QStringLiteral("done 0")});
+}
+
+void TestParentNotifier::zeroSendsNothing()
+{
+    Receiver receiver = startReceiver();
+    QVERIFY(receiver.window != 0);
+    NotifyParentWindow(0);
+    QCOMPARE(finish(receiver), QStringList{QStringLiteral("done 0")});
+}
+
+void TestParentNotifier::withoutX11NothingHappens()
+{
+    if (m_xvfbError.isEmpty())
+        QSKIP("runs only when the application is not on X11");
+    NotifyParentWindow(12345); // must return quietly
+}
+
+int main(int argc, char **argv)
+{
+    XvfbServer server;
+    if (!server.display().isEmpty()) {
+        qputenv("DISPLAY", server.display().toLocal8Bit());
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    QApplication application(argc, argv);
+    TestParentNotifier test(server.error());
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_parentnotifier.moc"
