@@ -19,6 +19,11 @@ namespace {
 // SIGIO by default, whose default action ends the process. SIGURG is ignored by default.
 constexpr int LeaseBreakSignal = SIGURG;
 
+// Without a lease, a file changed less than this long before the copy began is not taken: a
+// writer that rewrites in place passes through states that are no version of the file (just
+// truncated, half written), and such a state is only ever seen if the writer paused in it.
+constexpr std::int64_t QuietNs = 100'000'000;
+
 // Linux transfers at most this much in one read().
 constexpr std::int64_t LargestRead = 0x7ffff000;
 
@@ -92,9 +97,9 @@ public:
     }
 
     enum class Lease { Held, OpenForWriting, Unavailable };
-    Lease TakeLease()
+    Lease TakeLease(FileSnapshot::Leases leases)
     {
-        if (::fcntl(fd(), F_SETSIG, LeaseBreakSignal) != 0)
+        if (leases == FileSnapshot::Leases::Never || ::fcntl(fd(), F_SETSIG, LeaseBreakSignal) != 0)
             return Lease::Unavailable;
         if (::fcntl(fd(), F_SETLEASE, F_RDLCK) == 0) {
             m_leased = true;
@@ -142,12 +147,12 @@ SnapshotResult ReadWhole(int fd, char *room, std::int64_t size)
 }
 
 // Everything done while the file is open. `identity` gets the version that was copied.
-SnapshotResult CopyHeld(HeldFile &file, const QString &path, SnapshotStorage &storage,
-                        FileIdentity &identity)
+SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Leases leases,
+                        SnapshotStorage &storage, FileIdentity &identity)
 {
     if (!file.Lock() || WriteLockedElsewhere(file.fd()))
         return SnapshotResult::of(SnapshotOutcome::Refused);
-    const HeldFile::Lease lease = file.TakeLease();
+    const HeldFile::Lease lease = file.TakeLease(leases);
     if (lease == HeldFile::Lease::OpenForWriting)
         return SnapshotResult::of(SnapshotOutcome::Refused);
 
@@ -193,7 +198,7 @@ SnapshotResult CopyHeld(HeldFile &file, const QString &path, SnapshotStorage &st
         const std::int64_t changed = identity.changedNs;
         const std::int64_t start =
             changed % 1'000'000'000 == 0 ? windowStart - windowStart % 1'000'000'000 : windowStart;
-        if (changed >= start && changed <= windowEnd)
+        if (changed >= start - QuietNs && changed <= windowEnd)
             return SnapshotResult::of(SnapshotOutcome::Torn);
     }
     return read;
@@ -223,7 +228,7 @@ SnapshotResult FileSnapshot::Take(const QString &path, SnapshotStorage &storage)
     }
     HeldFile file(fd);
     FileIdentity identity;
-    SnapshotResult result = CopyHeld(file, path, storage, identity);
+    SnapshotResult result = CopyHeld(file, path, m_leases, storage, identity);
     if (const int closeError = file.Release(); closeError != 0)
         return SnapshotResult::failed(InOutError::codeFromErrno(closeError));
     if (result.outcome == SnapshotOutcome::Taken)

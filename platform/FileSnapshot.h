@@ -16,16 +16,29 @@
 //  - the whole file is read in one read() where the kernel allows it;
 //  - size, mtime, ctime, inode and device must be the same before and after the read, and
 //    the path must still name the same file. Where no lease can be had (a file owned by
-//    another user, a file system without leases), a ctime inside the read's time window
-//    also counts as a change, because a write within one clock tick keeps the timestamps.
+//    another user without CAP_LEASE, a file system without leases), a ctime inside the
+//    read's time window also counts as a change, because a write within one clock tick
+//    keeps the timestamps, and so does a ctime less than 100 ms before it (a writer may be
+//    between its truncation and its write).
 // Locks and lease are released and the file is closed before anything is committed. The
-// file is never written and no lock file is created. What stays undetectable without a lease
-// is a same-size overwrite by a writer that takes no lock and whose write() call began before
-// the copy and was still running when it ended.
+// file is never written and no lock file is created. Without a lease, a writer that takes no
+// lock and stays more than 100 ms inside one rewrite (or inside one write() call) can still
+// be copied half way; with a lease it cannot.
 class FileSnapshot final : public SnapshotSource
 {
 public:
+    // Never: behave as on a file system without leases (for tests of that path).
+    enum class Leases { WhenAvailable, Never };
+
+    explicit FileSnapshot(Leases leases = Leases::WhenAvailable)
+        : m_leases(leases)
+    {
+    }
+
     SnapshotResult Take(const QString &path, SnapshotStorage &storage) override;
+
+private:
+    Leases m_leases;
 };
 
 // True when `path` names something that is not a directory (following symbolic links).
