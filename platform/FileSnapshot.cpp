@@ -15,6 +15,10 @@
 
 namespace {
 
+using LockQuery = struct flock;
+
+using StatBuffer = struct stat;
+
 // The lease is broken by a writer's open(); the kernel then signals the lease holder, with
 // SIGIO by default, whose default action ends the process. SIGURG is ignored by default.
 constexpr int LeaseBreakSignal = SIGURG;
@@ -39,13 +43,13 @@ std::int64_t ClockNs(clockid_t clock)
     return Nanoseconds(now);
 }
 
-FileIdentity IdentityOf(const struct stat &st)
+FileIdentity IdentityOf(const StatBuffer &st)
 {
     return {static_cast<std::int64_t>(st.st_size), Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim),
             static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_dev)};
 }
 
-bool StatPath(const QString &path, struct stat &st)
+bool StatPath(const QString &path, StatBuffer &st)
 {
     const QByteArray name = QFile::encodeName(path);
     return !name.isEmpty() && ::stat(name.constData(), &st) == 0;
@@ -55,19 +59,15 @@ bool StatPath(const QString &path, struct stat &st)
 // Asking about a read lock finds exactly those.
 bool WriteLockedElsewhere(int fd)
 {
-    struct flock query
-    {
-    };
-    query.l_type = F_RDLCK;
-    query.l_whence = SEEK_SET;
-    if (::fcntl(fd, F_OFD_GETLK, &query) != 0) {
-        query = {};
+    // Open file description locks need Linux 3.15; older kernels know only the classic ones.
+    for (const int command : {F_OFD_GETLK, F_GETLK}) {
+        LockQuery query{};
         query.l_type = F_RDLCK;
         query.l_whence = SEEK_SET;
-        if (::fcntl(fd, F_GETLK, &query) != 0)
-            return false; // no lock manager to ask (some network file systems)
+        if (::fcntl(fd, command, &query) == 0)
+            return query.l_type != F_UNLCK;
     }
-    return query.l_type != F_UNLCK;
+    return false; // no lock manager to ask (some network file systems)
 }
 
 // The opened file with what we hold on it; everything is given back, the lease and the lock
@@ -159,9 +159,7 @@ SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
     // File timestamps come from the coarse clock: a change after this moment is stamped no
     // earlier than it.
     const std::int64_t windowStart = ClockNs(CLOCK_REALTIME_COARSE);
-    struct stat before
-    {
-    };
+    StatBuffer before{};
     if (::fstat(file.fd(), &before) != 0)
         return SnapshotResult::failed(InOutError::codeFromErrno(errno));
     if (S_ISDIR(before.st_mode))
@@ -179,14 +177,10 @@ SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
     if (read.outcome != SnapshotOutcome::Taken)
         return read;
 
-    struct stat after
-    {
-    };
+    StatBuffer after{};
     if (::fstat(file.fd(), &after) != 0)
         return SnapshotResult::failed(InOutError::codeFromErrno(errno));
-    struct stat atPath
-    {
-    };
+    StatBuffer atPath{};
     const bool pathSame =
         StatPath(path, atPath) && atPath.st_ino == after.st_ino && atPath.st_dev == after.st_dev;
     const std::int64_t windowEnd = ClockNs(CLOCK_REALTIME);
@@ -210,9 +204,7 @@ SnapshotResult FileSnapshot::Take(const QString &path, SnapshotStorage &storage)
 {
     // Look first: a device is never opened (opening one can act on the hardware), and a
     // directory is no file.
-    struct stat st
-    {
-    };
+    StatBuffer st{};
     if (!StatPath(path, st) || S_ISDIR(st.st_mode))
         return SnapshotResult::of(SnapshotOutcome::Missing);
     if (!S_ISREG(st.st_mode))
@@ -238,16 +230,12 @@ SnapshotResult FileSnapshot::Take(const QString &path, SnapshotStorage &storage)
 
 bool FileExists(const QString &path)
 {
-    struct stat st
-    {
-    };
+    StatBuffer st{};
     return StatPath(path, st) && !S_ISDIR(st.st_mode);
 }
 
 bool FileChangedSince(const QString &path, const FileIdentity &snapshotIdentity)
 {
-    struct stat st
-    {
-    };
+    StatBuffer st{};
     return !StatPath(path, st) || IdentityOf(st) != snapshotIdentity;
 }

@@ -15,6 +15,8 @@
 
 namespace {
 
+using StatBuffer = struct stat;
+
 const QString Writer = QStringLiteral(ORVANDEL_TEST_HELPER_DIR "/snapshot_writer");
 
 QByteArray Version(char tag, int size)
@@ -32,11 +34,9 @@ void WriteFile(const QString &path, const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-struct stat StatOf(const QString &path)
+StatBuffer StatOf(const QString &path)
 {
-    struct stat st
-    {
-    };
+    StatBuffer st{};
     ::stat(QFile::encodeName(path).constData(), &st);
     return st;
 }
@@ -132,7 +132,7 @@ void TestFileSnapshot::takesWholeFileWithoutTouchingIt()
 {
     const QByteArray content = Version('a', 50'000);
     WriteFile(m_path, content);
-    const struct stat before = StatOf(m_path);
+    const StatBuffer before = StatOf(m_path);
     const int descriptors = OpenDescriptors();
     SnapshotBuffer buffer;
     for (int i = 0; i < 50; ++i) {
@@ -145,7 +145,7 @@ void TestFileSnapshot::takesWholeFileWithoutTouchingIt()
     QCOMPARE(buffer.Identity().size, content.size());
     QCOMPARE(buffer.Identity().inode, static_cast<std::uint64_t>(before.st_ino));
     QCOMPARE(OpenDescriptors(), descriptors);
-    const struct stat after = StatOf(m_path);
+    const StatBuffer after = StatOf(m_path);
     QCOMPARE(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
     QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
     QCOMPARE(after.st_ctim.tv_nsec, before.st_ctim.tv_nsec);

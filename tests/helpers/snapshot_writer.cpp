@@ -21,6 +21,8 @@
 
 namespace {
 
+using LockRequest = struct flock;
+
 int Fail(const char *what)
 {
     std::fprintf(stderr, "snapshot_writer: %s: %s\n", what, std::strerror(errno));
@@ -69,9 +71,7 @@ int Hold(const std::string &mode, const char *path)
     if (mode == "flock" && ::flock(fd, LOCK_EX) != 0)
         return Fail("flock");
     if (mode == "posix" || mode == "ofd" || mode == "readlock") {
-        struct flock lock
-        {
-        };
+        LockRequest lock{};
         lock.l_type = readOnly ? F_RDLCK : F_WRLCK;
         lock.l_whence = SEEK_SET;
         if (::fcntl(fd, mode == "ofd" ? F_OFD_SETLK : F_SETLK, &lock) != 0)
