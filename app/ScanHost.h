@@ -1,0 +1,17 @@
+#pragma once
+
+// What the scan scheduler asks of the window that owns it.
+class ScanHost
+{
+public:
+    virtual ~ScanHost() = default;
+
+    // Starts or stops TimerScanOpenFile (300 ms). Called only on a change, so starting never
+    // restarts a running timer's rhythm.
+    virtual void SetRetryTimerEnabled(bool enabled) = 0;
+    // Empties the result table: the watched file is missing.
+    virtual void ClearGrid() = 0;
+    // Imports the snapshot just taken. May throw; TornSnapshot means the snapshot is unusable
+    // and the scan should try again.
+    virtual void LoadResults() = 0;
+};

@@ -1,0 +1,39 @@
+#include "app/SnapshotBuffer.h"
+
+#include <algorithm>
+#include <cassert>
+#include <new>
+
+SnapshotBuffer::SnapshotBuffer()
+    : m_data(std::make_unique_for_overwrite<char[]>(InitialCapacity))
+    , m_capacity(InitialCapacity)
+    , m_allocations(1)
+{
+}
+
+char *SnapshotBuffer::RoomFor(std::int64_t size)
+{
+    if (size < 0 || size > CapacityLimit)
+        return nullptr;
+    m_hasSnapshot = false;
+    m_size = 0;
+    if (size > m_capacity) {
+        const std::int64_t capacity = std::max(size, std::min(2 * m_capacity, CapacityLimit));
+        // Uninitialised: the pages are touched only by the read that fills them.
+        std::unique_ptr<char[]> grown(new (std::nothrow) char[static_cast<size_t>(capacity)]);
+        if (!grown)
+            return nullptr;
+        m_data = std::move(grown);
+        m_capacity = capacity;
+        ++m_allocations;
+    }
+    return m_data.get();
+}
+
+void SnapshotBuffer::Commit(std::int64_t size, const FileIdentity &identity)
+{
+    assert(size >= 0 && size <= m_capacity);
+    m_size = static_cast<std::int32_t>(size);
+    m_identity = identity;
+    m_hasSnapshot = true;
+}

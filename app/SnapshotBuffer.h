@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/FileIdentity.h"
+#include "platform/SnapshotStorage.h"
+
+#include <QByteArrayView>
+#include <cstdint>
+#include <memory>
+
+// The latest snapshot of the watched workbook (FileBuffer and FileBufferSize), owned by the
+// window for the life of the process. It starts with room for 10,000,004 bytes and grows,
+// never shrinks, when a larger file appears; growth at least doubles the room, so it happens
+// a few times in a run at most and never on every scan. No file above 256 MiB is taken in.
+// Written only by the snapshot, read only by the import.
+class SnapshotBuffer final : public SnapshotStorage
+{
+public:
+    static constexpr std::int64_t InitialCapacity = 10'000'004;
+    static constexpr std::int64_t CapacityLimit = std::int64_t{256} * 1024 * 1024;
+
+    SnapshotBuffer();
+    SnapshotBuffer(const SnapshotBuffer &) = delete;
+    SnapshotBuffer &operator=(const SnapshotBuffer &) = delete;
+
+    const char *FileBuffer() const noexcept { return m_data.get(); }
+    // Valid bytes at the start of FileBuffer(); 0 while no snapshot is held.
+    std::int32_t FileBufferSize() const noexcept { return m_size; }
+    QByteArrayView Bytes() const noexcept { return {m_data.get(), m_size}; }
+    // False from the moment a snapshot attempt starts writing into the buffer until a whole
+    // copy has been committed.
+    bool HasSnapshot() const noexcept { return m_hasSnapshot; }
+    // The file version the snapshot was copied from; meaningful only with HasSnapshot().
+    const FileIdentity &Identity() const noexcept { return m_identity; }
+
+    std::int64_t Capacity() const noexcept { return m_capacity; }
+    // How many times room has been allocated, the first allocation included.
+    int Allocations() const noexcept { return m_allocations; }
+
+    std::int64_t Limit() const override { return CapacityLimit; }
+    // Grows the buffer when `size` exceeds it (the old bytes are not kept: they are about to
+    // be overwritten). nullptr when `size` is outside 0..Limit() or memory is short; the
+    // buffer is then left as it was.
+    char *RoomFor(std::int64_t size) override;
+    void Commit(std::int64_t size, const FileIdentity &identity) override;
+
+private:
+    std::unique_ptr<char[]> m_data;
+    std::int64_t m_capacity = 0;
+    int m_allocations = 0;
+    std::int32_t m_size = 0;
+    bool m_hasSnapshot = false;
+    FileIdentity m_identity;
+};

@@ -1,0 +1,241 @@
+#include "platform/FileSnapshot.h"
+
+#include "platform/FileDescriptor.h"
+#include "util/InOutError.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+using LockQuery = struct flock;
+
+using StatBuffer = struct stat;
+
+// The lease is broken by a writer's open(); the kernel then signals the lease holder, with
+// SIGIO by default, whose default action ends the process. SIGURG is ignored by default.
+constexpr int LeaseBreakSignal = SIGURG;
+
+// Without a lease, a file changed less than this long before the copy began is not taken: a
+// writer that rewrites in place passes through states that are no version of the file (just
+// truncated, half written), and such a state is only ever seen if the writer paused in it.
+constexpr std::int64_t QuietNs = 100'000'000;
+
+// Linux transfers at most this much in one read().
+constexpr std::int64_t LargestRead = 0x7ffff000;
+
+std::int64_t Nanoseconds(const timespec &t)
+{
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+std::int64_t ClockNs(clockid_t clock)
+{
+    timespec now{};
+    ::clock_gettime(clock, &now);
+    return Nanoseconds(now);
+}
+
+FileIdentity IdentityOf(const StatBuffer &st)
+{
+    return {static_cast<std::int64_t>(st.st_size), Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim),
+            static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_dev)};
+}
+
+bool StatPath(const QString &path, StatBuffer &st)
+{
+    const QByteArray name = QFile::encodeName(path);
+    return !name.isEmpty() && ::stat(name.constData(), &st) == 0;
+}
+
+// Whether another process holds a write lock (classic POSIX or OFD) on any part of the file.
+// Asking about a read lock finds exactly those.
+bool WriteLockedElsewhere(int fd)
+{
+    // Open file description locks need Linux 3.15; older kernels know only the classic ones.
+    for (const int command : {F_OFD_GETLK, F_GETLK}) {
+        LockQuery query{};
+        query.l_type = F_RDLCK;
+        query.l_whence = SEEK_SET;
+        if (::fcntl(fd, command, &query) == 0)
+            return query.l_type != F_UNLCK;
+    }
+    return false; // no lock manager to ask (some network file systems)
+}
+
+// The opened file with what we hold on it; everything is given back, the lease and the lock
+// before the descriptor, on every path.
+class HeldFile
+{
+public:
+    explicit HeldFile(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~HeldFile() { Release(); }
+    HeldFile(const HeldFile &) = delete;
+    HeldFile &operator=(const HeldFile &) = delete;
+
+    int fd() const { return m_fd.Get(); }
+
+    // false when another process holds flock() on the file. A file system that cannot flock
+    // a read-only descriptor (NFS emulates it with POSIX locks) is read without the lock.
+    bool Lock()
+    {
+        if (::flock(fd(), LOCK_EX | LOCK_NB) == 0) {
+            m_locked = true;
+            return true;
+        }
+        return errno != EWOULDBLOCK && errno != EINTR;
+    }
+
+    enum class Lease { Held, OpenForWriting, Unavailable };
+    Lease TakeLease(FileSnapshot::Leases leases)
+    {
+        if (leases == FileSnapshot::Leases::Never || ::fcntl(fd(), F_SETSIG, LeaseBreakSignal) != 0)
+            return Lease::Unavailable;
+        if (::fcntl(fd(), F_SETLEASE, F_RDLCK) == 0) {
+            m_leased = true;
+            return Lease::Held;
+        }
+        // EAGAIN: open for writing somewhere; EACCES: not our file; EINVAL: no leases here.
+        return errno == EAGAIN ? Lease::OpenForWriting : Lease::Unavailable;
+    }
+
+    // Returns 0 or the errno of close().
+    int Release()
+    {
+        if (m_leased)
+            ::fcntl(fd(), F_SETLEASE, F_UNLCK);
+        if (m_locked)
+            ::flock(fd(), LOCK_UN);
+        m_leased = m_locked = false;
+        return m_fd.Close();
+    }
+
+private:
+    FileDescriptor m_fd;
+    bool m_locked = false;
+    bool m_leased = false;
+};
+
+// Reads exactly `size` bytes from the start of the file. Torn when the file ends early.
+SnapshotResult ReadWhole(int fd, char *room, std::int64_t size)
+{
+    std::int64_t done = 0;
+    while (done < size) {
+        const auto want = static_cast<size_t>(std::min(size - done, LargestRead));
+        const ssize_t n = ::pread(fd, room + done, want, done);
+        if (n > 0) {
+            done += n;
+        } else if (n == 0) {
+            return SnapshotResult::of(SnapshotOutcome::Torn);
+        } else if (errno == EAGAIN) {
+            return SnapshotResult::of(SnapshotOutcome::Refused);
+        } else if (errno != EINTR) {
+            return SnapshotResult::failed(InOutError::codeFromErrno(errno));
+        }
+    }
+    return SnapshotResult::of(SnapshotOutcome::Taken, size);
+}
+
+// Everything done while the file is open. `identity` gets the version that was copied.
+SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Leases leases,
+                        SnapshotStorage &storage, FileIdentity &identity)
+{
+    if (!file.Lock() || WriteLockedElsewhere(file.fd()))
+        return SnapshotResult::of(SnapshotOutcome::Refused);
+    const HeldFile::Lease lease = file.TakeLease(leases);
+    if (lease == HeldFile::Lease::OpenForWriting)
+        return SnapshotResult::of(SnapshotOutcome::Refused);
+
+    // File timestamps come from the coarse clock: a change after this moment is stamped no
+    // earlier than it.
+    const std::int64_t windowStart = ClockNs(CLOCK_REALTIME_COARSE);
+    StatBuffer before{};
+    if (::fstat(file.fd(), &before) != 0)
+        return SnapshotResult::failed(InOutError::codeFromErrno(errno));
+    if (S_ISDIR(before.st_mode))
+        return SnapshotResult::of(SnapshotOutcome::Missing);
+    if (!S_ISREG(before.st_mode))
+        return SnapshotResult::of(SnapshotOutcome::Refused);
+    identity = IdentityOf(before);
+    if (identity.size > storage.Limit())
+        return SnapshotResult::of(SnapshotOutcome::TooLarge, identity.size);
+    char *room = storage.RoomFor(identity.size);
+    if (room == nullptr)
+        return SnapshotResult::failed(InOutError::codeFromErrno(ENOMEM));
+
+    const SnapshotResult read = ReadWhole(file.fd(), room, identity.size);
+    if (read.outcome != SnapshotOutcome::Taken)
+        return read;
+
+    StatBuffer after{};
+    if (::fstat(file.fd(), &after) != 0)
+        return SnapshotResult::failed(InOutError::codeFromErrno(errno));
+    StatBuffer atPath{};
+    const bool pathSame =
+        StatPath(path, atPath) && atPath.st_ino == after.st_ino && atPath.st_dev == after.st_dev;
+    const std::int64_t windowEnd = ClockNs(CLOCK_REALTIME);
+    if (!pathSame || IdentityOf(after) != identity)
+        return SnapshotResult::of(SnapshotOutcome::Torn);
+    if (lease == HeldFile::Lease::Unavailable) {
+        // A file system that keeps whole seconds only stamps a change inside the window
+        // with the window's second.
+        const std::int64_t changed = identity.changedNs;
+        const std::int64_t start =
+            changed % 1'000'000'000 == 0 ? windowStart - windowStart % 1'000'000'000 : windowStart;
+        if (changed >= start - QuietNs && changed <= windowEnd)
+            return SnapshotResult::of(SnapshotOutcome::Torn);
+    }
+    return read;
+}
+
+} // namespace
+
+SnapshotResult FileSnapshot::Take(const QString &path, SnapshotStorage &storage)
+{
+    // Look first: a device is never opened (opening one can act on the hardware), and a
+    // directory is no file.
+    StatBuffer st{};
+    if (!StatPath(path, st) || S_ISDIR(st.st_mode))
+        return SnapshotResult::of(SnapshotOutcome::Missing);
+    if (!S_ISREG(st.st_mode))
+        return SnapshotResult::of(SnapshotOutcome::Refused);
+
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        // Vanished since the look, or replaced by something that is not there for us.
+        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP)
+            return SnapshotResult::of(SnapshotOutcome::Missing);
+        return SnapshotResult::of(SnapshotOutcome::Refused);
+    }
+    HeldFile file(fd);
+    FileIdentity identity;
+    SnapshotResult result = CopyHeld(file, path, m_leases, storage, identity);
+    if (const int closeError = file.Release(); closeError != 0)
+        return SnapshotResult::failed(InOutError::codeFromErrno(closeError));
+    if (result.outcome == SnapshotOutcome::Taken)
+        storage.Commit(result.fileSize, identity);
+    return result;
+}
+
+bool FileExists(const QString &path)
+{
+    StatBuffer st{};
+    return StatPath(path, st) && !S_ISDIR(st.st_mode);
+}
+
+bool FileChangedSince(const QString &path, const FileIdentity &snapshotIdentity)
+{
+    StatBuffer st{};
+    return !StatPath(path, st) || IdentityOf(st) != snapshotIdentity;
+}

@@ -1,0 +1,130 @@
+// A second process that holds or rewrites a file the way a writing program might, for the
+// snapshot tests. Deliberately plain POSIX: it links nothing of the viewer.
+//
+//   snapshot_writer flock|posix|ofd|readlock|open PATH
+//       takes the lock (or just opens the file for writing), prints "ready" and holds it
+//       until its standard input is closed.
+//   snapshot_writer reopen|overwrite|rename PATH VERSION_A VERSION_B MILLISECONDS
+//       rewrites PATH alternately with the contents of the two version files, as fast as it
+//       can, prints "ready" after the first version and the number of rewrites at the end.
+//       reopen: open with O_TRUNC, write, close; overwrite: one descriptor kept open, pwrite
+//       then ftruncate; rename: write PATH.tmp, then rename it over PATH.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+using LockRequest = struct flock;
+
+int Fail(const char *what)
+{
+    std::fprintf(stderr, "snapshot_writer: %s: %s\n", what, std::strerror(errno));
+    return 2;
+}
+
+void Ready()
+{
+    std::fputs("ready\n", stdout);
+    std::fflush(stdout);
+}
+
+int HoldUntilStdinCloses()
+{
+    Ready();
+    char c;
+    while (::read(0, &c, 1) > 0) {
+    }
+    return 0;
+}
+
+bool WriteAll(int fd, const std::string &bytes, off_t at)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, at + done);
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string ReadFile(const char *path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+int Hold(const std::string &mode, const char *path)
+{
+    const bool readOnly = mode == "readlock";
+    const int fd = ::open(path, (readOnly ? O_RDONLY : mode == "open" ? O_WRONLY : O_RDWR));
+    if (fd < 0)
+        return Fail("open");
+    if (mode == "flock" && ::flock(fd, LOCK_EX) != 0)
+        return Fail("flock");
+    if (mode == "posix" || mode == "ofd" || mode == "readlock") {
+        LockRequest lock{};
+        lock.l_type = readOnly ? F_RDLCK : F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        if (::fcntl(fd, mode == "ofd" ? F_OFD_SETLK : F_SETLK, &lock) != 0)
+            return Fail("fcntl");
+    }
+    const int rc = HoldUntilStdinCloses();
+    ::close(fd);
+    return rc;
+}
+
+int Rewrite(const std::string &mode, const std::string &path, const std::string versions[2],
+            long milliseconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const std::string temporary = path + ".tmp";
+    const int kept = mode == "overwrite" ? ::open(path.c_str(), O_RDWR) : -1;
+    if (mode == "overwrite" && kept < 0)
+        return Fail("open");
+    long rewrites = 0;
+    for (;; ++rewrites) {
+        const std::string &bytes = versions[rewrites % 2];
+        if (mode == "overwrite") {
+            if (!WriteAll(kept, bytes, 0) || ::ftruncate(kept, static_cast<off_t>(bytes.size())))
+                return Fail("overwrite");
+        } else {
+            const std::string &target = mode == "rename" ? temporary : path;
+            const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd < 0 || !WriteAll(fd, bytes, 0) || ::close(fd) != 0)
+                return Fail("rewrite");
+            if (mode == "rename" && ::rename(temporary.c_str(), path.c_str()) != 0)
+                return Fail("rename");
+        }
+        if (rewrites == 0)
+            Ready();
+        if (std::chrono::steady_clock::now() >= end)
+            break;
+    }
+    if (kept >= 0)
+        ::close(kept);
+    std::printf("%ld\n", rewrites + 1);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc == 3)
+        return Hold(argv[1], argv[2]);
+    if (argc == 6) {
+        const std::string versions[2] = {ReadFile(argv[3]), ReadFile(argv[4])};
+        return Rewrite(argv[1], argv[2], versions, std::atol(argv[5]));
+    }
+    std::fputs("usage: snapshot_writer MODE PATH [VERSION_A VERSION_B MILLISECONDS]\n", stderr);
+    return 2;
+}
