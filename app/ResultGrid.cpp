@@ -74,9 +74,15 @@ void ResultGrid::currentChanged(const QModelIndex &current, const QModelIndex &p
     QTableView::currentChanged(current, previous);
     if (m_showingTableCell || !current.isValid())
         return;
-    const QScopedValueRollback taking(m_takingViewCell, true);
-    m_table->SetCol(current.column());
-    m_table->SetRow(current.row());
+    {
+        const QScopedValueRollback taking(m_takingViewCell, true);
+        m_table->SetCol(current.column());
+        m_table->SetRow(current.row());
+    }
+    // A cell the table does not accept as current (a fixed one) sends the view back to the
+    // table's, once the view has finished its own move.
+    if (m_table->Col() != current.column() || m_table->Row() != current.row())
+        QMetaObject::invokeMethod(this, &ResultGrid::showCurrentCell, Qt::QueuedConnection);
 }
 
 void ResultGrid::showCurrentCell()

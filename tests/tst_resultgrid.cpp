@@ -351,6 +351,14 @@ void TestResultGrid::clickMovesTheCurrentCell()
         QTest::keyClick(m_grid, Qt::Key_Up);
     QCOMPARE(table.Row(), 1);
 
+    // A fixed cell made current through the view goes back to the table's current cell.
+    m_grid->setCurrentIndex(table.index(0, 3));
+    QCoreApplication::processEvents();
+    QCOMPARE(m_grid->currentIndex(), table.index(1, 3));
+    QCOMPARE(table.Row(), 1);
+    QCOMPARE(table.Col(), 3);
+    table.SetCol(2);
+
     // Clicking the fixed row selects nothing and moves nothing.
     QTest::mouseClick(m_grid->horizontalHeader()->viewport(), Qt::LeftButton, {},
                       QPoint(m_grid->horizontalHeader()->sectionViewportPosition(7) + 5, 5));
