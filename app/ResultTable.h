@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <vector>
+
+// The result table: the cells, column widths, row heights, fixed rows and current cell of the
+// grid that shows it. It is the only copy of the cells; the view and the import both work on
+// it. Read-only for views: the import writes it through SetCells.
+//
+// The view follows it through the usual model signals plus the few below for what a table
+// model has no signal for (widths, heights, the fixed row and the current cell).
+class ResultTable : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    static constexpr int DefaultColWidth = 64;
+    static constexpr int DefaultRowHeight = 24;
+    // Toolkit colour integers (red in the low byte); RgbFromToolkitColor turns them into QRgb.
+    static constexpr int Color = 16119287;      // data cells: red 247, green 245, blue 245
+    static constexpr int FixedColor = 14737632; // header cells: red 224, green 224, blue 224
+
+    explicit ResultTable(QObject *parent = nullptr);
+
+    int ColCount() const { return m_colCount; }
+    // Never below 1. Columns that come into being are DefaultColWidth wide.
+    void SetColCount(int count);
+    int RowCount() const { return m_rowCount; }
+    // Never below 1. Setting 1 while row 0 is fixed unfixes it for the rest of the table's
+    // life. Rows that remain keep their heights; new rows are DefaultRowHeight high.
+    void SetRowCount(int count);
+    int FixedRows() const { return m_fixedRows; }
+
+    // Out of range: empty text, and writes are ignored.
+    QString Cells(int col, int row) const;
+    void SetCells(int col, int row, const QString &text);
+    void SetCells(int col, int row, QString &&text);
+
+    // Out of range: 0, and writes are ignored.
+    int ColWidths(int col) const;
+    void SetColWidths(int col, int width);
+    int RowHeights(int row) const;
+    void SetRowHeights(int row, int height);
+
+    // The current cell. A value outside the table is brought into it (the row into the
+    // non-fixed rows). Only a change emits currentCellChanged.
+    int Col() const { return m_col; }
+    void SetCol(int col);
+    int Row() const { return m_row; }
+    void SetRow(int row);
+
+    // Two blank rows, every column DefaultColWidth wide; ColCount, row heights and FixedRows
+    // stay as they are.
+    void ClearGrid();
+    // Row 0 one and a half times as high, the fraction dropped (24 becomes 36).
+    void ApplyHeaderHeightRule();
+
+    // A bulk fill: between BeginFill and EndFill SetCells emits nothing, and EndFill reports
+    // the whole table changed once. Calls nest.
+    void BeginFill();
+    void EndFill();
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+Q_SIGNALS:
+    void currentCellChanged(int col, int row);
+    void colWidthChanged(int col, int width);
+    void rowHeightChanged(int row, int height);
+    void fixedRowsChanged(int fixedRows);
+
+private:
+    bool isCell(int col, int row) const;
+    template<typename Text>
+    void setCell(int col, int row, Text &&text);
+    void moveCurrent(int col, int row);
+    void emitAllChanged();
+
+    int m_colCount = 12;
+    int m_rowCount = 2;
+    int m_fixedRows = 1;
+    int m_col = 0;
+    int m_row = 1;
+    int m_fillDepth = 0;
+    bool m_filledSomething = false;
+    std::vector<QString> m_cells; // row by row, m_colCount per row
+    std::vector<int> m_colWidths;
+    std::vector<int> m_rowHeights;
+};
