@@ -35,8 +35,7 @@ QList<QRect> AvailableAreas()
 } // namespace
 
 WindowPlacement::WindowPlacement(QWidget &window)
-    : QObject(&window)
-    , m_window(window)
+    : m_window(window)
 {
     m_window.installEventFilter(this);
     remember();

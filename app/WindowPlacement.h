@@ -20,7 +20,8 @@ class WindowPlacement : public QObject
     Q_OBJECT
 
 public:
-    // Becomes a child of `window`, a top-level widget, and watches it from now on.
+    // Watches `window`, a top-level widget, from now on; meant to live as long as the window,
+    // as a member of the window's class.
     explicit WindowPlacement(QWidget &window);
 
     // Fills Left, Top, Height, Width and WindowState of `settings`; the interval is left alone.
