@@ -9,27 +9,15 @@
 
 namespace {
 
-bool Meets(const WindowSettings &settings, const QRect &area)
+bool Meets(const QPoint &topLeft, const QSize &size, const QRect &area)
 {
-    // In 64 bits: a stored left near the 32-bit limit plus a width must not overflow. An empty
-    // or negative size still occupies the pixel at its corner.
-    const std::int64_t left = settings.Left;
-    const std::int64_t top = settings.Top;
-    const std::int64_t right = left + std::max<std::int64_t>(settings.Width, 1);
-    const std::int64_t bottom = top + std::max<std::int64_t>(settings.Height, 1);
+    // In 64 bits: a stored left near the 32-bit limit plus a width must not overflow.
+    const std::int64_t right = std::int64_t(topLeft.x()) + size.width();
+    const std::int64_t bottom = std::int64_t(topLeft.y()) + size.height();
     const std::int64_t areaRight = std::int64_t(area.x()) + area.width();
     const std::int64_t areaBottom = std::int64_t(area.y()) + area.height();
-    return !area.isEmpty() && left < areaRight && area.x() < right && top < areaBottom &&
-           area.y() < bottom;
-}
-
-QList<QRect> AvailableAreas()
-{
-    QList<QRect> areas;
-    const QList<QScreen *> screens = QGuiApplication::screens();
-    for (const QScreen *screen : screens)
-        areas.append(screen->availableGeometry());
-    return areas;
+    return !area.isEmpty() && topLeft.x() < areaRight && area.x() < right &&
+           topLeft.y() < areaBottom && area.y() < bottom;
 }
 
 } // namespace
@@ -41,15 +29,26 @@ WindowPlacement::WindowPlacement(QWidget &window)
     remember();
 }
 
-QPoint WindowPlacement::PlacedTopLeft(const WindowSettings &settings,
-                                      const QList<QRect> &availableAreas)
+WindowPlacement::Frame WindowPlacement::Placed(const WindowSettings &settings,
+                                               const QList<QRect> &screens,
+                                               const QList<QRect> &availableAreas)
 {
-    for (const QRect &area : availableAreas) {
-        if (Meets(settings, area))
-            return {settings.Left, settings.Top};
+    QRect desktop;
+    for (const QRect &screen : screens)
+        desktop |= screen;
+    const QSize largest =
+        desktop.isEmpty() ? QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX) : desktop.size();
+    Frame frame{{settings.Left, settings.Top},
+                {std::clamp(settings.Width, 1, largest.width()),
+                 std::clamp(settings.Height, 1, largest.height())}};
+    const bool visible =
+        std::any_of(availableAreas.begin(), availableAreas.end(),
+                    [&](const QRect &area) { return Meets(frame.topLeft, frame.size, area); });
+    if (!visible) {
+        const WindowSettings layout;
+        frame.topLeft = {layout.Left, layout.Top};
     }
-    const WindowSettings layout;
-    return {layout.Left, layout.Top};
+    return frame;
 }
 
 void WindowPlacement::ReadInto(WindowSettings &settings) const
@@ -72,10 +71,17 @@ void WindowPlacement::Apply(const WindowSettings &settings)
 {
     // move() places the frame; resize() sizes the client area, which equals the outer size
     // as long as the window has no frame, that is until a window manager has mapped it.
-    m_window.move(PlacedTopLeft(settings, AvailableAreas()));
-    const QSize outer(settings.Width, settings.Height);
-    m_window.resize(outer);
-    m_pendingOuterSize = outer;
+    QList<QRect> screens;
+    QList<QRect> availableAreas;
+    const QList<QScreen *> all = QGuiApplication::screens();
+    for (const QScreen *screen : all) {
+        screens.append(screen->geometry());
+        availableAreas.append(screen->availableGeometry());
+    }
+    const Frame frame = Placed(settings, screens, availableAreas);
+    m_window.move(frame.topLeft);
+    m_window.resize(frame.size);
+    m_pendingOuterSize = frame.size;
     correctOuterSize();
 
     Qt::WindowStates states = m_window.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);

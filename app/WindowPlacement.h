@@ -30,13 +30,23 @@ public:
     void ReadInto(WindowSettings &settings) const;
 
     // Applies Left, Top, Height, Width and WindowState, in that order; meant for before the
-    // window is shown. A rectangle that meets no screen's available area is moved to the
-    // layout's position, keeping its size and state.
+    // window is shown. The rectangle goes through Placed() first.
     void Apply(const WindowSettings &settings);
 
-    // Where a stored rectangle goes: as stored when it meets one of `availableAreas`, the
-    // layout's position otherwise. Computed without overflow for any 32-bit values.
-    static QPoint PlacedTopLeft(const WindowSettings &settings, const QList<QRect> &availableAreas);
+    struct Frame
+    {
+        QPoint topLeft;
+        QSize size;
+        bool operator==(const Frame &) const = default;
+    };
+
+    // Where a stored rectangle goes. Width and height are kept within 1 and the extent of all
+    // `screens` together: a larger window is of no use, and one of billions of pixels cannot
+    // even be painted. Then a rectangle that meets none of `availableAreas` (a monitor that is
+    // gone) moves to the layout's position, keeping its size; anything partly visible stays
+    // as stored. Computed without overflow for any 32-bit values.
+    static Frame Placed(const WindowSettings &settings, const QList<QRect> &screens,
+                        const QList<QRect> &availableAreas);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

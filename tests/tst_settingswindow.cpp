@@ -142,6 +142,8 @@ private Q_SLOTS:
     void offScreenRectangle_data();
     void offScreenRectangle();
     void offScreenWindowKeepsSizeAndState();
+    void extremeRecordsOpen_data();
+    void extremeRecordsOpen();
     void noticeKeepsDefaults_data();
     void noticeKeepsDefaults();
     void shortFileRaisesAndKeepsDefaults();
@@ -300,41 +302,57 @@ void TestSettingsWindow::intervalIsClamped()
 void TestSettingsWindow::offScreenRectangle_data()
 {
     QTest::addColumn<WindowSettings>("stored");
+    QTest::addColumn<QList<QRect>>("screens");
     QTest::addColumn<QList<QRect>>("areas");
     QTest::addColumn<QPoint>("placed");
+    QTest::addColumn<QSize>("size");
+    // A task bar takes the bottom 40 pixels of the first screen.
+    const QList<QRect> oneScreen{{0, 0, 1920, 1080}};
     const QList<QRect> one{{0, 0, 1920, 1040}};
+    const QList<QRect> twoScreens{{0, 0, 1920, 1080}, {1920, -200, 1280, 1024}};
     const QList<QRect> two{{0, 0, 1920, 1040}, {1920, -200, 1280, 1024}};
     const QPoint layout(294, 152);
     const auto at = [](int left, int top, int width, int height) {
         return WindowSettings{left, top, height, width, 0, 20};
     };
-    QTest::newRow("inside") << at(100, 100, 600, 400) << one << QPoint(100, 100);
-    QTest::newRow("one pixel in, left") << at(-599, 10, 600, 400) << one << QPoint(-599, 10);
-    QTest::newRow("touching, left") << at(-600, 10, 600, 400) << one << layout;
-    QTest::newRow("one pixel in, bottom") << at(10, 1039, 600, 400) << one << QPoint(10, 1039);
-    QTest::newRow("below") << at(10, 1040, 600, 400) << one << layout;
-    QTest::newRow("unplugged monitor") << at(2000, 100, 600, 400) << one << layout;
-    QTest::newRow("second monitor") << at(2000, -150, 600, 400) << two << QPoint(2000, -150);
-    QTest::newRow("between monitors, above") << at(500, -500, 600, 400) << two << layout;
-    QTest::newRow("no screens") << at(100, 100, 600, 400) << QList<QRect>{} << layout;
-    QTest::newRow("empty size at a visible corner")
-        << at(100, 100, 0, -5) << one << QPoint(100, 100);
+    const auto row = [&](const char *name, const WindowSettings &stored, bool second,
+                         const QPoint &placed, const QSize &size) {
+        QTest::newRow(name) << stored << (second ? twoScreens : oneScreen) << (second ? two : one)
+                            << placed << size;
+    };
+    row("inside", at(100, 100, 600, 400), false, {100, 100}, {600, 400});
+    row("one pixel in, left", at(-599, 10, 600, 400), false, {-599, 10}, {600, 400});
+    row("touching, left", at(-600, 10, 600, 400), false, layout, {600, 400});
+    row("one pixel in, bottom", at(10, 1039, 600, 400), false, {10, 1039}, {600, 400});
+    row("on the task bar only", at(10, 1040, 600, 400), false, layout, {600, 400});
+    row("unplugged monitor", at(2000, 100, 600, 400), false, layout, {600, 400});
+    row("second monitor", at(2000, -150, 600, 400), true, {2000, -150}, {600, 400});
+    row("between monitors, above", at(500, -500, 600, 400), true, layout, {600, 400});
+    row("whole first screen", at(0, 0, 1920, 1080), false, {0, 0}, {1920, 1080});
+    row("wider than all screens", at(-10, 0, 5000, 5000), true, {-10, 0}, {3200, 1280});
+    row("empty size at a visible corner", at(100, 100, 0, -5), false, {100, 100}, {1, 1});
     // Left + width passes 2^31: the check must not wrap around onto the screen.
-    QTest::newRow("near the 32-bit limit")
-        << at(2147483000, 2147483000, 2147483647, 2147483647) << one << layout;
-    QTest::newRow("from the far negative end")
-        << at(-2147483000, -2147483000, 2147483647, 2147483647) << one
-        << QPoint(-2147483000, -2147483000);
-    QTest::newRow("ending just short of the screen")
-        << at(-2147483647 - 1, 0, 2147483647, 10) << one << layout;
+    row("near the 32-bit limit", at(2147483000, 2147483000, 2147483647, 2147483647), false, layout,
+        {1920, 1080});
+    // Limited to the screen first, the rectangle no longer reaches it.
+    row("from the far negative end", at(-2147483000, 0, 2147483647, 2147483647), false, layout,
+        {1920, 1080});
+    row("least values", at(-2147483647 - 1, -2147483647 - 1, -2147483647 - 1, -2147483647 - 1),
+        false, layout, {1, 1});
+    QTest::newRow("no screens") << at(100, 100, 600, 400) << QList<QRect>{} << QList<QRect>{}
+                                << layout << QSize(600, 400);
 }
 
 void TestSettingsWindow::offScreenRectangle()
 {
     QFETCH(WindowSettings, stored);
+    QFETCH(QList<QRect>, screens);
     QFETCH(QList<QRect>, areas);
     QFETCH(QPoint, placed);
-    QCOMPARE(WindowPlacement::PlacedTopLeft(stored, areas), placed);
+    QFETCH(QSize, size);
+    const WindowPlacement::Frame frame = WindowPlacement::Placed(stored, screens, areas);
+    QCOMPARE(frame.topLeft, placed);
+    QCOMPARE(frame.size, size);
 }
 
 void TestSettingsWindow::offScreenWindowKeepsSizeAndState()
@@ -359,6 +377,32 @@ void TestSettingsWindow::offScreenWindowKeepsSizeAndState()
     LoadSettings(maximized.placement, maximized.spinUpdate, DirPath(dir), NoNotice);
     QVERIFY(maximized.widget.windowState().testFlag(Qt::WindowMaximized));
     QCOMPARE(maximized.widget.pos(), QPoint(294, 152));
+}
+
+void TestSettingsWindow::extremeRecordsOpen_data()
+{
+    QTest::addColumn<WindowSettings>("stored");
+    const std::int32_t least = -2147483647 - 1;
+    const std::int32_t most = 2147483647;
+    QTest::newRow("largest") << WindowSettings{most, most, most, most, 0, most};
+    QTest::newRow("least") << WindowSettings{least, least, least, least, 1, least};
+    QTest::newRow("huge and visible") << WindowSettings{0, 0, most, most, 2, 20};
+    QTest::newRow("empty") << WindowSettings{10, 10, 0, 0, 0, 20};
+}
+
+void TestSettingsWindow::extremeRecordsOpen()
+{
+    // Whatever the file holds, the window opens and can be saved again.
+    QFETCH(WindowSettings, stored);
+    QTemporaryDir dir;
+    WriteRecord(dir, stored);
+    ViewerWindow window;
+    LoadSettings(window.placement, window.spinUpdate, DirPath(dir), NoNotice);
+    window.widget.show();
+    QTest::qWait(20);
+    SaveSettings(window.placement, window.spinUpdate, DirPath(dir));
+    QCOMPARE(ReadSettingsFile(SettingsFileName(DirPath(dir))).status,
+             SettingsReadResult::Status::Loaded);
 }
 
 void TestSettingsWindow::noticeKeepsDefaults_data()
