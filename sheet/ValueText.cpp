@@ -73,8 +73,8 @@ bool IsDateChar(QChar c)
     }
 }
 
-// The locale's short date with the day of the month written as given, for the days that the
-// 1900 date system has and the calendar does not: 0 January and 29 February 1900.
+// The locale's short date with the day of the month written as given, for the day that the
+// 1900 date system has and the calendar does not: 29 February 1900.
 QString FictitiousDateText(const QLocale &locale, const QDate &monthAndYear, int day)
 {
     const QString format = locale.dateFormat(QLocale::ShortFormat);
@@ -106,8 +106,6 @@ QString DateText(qint64 days, bool date1904, const QLocale &locale)
         return locale.toString(QDate(1904, 1, 1).addDays(days), QLocale::ShortFormat);
     // Excel counts 1900 as a leap year: serial 60 is 29 February 1900, and every serial
     // before it is one day later than the calendar's count from 30 December 1899.
-    if (days == 0)
-        return FictitiousDateText(locale, QDate(1900, 1, 1), 0);
     if (days == 60)
         return FictitiousDateText(locale, QDate(1900, 2, 28), 29);
     const QDate base = days < 60 ? QDate(1899, 12, 31) : QDate(1899, 12, 30);
@@ -257,8 +255,9 @@ QString DateTimeText(double serial, bool date1904, const QLocale &locale)
     if (days > qint64(lastSerial))
         return NumberText(serial, locale);
 
+    // Serials below one day carry no date in either system: they are times of day.
     QString text;
-    if (days > 0 || !hasTime) {
+    if (days > 0) {
         text = DateText(days, date1904, locale);
         if (!hasTime)
             return text;

@@ -20,10 +20,10 @@ QString NumberText(double value, const QLocale &locale);
 bool IsDateTimeFormat(int formatIndex, const QString &formatCode);
 
 // A date serial number as the locale's short date and/or the time as HH:MM:SS, rounded to the
-// nearest second: the date alone for a whole number, the time alone below one day, both
-// otherwise. `date1904` selects the 1904 date system; the 1900 system keeps the fictitious
-// 29 February 1900 (serial 60). A serial no calendar holds (negative, after the year 9999)
-// reads as its number.
+// nearest second: the date alone for a whole number, the time alone below one day (0 too),
+// both otherwise. `date1904` selects the 1904 date system; the 1900 system keeps Excel's
+// fictitious 29 February 1900 (serial 60). A serial no calendar holds (negative, or after
+// the year 9999) reads as its number.
 QString DateTimeText(double serial, bool date1904, const QLocale &locale);
 
 // The text of a BIFF error value ("#DIV/0!" and so on); an unknown code reads "#ERR<code>".

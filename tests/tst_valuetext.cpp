@@ -196,7 +196,7 @@ void TestValueText::dateTimeText_data()
         u"15.03.2023 13:14:15");
     row("time only", 0.75, false, u"18:00:00", u"18:00:00");
     row("time only 1904", 0.25, true, u"06:00:00", u"06:00:00");
-    row("midnight serial 0", 0, false, u"0 Jan 1900", u"00.01.1900");
+    row("midnight serial 0", 0, false, u"00:00:00", u"00:00:00");
     row("first day", 1, false, u"1 Jan 1900", u"01.01.1900");
     row("28 Feb 1900", 59, false, u"28 Feb 1900", u"28.02.1900");
     row("fictitious 29 Feb 1900", 60, false, u"29 Feb 1900", u"29.02.1900");
@@ -204,7 +204,8 @@ void TestValueText::dateTimeText_data()
     row("1 Mar 1900", 61, false, u"1 Mar 1900", u"01.03.1900");
     row("31 Dec 1899 is not a day", 31, false, u"31 Jan 1900", u"31.01.1900");
     row("leap day 2000", 36585, false, u"29 Feb 2000", u"29.02.2000");
-    row("1904 day 0", 0, true, u"1 Jan 1904", u"01.01.1904");
+    row("1904 serial 0", 0, true, u"00:00:00", u"00:00:00");
+    row("1904 day 1", 1, true, u"2 Jan 1904", u"02.01.1904");
     row("1904 date", 43538, true, u"15 Mar 2023", u"15.03.2023");
     row("1904 date and time", 43538.25, true, u"15 Mar 2023 06:00:00", u"15.03.2023 06:00:00");
     row("rounds down to second", 45000 + 1.4 / 86400, false, u"15 Mar 2023 00:00:01",
