@@ -1,12 +1,16 @@
 #include "sheet/ValueText.h"
 
+#include "sheet/LocaleTexts.h"
+
 #include <QDate>
 #include <QLocale>
 
 #include <array>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+#include <limits>
+#include <optional>
 
 namespace {
 
@@ -24,6 +28,16 @@ void AppendDigits(QString &text, qint64 value)
         value /= 10;
     } while (value != 0);
     text.append(reinterpret_cast<const QChar *>(buffer.data() + start), buffer.size() - start);
+}
+
+int DigitCount(qint64 value)
+{
+    int count = 1;
+    while (value >= 10) {
+        value /= 10;
+        ++count;
+    }
+    return count;
 }
 
 void AppendZeros(QString &text, int count)
@@ -100,17 +114,107 @@ QString FictitiousDateText(const QLocale &locale, const QDate &monthAndYear, int
     return locale.toString(monthAndYear, result);
 }
 
-QString DateText(qint64 days, bool date1904, const QLocale &locale)
+void AppendDate(QString &text, qint64 days, bool date1904, const QLocale &locale)
 {
-    if (date1904)
-        return locale.toString(QDate(1904, 1, 1).addDays(days), QLocale::ShortFormat);
+    if (date1904) {
+        LocaleTexts::of(locale).appendShortDate(text, QDate(1904, 1, 1).addDays(days));
+        return;
+    }
     // Excel counts 1900 as a leap year: serial 60 is 29 February 1900, and every serial
     // before it is one day later than the calendar's count from 30 December 1899.
-    if (days == 60)
-        return FictitiousDateText(locale, QDate(1900, 2, 28), 29);
+    if (days == 60) {
+        text.append(FictitiousDateText(locale, QDate(1900, 2, 28), 29));
+        return;
+    }
     const QDate base = days < 60 ? QDate(1899, 12, 31) : QDate(1899, 12, 30);
-    return locale.toString(base.addDays(days), QLocale::ShortFormat);
+    LocaleTexts::of(locale).appendShortDate(text, base.addDays(days));
 }
+
+constexpr double SmallestFixed = 1e-5;
+template<typename T>
+constexpr std::array<T, MaxDigits + 1> PowersOfTen()
+{
+    std::array<T, MaxDigits + 1> powers{};
+    T power = 1;
+    for (T &entry : powers) {
+        entry = power;
+        power *= 10;
+    }
+    return powers;
+}
+// Exact in both types: 10^15 is below 2^53.
+constexpr auto DoublePowers = PowersOfTen<double>();
+constexpr auto IntegerPowers = PowersOfTen<qint64>();
+
+// Writes a number in [1E-5, 1E15) that is some integer below 10^15 divided by a power of ten
+// (most typed-in numbers: 36.63, 45000.5) without a general conversion. If that quotient,
+// correctly rounded, is the double itself, the decimal has at most 15 digits and lies within
+// half a unit of the double, so it is the 15-digit rounding; the smallest such power gives it
+// without trailing zeros. False when no power up to 10^15 fits.
+bool AppendShortDecimal(QString &text, double magnitude, const LocaleTexts &texts)
+{
+    for (int decimals = 1; decimals <= MaxDigits; ++decimals) {
+        const double scaled = magnitude * DoublePowers[decimals];
+        if (scaled >= 1e15)
+            return false;
+        const double whole = std::nearbyint(scaled);
+        if (whole / DoublePowers[decimals] != magnitude)
+            continue;
+        const auto digits = static_cast<qint64>(whole);
+        AppendDigits(text, digits / IntegerPowers[decimals]);
+        text.append(texts.decimalPoint());
+        const qint64 fraction = digits % IntegerPowers[decimals];
+        AppendZeros(text, decimals - DigitCount(fraction));
+        AppendDigits(text, fraction);
+        return true;
+    }
+    return false;
+}
+
+// The significant digits of a positive finite number, at most 15 of them, correctly rounded
+// and without trailing zeros, and the decimal exponent of the first one.
+struct SignificantDigits
+{
+    std::array<char16_t, 17> digits{};
+    int count = 0;
+    int exponent = 0;
+
+    explicit SignificantDigits(double magnitude)
+    {
+        // The shortest text that reads back as the same double is the correctly rounded one
+        // whenever it has at most 15 digits (the usual case for typed-in numbers), since a
+        // normal double is far closer to it than half a 15th digit; otherwise round to 15.
+        const bool normal = magnitude >= std::numeric_limits<double>::min();
+        if (!normal || !parse(magnitude, std::nullopt) || count > MaxDigits)
+            parse(magnitude, MaxDigits - 1);
+        while (count > 1 && digits[count - 1] == u'0')
+            --count;
+    }
+
+private:
+    // Reads std::to_chars's "d.ddde-xx".
+    bool parse(double magnitude, std::optional<int> precision)
+    {
+        char buffer[48];
+        const std::to_chars_result result =
+            precision ? std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                      std::chars_format::scientific, *precision)
+                      : std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                      std::chars_format::scientific);
+        if (result.ec != std::errc())
+            return false;
+        count = 0;
+        const char *p = buffer;
+        for (; p != result.ptr && *p != 'e'; ++p) {
+            if (*p != '.' && count < int(digits.size()))
+                digits[count++] = char16_t(*p);
+        }
+        if (p == result.ptr)
+            return false;
+        std::from_chars(p + (p[1] == '+' ? 2 : 1), result.ptr, exponent);
+        return count > 0;
+    }
+};
 
 void AppendTwoDigits(QString &text, qint64 value)
 {
@@ -127,12 +231,12 @@ QString NumberText(double value, const QLocale &locale)
     if (value == 0)
         return QStringLiteral("0");
 
-    const bool negative = value < 0;
+    const LocaleTexts &texts = LocaleTexts::of(locale);
     const double magnitude = std::fabs(value);
     QString text;
     text.reserve(24);
-    if (negative)
-        text.append(locale.negativeSign());
+    if (value < 0)
+        text.append(texts.negativeSign());
 
     // Whole numbers below 10^15 are the common case: no rounding, no separator.
     if (magnitude < 1e15 && magnitude == std::trunc(magnitude)) {
@@ -140,26 +244,14 @@ QString NumberText(double value, const QLocale &locale)
         return text;
     }
 
-    // "d.dddddddddddddde-xx": 15 significant digits, correctly rounded by the C library.
-    char buffer[40];
-    const int length = std::snprintf(buffer, sizeof buffer, "%.*e", MaxDigits - 1, magnitude);
-    if (length <= 0 || length >= int(sizeof buffer))
-        return NonFiniteText(value);
-    const char *exponentMark = buffer;
-    while (*exponentMark != 'e')
-        ++exponentMark;
-    const int exponent = std::atoi(exponentMark + 1);
+    if (magnitude >= SmallestFixed && AppendShortDecimal(text, magnitude, texts))
+        return text;
 
-    std::array<char16_t, MaxDigits> digits{};
-    int count = 0;
-    for (const char *p = buffer; p != exponentMark; ++p) {
-        if (*p != '.')
-            digits[count++] = char16_t(*p);
-    }
-    while (count > 1 && digits[count - 1] == u'0')
-        --count;
+    const SignificantDigits rounded(magnitude);
+    const int count = rounded.count;
+    const int exponent = rounded.exponent;
     const auto appendDigitRange = [&](int from, int to) {
-        text.append(reinterpret_cast<const QChar *>(digits.data() + from), to - from);
+        text.append(reinterpret_cast<const QChar *>(rounded.digits.data() + from), to - from);
     };
 
     // Decided on the rounded value, so that 0.0000099999999999999999 reads "0,00001".
@@ -167,12 +259,12 @@ QString NumberText(double value, const QLocale &locale)
     if (!fixed) {
         appendDigitRange(0, 1);
         if (count > 1) {
-            text.append(locale.decimalPoint());
+            text.append(texts.decimalPoint());
             appendDigitRange(1, count);
         }
         text.append(u'E');
         if (exponent < 0)
-            text.append(locale.negativeSign());
+            text.append(texts.negativeSign());
         AppendDigits(text, std::abs(exponent));
         return text;
     }
@@ -181,12 +273,12 @@ QString NumberText(double value, const QLocale &locale)
         appendDigitRange(0, std::min(count, integerDigits));
         AppendZeros(text, integerDigits - count);
         if (count > integerDigits) {
-            text.append(locale.decimalPoint());
+            text.append(texts.decimalPoint());
             appendDigitRange(integerDigits, count);
         }
     } else {
         text.append(u'0');
-        text.append(locale.decimalPoint());
+        text.append(texts.decimalPoint());
         AppendZeros(text, -exponent - 1);
         appendDigitRange(0, count);
     }
@@ -257,8 +349,9 @@ QString DateTimeText(double serial, bool date1904, const QLocale &locale)
 
     // Serials below one day carry no date in either system: they are times of day.
     QString text;
+    text.reserve(20);
     if (days > 0) {
-        text = DateText(days, date1904, locale);
+        AppendDate(text, days, date1904, locale);
         if (!hasTime)
             return text;
         text.append(u' ');

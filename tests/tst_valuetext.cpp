@@ -4,7 +4,59 @@
 #include <QTest>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <utility>
+
+namespace {
+
+// The significant digits (no trailing zeros) and the decimal exponent of the first digit.
+using Digits = std::pair<QString, int>;
+
+// From the C library's "%.14e": correctly rounded, exact ties to even (Qt's own printf rounds
+// them away from zero).
+Digits PrintfDigits(double value)
+{
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(value));
+    const QString text = QString::fromLatin1(buffer);
+    QString digits = text.section(u'e', 0, 0).remove(u'.');
+    while (digits.size() > 1 && digits.endsWith(u'0'))
+        digits.chop(1);
+    return {digits, text.section(u'e', 1).toInt()};
+}
+
+// From a C-locale text of NumberText, fixed or scientific.
+Digits OurDigits(const QString &text)
+{
+    const QString mantissa = text.section(u'E', 0, 0).remove(u'-');
+    const int exponent = text.contains(u'E') ? text.section(u'E', 1).toInt() : 0;
+    const qsizetype point = mantissa.contains(u'.') ? mantissa.indexOf(u'.') : mantissa.size();
+    QString digits = mantissa;
+    digits.remove(u'.');
+    qsizetype leading = 0;
+    while (leading + 1 < digits.size() && digits.at(leading) == u'0')
+        ++leading;
+    digits = digits.mid(leading);
+    while (digits.size() > 1 && digits.endsWith(u'0'))
+        digits.chop(1);
+    return {digits, int(point - 1 - leading) + exponent};
+}
+
+// A deterministic stream of 64-bit numbers.
+struct Random
+{
+    std::uint64_t state;
+    std::uint64_t next()
+    {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state ^ (state >> 29);
+    }
+};
+
+} // namespace
 
 // Cell values as text: general number format, dates and times, errors and booleans, in the C
 // locale and a Russian one (comma as the decimal separator, day.month.year dates).
@@ -17,10 +69,12 @@ private Q_SLOTS:
     void numberText();
     void numberTextNonFinite();
     void numberTextRoundTrips();
+    void numberTextDigitsMatchPrintf();
     void dateFormat_data();
     void dateFormat();
     void dateTimeText_data();
     void dateTimeText();
+    void shortDateInEveryLocale();
     void errorText_data();
     void errorText();
     void booleanText();
@@ -113,6 +167,42 @@ void TestValueText::numberTextRoundTrips()
         const qsizetype digits =
             std::count_if(mantissa.begin(), mantissa.end(), [](QChar c) { return c.isDigit(); });
         QVERIFY2(text.contains(u'E') ? digits <= 15 : true, qPrintable(text));
+    }
+}
+
+void TestValueText::numberTextDigitsMatchPrintf()
+{
+    // Random doubles of every magnitude, and short decimals like the ones people type, which
+    // take a shortcut of their own: the digits must be the C library's rounding to 15.
+    Random random{12345};
+    for (int i = 0; i < 60000; ++i) {
+        double value = 0;
+        const std::uint64_t bits = random.next();
+        switch (i % 3) {
+        case 0:
+            std::memcpy(&value, &bits, sizeof value);
+            break;
+        case 1:
+            value = double(bits % 1000000000000000ULL) / std::pow(10.0, double(bits >> 59));
+            break;
+        default:
+            value = double(bits % 100000) / std::pow(10.0, double(bits >> 60)) + 1e-9 * (i % 7);
+            break;
+        }
+        if (!std::isfinite(value) || value == 0)
+            continue;
+        const QString text = NumberText(value, QLocale::c());
+        const Digits ours = OurDigits(text);
+        const Digits printed = PrintfDigits(value);
+        QVERIFY2(ours == printed, qPrintable(QStringLiteral("%1 for %2: %3e%4 vs %5e%6")
+                                                 .arg(text, QString::asprintf("%.17g", value))
+                                                 .arg(ours.first)
+                                                 .arg(ours.second)
+                                                 .arg(printed.first)
+                                                 .arg(printed.second)));
+        QCOMPARE(text.startsWith(u'-'), value < 0);
+        const int exponent = PrintfDigits(value).second;
+        QCOMPARE(text.contains(u'E'), exponent < -5 || exponent > 14);
     }
 }
 
@@ -235,6 +325,24 @@ void TestValueText::dateTimeText()
     QFETCH(QString, ru);
     QCOMPARE(DateTimeText(serial, date1904, QLocale::c()), c);
     QCOMPARE(DateTimeText(serial, date1904, russian), ru);
+}
+
+void TestValueText::shortDateInEveryLocale()
+{
+    // Short dates are written without QLocale where the pattern allows: they must read the
+    // same as QLocale's own in every locale Qt knows.
+    const auto locales =
+        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    QVERIFY(locales.size() > 100);
+    for (const QLocale &locale : locales) {
+        for (const int serial : {1, 59, 61, 3000, 36585, 45000, 45291, 2958465}) {
+            const QDate base = serial < 60 ? QDate(1899, 12, 31) : QDate(1899, 12, 30);
+            const QString expected = locale.toString(base.addDays(serial), QLocale::ShortFormat);
+            QCOMPARE(DateTimeText(serial, false, locale), expected);
+        }
+        QCOMPARE(DateTimeText(1, true, locale),
+                 locale.toString(QDate(1904, 1, 2), QLocale::ShortFormat));
+    }
 }
 
 void TestValueText::errorText_data()
