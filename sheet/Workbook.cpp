@@ -1,0 +1,57 @@
+#include "sheet/Workbook.h"
+
+#include "sheet/BiffParser.h"
+#include "sheet/CompoundFile.h"
+#include "sheet/ValueText.h"
+#include "sheet/WorkbookError.h"
+
+std::shared_ptr<Workbook> Workbook::fromBytes(QByteArrayView bytes)
+{
+    const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t *>(bytes.data()),
+                                             static_cast<std::size_t>(bytes.size()));
+    std::shared_ptr<Workbook> book(new Workbook());
+    if (CompoundFile::hasSignature(data)) {
+        CompoundFile container(data);
+        std::optional<CompoundFile::Stream> stream = container.rootStream(u"Workbook");
+        if (!stream)
+            stream = container.rootStream(u"Book");
+        if (!stream)
+            throw WorkbookError::notWorkbook();
+        BiffParser(stream->bytes(), *book).parse();
+    } else if (BiffParser::startsWithBof(data)) {
+        BiffParser(data, *book).parse();
+    } else {
+        throw WorkbookError::notWorkbook();
+    }
+    return book;
+}
+
+const Worksheet &Workbook::worksheet(qint64 number) const
+{
+    if (number < 1 || number > worksheetCount())
+        throw WorkbookError::noSuchSheet(number);
+    return m_sheets[static_cast<std::size_t>(number - 1)];
+}
+
+QString Workbook::cellText(const Worksheet &sheet, qint64 row, qint64 column,
+                           const QLocale &locale) const
+{
+    const Worksheet::Cell *cell = sheet.find(row - 1, column - 1);
+    if (!cell)
+        return QString();
+    switch (cell->kind) {
+    case Worksheet::Kind::Number:
+        if (cell->xf < m_xfIsDate.size() && m_xfIsDate[cell->xf])
+            return DateTimeText(cell->number, m_date1904, locale);
+        return NumberText(cell->number, locale);
+    case Worksheet::Kind::Text:
+        return m_strings.text(cell->text);
+    case Worksheet::Kind::Boolean:
+        return BooleanText(cell->code != 0);
+    case Worksheet::Kind::Error:
+        return ErrorText(cell->code);
+    case Worksheet::Kind::EmptyText:
+        break;
+    }
+    return QString();
+}

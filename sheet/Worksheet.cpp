@@ -1,0 +1,60 @@
+#include "sheet/Worksheet.h"
+
+#include <algorithm>
+
+static_assert(sizeof(Worksheet::Cell) == 16, "cells are kept compact");
+
+Worksheet::Worksheet(QString name)
+    : m_name(std::move(name))
+{
+}
+
+void Worksheet::finish()
+{
+    const auto before = [](const Cell &a, const Cell &b) {
+        return a.row != b.row ? a.row < b.row : a.column < b.column;
+    };
+    // Writers emit cells row by row, so sorting is usually not needed at all.
+    if (!std::is_sorted(m_cells.begin(), m_cells.end(), before))
+        std::stable_sort(m_cells.begin(), m_cells.end(), before);
+    // Keep the last of several cells at one place, as a reader going through the records
+    // would see it.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_cells.size(); ++i) {
+        if (kept > 0 && m_cells[kept - 1].row == m_cells[i].row &&
+            m_cells[kept - 1].column == m_cells[i].column)
+            m_cells[kept - 1] = m_cells[i];
+        else
+            m_cells[kept++] = m_cells[i];
+    }
+    m_cells.resize(kept);
+
+    m_rowStart.clear();
+    m_columnCount = 0;
+    if (m_cells.empty())
+        return;
+    const std::size_t rows = std::size_t(m_cells.back().row) + 1;
+    m_rowStart.assign(rows + 1, 0);
+    std::size_t i = 0;
+    for (std::size_t r = 0; r <= rows; ++r) {
+        while (i < m_cells.size() && m_cells[i].row < r)
+            ++i;
+        m_rowStart[r] = static_cast<std::uint32_t>(i);
+    }
+    for (const Cell &c : m_cells)
+        m_columnCount = std::max(m_columnCount, int(c.column) + 1);
+}
+
+const Worksheet::Cell *Worksheet::find(std::int64_t row, std::int64_t column) const
+{
+    if (row < 0 || column < 0 || column > 0xFFFF || row + 1 >= std::int64_t(m_rowStart.size()))
+        return nullptr;
+    const Cell *begin = m_cells.data() + m_rowStart[std::size_t(row)];
+    const Cell *end = m_cells.data() + m_rowStart[std::size_t(row) + 1];
+    // Rows filled from their first column on are found directly.
+    if (column < end - begin && begin[column].column == column)
+        return begin + column;
+    const Cell *it = std::lower_bound(
+        begin, end, column, [](const Cell &c, std::int64_t col) { return c.column < col; });
+    return it != end && it->column == column ? it : nullptr;
+}

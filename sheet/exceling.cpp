@@ -1,0 +1,149 @@
+#include "sheet/exceling.h"
+
+#include "sheet/WorkbookError.h"
+#include "util/InOutError.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QLocale>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The application object's counterpart: the workbook opened last, and whether it is still
+// open (ExcelClose closes it but the object stays).
+struct OpenedWorkbook
+{
+    std::shared_ptr<Workbook> book;
+    bool open = false;
+};
+
+// A worksheet reference: keeps its workbook alive, whatever ExcelApp does meanwhile.
+struct SheetReference
+{
+    std::shared_ptr<Workbook> book;
+    const Worksheet *sheet = nullptr;
+    QLocale locale;
+};
+
+OpenedWorkbook ExcelApp;
+SheetReference ExcelSheet;
+
+// Owns a file descriptor for the length of one read.
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+
+    int get() const { return m_fd; }
+    // Closes now, so that a failing close is reported like any other I/O error.
+    void close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        if (::close(fd) != 0)
+            InOutError::raiseErrno(errno);
+    }
+
+private:
+    int m_fd;
+};
+
+QByteArray readWholeFile(const QString &fileName)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    if (path.isEmpty())
+        throw InOutError(2);
+    FileDescriptor file(::open(path.constData(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0)
+        InOutError::raiseErrno(errno);
+    struct stat info;
+    if (::fstat(file.get(), &info) != 0)
+        InOutError::raiseErrno(errno);
+    if (S_ISDIR(info.st_mode))
+        throw InOutError(5);
+    QByteArray bytes;
+    bytes.resize(static_cast<qsizetype>(info.st_size));
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::read(file.get(), bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            InOutError::raiseErrno(errno);
+        }
+        if (n == 0)
+            throw InOutError(InOutError::ReadBeyondEnd);
+        done += n;
+    }
+    file.close();
+    return bytes;
+}
+
+} // namespace
+
+void ExcelOpen(QString &fileName)
+{
+    // The previous workbook goes whether or not the new one opens.
+    std::shared_ptr<Workbook> previous = std::move(ExcelApp.book);
+    ExcelApp = OpenedWorkbook();
+    previous.reset();
+    ExcelApp.book = Workbook::fromBytes(readWholeFile(fileName));
+    ExcelApp.open = true;
+}
+
+void ExcelSelectSheet(std::int32_t index)
+{
+    if (!ExcelApp.book)
+        throw WorkbookError::invalidVariantOperation();
+    if (!ExcelApp.open)
+        throw WorkbookError::noWorkbookOpen();
+    const Worksheet &sheet = ExcelApp.book->worksheet(index);
+    ExcelSheet = SheetReference{ExcelApp.book, &sheet, QLocale::system()};
+}
+
+QString ExcelGetCell(std::int32_t row, std::int32_t column)
+{
+    if (!ExcelSheet.sheet)
+        throw WorkbookError::invalidVariantOperation();
+    return ExcelSheet.book->cellText(*ExcelSheet.sheet, row, column, ExcelSheet.locale);
+}
+
+void ExcelClose()
+{
+    if (!ExcelApp.book)
+        throw WorkbookError::invalidVariantOperation();
+    if (!ExcelApp.open)
+        throw WorkbookError::noWorkbookOpen();
+    ExcelApp.open = false;
+}
+
+void ExcelRelease()
+{
+    ExcelSheet = SheetReference();
+    ExcelApp = OpenedWorkbook();
+}
+
+std::shared_ptr<const Workbook> ExcelAppWorkbook()
+{
+    return ExcelApp.book;
+}
+
+std::shared_ptr<const Workbook> ExcelSheetWorkbook()
+{
+    return ExcelSheet.book;
+}

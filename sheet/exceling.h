@@ -1,0 +1,36 @@
+#pragma once
+
+#include "sheet/Workbook.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+// The workbook operations the result import uses, over the workbook reader of this folder:
+// open a file, select a worksheet, read cells as text, close. The unit owns the process-wide
+// open workbook (ExcelApp) and a reference to one of its worksheets (ExcelSheet), which keeps
+// that workbook alive on its own, like a reference to an automation object would.
+
+// Reads the whole file and parses it into a new workbook object, then releases the previous
+// one. On failure the previous one is released as well and the error (InOutError for the
+// operating system's errors, WorkbookError for the content) is raised.
+void ExcelOpen(QString &fileName);
+
+// Makes worksheet `index` (1-based, counting worksheets only) of the open workbook the one
+// ExcelGetCell reads. ExcelSheet changes only when this succeeds.
+void ExcelSelectSheet(std::int32_t index);
+
+// The text of the cell at (row, column), 1-based, of the selected worksheet; empty text for a
+// cell without content. "Invalid variant operation" when no worksheet has been selected.
+QString ExcelGetCell(std::int32_t row, std::int32_t column);
+
+// Closes the open workbook without saving anything; ExcelApp and ExcelSheet keep what they
+// hold, so a selected worksheet can still be read.
+void ExcelClose();
+
+// At exit: releases ExcelSheet, then ExcelApp.
+void ExcelRelease();
+
+// What the unit holds, for tests and tools that watch object lifetimes.
+std::shared_ptr<const Workbook> ExcelAppWorkbook();
+std::shared_ptr<const Workbook> ExcelSheetWorkbook();
