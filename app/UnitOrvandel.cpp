@@ -1,10 +1,188 @@
 #include "app/UnitOrvandel.h"
 
-TForm1::TForm1(QWidget *parent)
+#include "app/GradientPanel.h"
+#include "app/LoadSaveSettings.h"
+#include "app/ResultGrid.h"
+#include "app/ResultImport.h"
+#include "app/ResultTable.h"
+#include "app/SpinEdit.h"
+#include "app/WindowFont.h"
+#include "platform/ParentNotifier.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <unistd.h>
+
+namespace {
+
+const QString StartCaption = QStringLiteral("Старт");
+const QString StopCaption = QStringLiteral("Стоп");
+constexpr std::uint32_t GradientStart = 16119287;
+constexpr std::uint32_t GradientEnd = 14725296;
+constexpr int ToolStripHeight = 49;
+
+QLabel *MakeLabel(const QString &caption, int left, int top, QWidget *parent)
+{
+    auto *label = new QLabel(caption, parent);
+    label->move(left, top);
+    label->adjustSize(); // sized to its caption
+    return label;
+}
+
+} // namespace
+
+TForm1::TForm1(FormEnvironment environment, QWidget *parent)
     : QWidget(parent)
+    , m_environment(std::move(environment))
+    , m_report(m_environment.title, m_environment.errorPresenter)
+    , m_scheduler(*this, m_files, m_snapshot)
+    , m_placement(*this)
 {
     setWindowTitle(QStringLiteral(" Безопасный просмотр результатов тестирования "));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/orvandel.xpm")));
+    setFont(WindowFont());
+    move(294, 152);
     resize(653, 438);
+
+    LMDPanelFill1 = new GradientPanel(GradientStart, GradientEnd, this);
+    auto *fill = new QVBoxLayout(this);
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(LMDPanelFill1);
+
+    LMDSimplePanel1 = new QWidget(LMDPanelFill1); // no background: the gradient shows through
+    LMDSimplePanel1->setFixedHeight(ToolStripHeight);
+    GridResult = new ResultGrid(LMDPanelFill1);
+    auto *column = new QVBoxLayout(LMDPanelFill1);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(LMDSimplePanel1);
+    column->addWidget(GridResult, 1);
+
+    ButtonStart = new QPushButton(LMDSimplePanel1);
+    ButtonStart->setGeometry(24, 13, 73, 25);
+    SetButtonCaption(StopCaption, Qt::red);
+    LMDLabel1 = MakeLabel(QStringLiteral(" Частота обновления "), 128, 18, LMDSimplePanel1);
+    SpinUpdate = new SpinEdit(LMDSimplePanel1);
+    SpinUpdate->setRange(10, 1000);
+    SpinUpdate->setValue(20);
+    // The layout's places hold for its reference font; a wider system font pushes the spin
+    // edit and its unit to the right instead of letting them cover the caption or the value.
+    SpinUpdate->setGeometry(std::max(244, LMDLabel1->geometry().right() + 1), 16,
+                            std::max(47, SpinUpdate->sizeHint().width()), 21);
+    LMDLabel2 =
+        MakeLabel(QStringLiteral("сек."), SpinUpdate->geometry().right() + 6, 18, LMDSimplePanel1);
+
+    TimerScan = new QTimer(this);
+    TimerScan->setInterval(1000);
+    TimerScanOpenFile = new QTimer(this);
+    TimerScanOpenFile->setInterval(300);
+
+    setTabOrder(GridResult, SpinUpdate);
+    setTabOrder(SpinUpdate, ButtonStart);
+    GridResult->setFocus();
+
+    connect(ButtonStart, &QPushButton::clicked, this, &TForm1::ButtonStartClick);
+    connect(TimerScan, &QTimer::timeout, this, &TForm1::TimerScanTimer);
+    connect(TimerScanOpenFile, &QTimer::timeout, this, &TForm1::TimerScanOpenFileTimer);
+
+    FormCreate();
 }
 
 TForm1::~TForm1() = default;
+
+void TForm1::FormCreate()
+{
+    // One guard for the whole sequence: an error ends it at the failing step.
+    m_report.Guard([this] {
+        ResolveLaunchContext(CommandLineParameters(m_environment.arguments), m_environment.appDir,
+                             m_context);
+        GridResult->table().ApplyHeaderHeightRule();
+        LoadSettings(m_placement, *SpinUpdate, m_environment.appDir, m_environment.notice);
+        m_scheduler.StartCadence(m_environment.tickCount(), SpinUpdate->value());
+        TimerScan->start();
+    });
+}
+
+void TForm1::FormCloseQuery(bool &CanClose)
+{
+    // A settings file that cannot be written is reported, and the parent is then not told; the
+    // window closes all the same, so that a full disk never traps the user in the viewer.
+    m_report.Guard([this] {
+        SaveSettings(m_placement, *SpinUpdate, m_environment.appDir);
+        if (m_context.NotifyWindow != 0)
+            NotifyParentWindow(static_cast<std::uint32_t>(m_context.NotifyWindow));
+    });
+    Q_UNUSED(CanClose);
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    event->setAccepted(canClose);
+}
+
+void TForm1::ButtonStartClick()
+{
+    // The caption is the run state: it names what the next click does.
+    if (ButtonStart->text() == StartCaption) {
+        SetButtonCaption(StopCaption, Qt::red);
+        TimerScan->start();
+    } else {
+        SetButtonCaption(StartCaption, Qt::darkGreen);
+        TimerScan->stop();
+    }
+}
+
+void TForm1::SetButtonCaption(const QString &caption, Qt::GlobalColor color)
+{
+    QPalette palette = ButtonStart->palette();
+    palette.setColor(QPalette::ButtonText, color);
+    ButtonStart->setPalette(palette);
+    ButtonStart->setText(caption);
+}
+
+void TForm1::TimerScanTimer()
+{
+    m_report.Guard(
+        [this] { m_scheduler.TimerScanTimer(m_environment.tickCount(), SpinUpdate->value()); });
+}
+
+void TForm1::TimerScanOpenFileTimer()
+{
+    m_report.Guard([this] { m_scheduler.TimerScanOpenFileTimer(m_context.ResultFileName); });
+}
+
+void TForm1::LoadResults()
+{
+    ImportSnapshot(m_snapshot, m_context.ResultFileName,
+                   TemporaryWorkbookPath(m_environment.appDir, WindowId()), GridResult->table());
+}
+
+quint64 TForm1::WindowId()
+{
+    // X11 window ids name one window on the display; elsewhere (offscreen, Wayland) the window
+    // id is only the process's own, so the process id keeps two viewers apart.
+    if (QGuiApplication::platformName() == QStringLiteral("xcb"))
+        return quint64(winId());
+    return quint64(::getpid());
+}
+
+void TForm1::SetRetryTimerEnabled(bool enabled)
+{
+    if (enabled)
+        TimerScanOpenFile->start();
+    else
+        TimerScanOpenFile->stop();
+}
+
+void TForm1::ClearGrid()
+{
+    GridResult->table().ClearGrid();
+}

@@ -1,14 +1,71 @@
 #pragma once
 
+#include "app/ErrorReport.h"
+#include "app/FormEnvironment.h"
+#include "app/LaunchContext.h"
+#include "app/ScanHost.h"
+#include "app/ScanScheduler.h"
+#include "app/SnapshotBuffer.h"
+#include "app/WindowPlacement.h"
+#include "platform/FileSnapshot.h"
+
 #include <QWidget>
 
+class GradientPanel;
+class QLabel;
+class QPushButton;
+class QTimer;
+class ResultGrid;
+class SpinEdit;
+
 // The viewer's only window: the result table under a tool strip with the Start/Stop button and
-// the scan interval. It wires widgets to the logic in the core and keeps none of its own.
-class TForm1 : public QWidget
+// the scan interval. It owns the viewer's state and wires its widgets and timers to the logic
+// of the core; each handler is a few calls.
+class TForm1 : public QWidget, private ScanHost
 {
     Q_OBJECT
 
 public:
-    explicit TForm1(QWidget *parent = nullptr);
+    explicit TForm1(FormEnvironment environment = FormEnvironment::OfProcess(),
+                    QWidget *parent = nullptr);
     ~TForm1() override;
+
+    // The handlers, public so that the program's tests can drive them like the toolkit does.
+    void FormCreate();
+    void FormCloseQuery(bool &CanClose);
+    void ButtonStartClick();
+    void TimerScanTimer();
+    void TimerScanOpenFileTimer();
+    void LoadResults();
+
+    const LaunchContext &Context() const { return m_context; }
+    const ScanScheduler &Scheduler() const { return m_scheduler; }
+    // The id that names this window's private copy of the workbook.
+    quint64 WindowId();
+
+    GradientPanel *LMDPanelFill1;
+    QWidget *LMDSimplePanel1;
+    QPushButton *ButtonStart;
+    QLabel *LMDLabel1;
+    SpinEdit *SpinUpdate;
+    QLabel *LMDLabel2;
+    ResultGrid *GridResult;
+    QTimer *TimerScan;
+    QTimer *TimerScanOpenFile;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void SetRetryTimerEnabled(bool enabled) override;
+    void ClearGrid() override;
+    void SetButtonCaption(const QString &caption, Qt::GlobalColor color);
+
+    FormEnvironment m_environment;
+    ErrorReport m_report;
+    LaunchContext m_context;
+    SnapshotBuffer m_snapshot;
+    FileSnapshot m_files;
+    ScanScheduler m_scheduler;
+    WindowPlacement m_placement;
 };

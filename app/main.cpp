@@ -1,11 +1,21 @@
 #include "app/UnitOrvandel.h"
+#include "platform/TerminationSignals.h"
+#include "sheet/exceling.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
-    QApplication application(argc, argv);
-    TForm1 form;
-    form.show();
-    return application.exec();
+    int exitCode = 0;
+    {
+        QApplication application(argc, argv);
+        TForm1 Form1;
+        // A session that ends, or a kill, closes the window like its close button does.
+        const TerminationSignals signals([&Form1] { Form1.close(); });
+        Form1.show();
+        exitCode = application.exec();
+    }
+    // The reader's objects go last, after the window and the application.
+    ExcelRelease();
+    return exitCode;
 }

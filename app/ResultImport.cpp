@@ -1,0 +1,142 @@
+#include "app/ResultImport.h"
+
+#include "app/ResultTable.h"
+#include "app/SnapshotBuffer.h"
+#include "app/TornSnapshot.h"
+#include "platform/FileDescriptor.h"
+#include "platform/FileSnapshot.h"
+#include "sheet/WorkbookError.h"
+#include "sheet/exceling.h"
+#include "util/InOutError.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+void WriteWholeFile(const QString &path, QByteArrayView bytes)
+{
+    const QByteArray name = QFile::encodeName(path);
+    FileDescriptor file(::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!file.IsOpen())
+        InOutError::raiseErrno(errno);
+    const char *data = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(file.Get(), data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            InOutError::raiseErrno(errno);
+        if (n == 0)
+            throw InOutError(InOutError::DiskFull);
+        data += n;
+        left -= n;
+    }
+    if (const int error = file.Close())
+        InOutError::raiseErrno(error);
+}
+
+// Undoes what a failed import left: the workbook open in the reader and the copy on disk.
+class ImportCleanup
+{
+public:
+    explicit ImportCleanup(QString path)
+        : m_path(std::move(path))
+    {
+    }
+    ~ImportCleanup()
+    {
+        if (m_workbookOpen) {
+            try {
+                ExcelClose();
+            } catch (...) {
+                // The error that ended the import is the one to report.
+            }
+        }
+        ::unlink(QFile::encodeName(m_path).constData());
+    }
+    ImportCleanup(const ImportCleanup &) = delete;
+    ImportCleanup &operator=(const ImportCleanup &) = delete;
+
+    void workbookOpened() { m_workbookOpen = true; }
+    void workbookClosed() { m_workbookOpen = false; }
+
+private:
+    QString m_path;
+    bool m_workbookOpen = false;
+};
+
+class TableFill
+{
+public:
+    explicit TableFill(ResultTable &table)
+        : m_table(table)
+    {
+        m_table.BeginFill();
+    }
+    ~TableFill() { m_table.EndFill(); }
+    TableFill(const TableFill &) = delete;
+    TableFill &operator=(const TableFill &) = delete;
+
+private:
+    ResultTable &m_table;
+};
+
+} // namespace
+
+QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId)
+{
+    return appDir + QStringLiteral("tempfgr") + QString::number(windowId) + QStringLiteral(".xls");
+}
+
+void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable &table)
+{
+    ImportCleanup cleanup(tempPath);
+    WriteWholeFile(tempPath, snapshot);
+
+    QString openedPath = tempPath;
+    ExcelOpen(openedPath);
+    cleanup.workbookOpened();
+    ExcelSelectSheet(ResultShape::Worksheet);
+    table.ClearGrid();
+
+    int end = ResultShape::FirstDataRow;
+    while (!ExcelGetCell(end, ResultShape::KeyColumn).isEmpty())
+        ++end;
+
+    table.SetColCount(ResultShape::ColumnCount);
+    table.SetRowCount(end - 1);
+    {
+        // One change notice for the whole fill instead of one per cell; also when a read fails.
+        const TableFill fill(table);
+        for (int row = ResultShape::HeaderRow; row < end; ++row) {
+            for (int column = 1; column <= ResultShape::ColumnCount; ++column)
+                table.SetCells(column - 1, row - 1, ExcelGetCell(row, column));
+        }
+    }
+    table.SetCol(0);
+    table.SetRow(table.RowCount() - 1);
+
+    ExcelClose();
+    cleanup.workbookClosed();
+}
+
+void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileName,
+                    const QString &tempPath, ResultTable &table)
+{
+    try {
+        ImportResults(snapshot.Bytes(), tempPath, table);
+    } catch (const WorkbookError &error) {
+        // A writer that ignores locks can change a file within one timestamp tick without
+        // changing its size; such a copy may be no workbook at all. If the file moved on since
+        // the copy, the damage is ours, not the writer's: try again instead of reporting it.
+        const bool damaged = error.kind() == WorkbookError::Kind::Damaged ||
+                             error.kind() == WorkbookError::Kind::NotWorkbook;
+        if (damaged && FileChangedSince(resultFileName, snapshot.Identity()))
+            throw TornSnapshot();
+        throw;
+    }
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+class ResultTable;
+class SnapshotBuffer;
+
+// The shape of the table taken from the first worksheet.
+namespace ResultShape {
+constexpr int HeaderRow = 1;
+constexpr int FirstDataRow = 2;
+constexpr int KeyColumn = 3; // the first empty cell below the header ends the table
+constexpr int ColumnCount = 13;
+constexpr int Worksheet = 1;
+} // namespace ResultShape
+
+// The private copy of the snapshot that the workbook reader opens: the application directory,
+// "tempfgr", the window's id and ".xls".
+QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId);
+
+// Replaces the table's contents with the first 13 columns of the snapshot's first worksheet.
+// The snapshot is written to `tempPath`, read from there and the copy deleted. Whatever step
+// fails, the workbook is closed and the copy deleted before the error leaves, so a failed import
+// never blocks the next one; the table keeps its contents unless the failure came after the
+// workbook was opened and its sheet selected.
+void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable &table);
+
+// ImportResults on the scan's snapshot of `resultFileName`. A copy that is not a readable
+// workbook while the watched file has changed since it was taken raises TornSnapshot, so that the
+// scan tries again instead of reporting a half-written file as damaged.
+void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileName,
+                    const QString &tempPath, ResultTable &table);
