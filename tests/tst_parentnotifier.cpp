@@ -1,9 +1,13 @@
+#include "app/SettingsFile.h"
+#include "app/UnitOrvandel.h"
 #include "platform/ParentNotifier.h"
 #include "tests/support/XvfbServer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -25,6 +29,9 @@ private Q_SLOTS:
     void deadWindowIsIgnoredAtOnce();
     void zeroSendsNothing();
     void withoutX11NothingHappens();
+    void formSavesThenNotifies();
+    void formWithDeadOrNoWindowClosesAtOnce_data();
+    void formWithDeadOrNoWindowClosesAtOnce();
 
 private:
     struct Receiver
@@ -32,7 +39,8 @@ private:
         std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
         quint32 window = 0;
     };
-    Receiver startReceiver();
+    Receiver startReceiver(const QString &watchedFile = {});
+    std::unique_ptr<TForm1> makeForm(const QTemporaryDir &dir, const QString &handle);
     QStringList finish(Receiver &receiver);
 
     QString m_xvfbError;
@@ -45,10 +53,11 @@ void TestParentNotifier::init()
         QSKIP(qPrintable(QStringLiteral("no X server for this test: ") + m_xvfbError));
 }
 
-TestParentNotifier::Receiver TestParentNotifier::startReceiver()
+TestParentNotifier::Receiver TestParentNotifier::startReceiver(const QString &watchedFile)
 {
     Receiver r;
-    r.process->start(QStringLiteral(ORVANDEL_TEST_HELPER_DIR "/xreceiver"), {});
+    r.process->start(QStringLiteral(ORVANDEL_TEST_HELPER_DIR "/xreceiver"),
+                     watchedFile.isEmpty() ? QStringList() : QStringList{watchedFile});
     if (!r.process->waitForStarted(5000))
         return r;
     while (!r.process->canReadLine() && r.process->waitForReadyRead(5000)) {
@@ -118,6 +127,67 @@ void TestParentNotifier::withoutX11NothingHappens()
     if (m_xvfbError.isEmpty())
         QSKIP("runs only when the application is not on X11");
     NotifyParentWindow(12345); // must return quietly
+}
+
+std::unique_ptr<TForm1> TestParentNotifier::makeForm(const QTemporaryDir &dir,
+                                                     const QString &handle)
+{
+    const QString appDir = dir.path() + u'/';
+    WriteSettingsFile(SettingsFileName(appDir), WindowSettings{});
+    FormEnvironment environment;
+    environment.arguments = {appDir + QStringLiteral("Orvandel"),
+                             appDir + QStringLiteral("none.xls"), handle};
+    environment.appDir = appDir;
+    environment.tickCount = [] {
+        return 1000u;
+    };
+    environment.notice = [](const QString &) {
+    };
+    environment.errorPresenter = [](const QString &, const QString &text) {
+        QFAIL(qPrintable(text));
+    };
+    auto form = std::make_unique<TForm1>(std::move(environment));
+    form->show();
+    return form;
+}
+
+void TestParentNotifier::formSavesThenNotifies()
+{
+    QTemporaryDir dir;
+    const QString settings = SettingsFileName(dir.path() + u'/');
+    Receiver receiver = startReceiver(settings);
+    QVERIFY(receiver.window != 0);
+    const auto form = makeForm(dir, QString::number(receiver.window));
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    // Written anew by the close: the receiver sees the whole file when the message arrives.
+    QVERIFY(QFile::remove(settings));
+    QVERIFY(form->close());
+    QCOMPARE(finish(receiver),
+             (QStringList{QStringLiteral("message WM_VIEWER_CLOSED 32 1031 0 0 0 0 file 25"),
+                          QStringLiteral("done 1")}));
+}
+
+void TestParentNotifier::formWithDeadOrNoWindowClosesAtOnce_data()
+{
+    QTest::addColumn<QString>("handle");
+    QTest::newRow("zero") << QStringLiteral("0");
+    QTest::newRow("dead") << QString::number(0x3FFFFFF0);
+    QTest::newRow("not a number") << QStringLiteral("0x10");
+}
+
+void TestParentNotifier::formWithDeadOrNoWindowClosesAtOnce()
+{
+    QFETCH(QString, handle);
+    QTemporaryDir dir;
+    Receiver receiver = startReceiver();
+    QVERIFY(receiver.window != 0);
+    const auto form = makeForm(dir, handle);
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(form->close());
+    QVERIFY(clock.elapsed() < 1000);
+    QCOMPARE(finish(receiver), QStringList{QStringLiteral("done 0")});
 }
 
 int main(int argc, char **argv)
