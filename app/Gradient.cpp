@@ -1,5 +1,7 @@
 #include "app/Gradient.h"
 
+#include "app/ToolkitColor.h"
+
 #include <cmath>
 
 namespace {
@@ -35,9 +37,10 @@ std::vector<GradientBand> GradientBands(int height, std::uint32_t startColor,
         GradientBand band;
         band.top = RoundedRatio(i, height, count);
         band.bottom = RoundedRatio(i + 1, height, count);
-        band.color = OpaqueRgb(Blend(Channel(startColor, 0), Channel(endColor, 0), i, count - 1),
-                               Blend(Channel(startColor, 8), Channel(endColor, 8), i, count - 1),
-                               Blend(Channel(startColor, 16), Channel(endColor, 16), i, count - 1));
+        const int red = Blend(Channel(startColor, 0), Channel(endColor, 0), i, count - 1);
+        const int green = Blend(Channel(startColor, 8), Channel(endColor, 8), i, count - 1);
+        const int blue = Blend(Channel(startColor, 16), Channel(endColor, 16), i, count - 1);
+        band.color = RgbFromToolkitColor(red | green << 8 | blue << 16);
         bands.push_back(band);
     }
     return bands;

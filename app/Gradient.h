@@ -11,19 +11,6 @@ struct GradientBand
     std::uint32_t color = 0; // 0xAARRGGBB, as QRgb
 };
 
-// An opaque 0xAARRGGBB value, the layout QRgb uses.
-constexpr std::uint32_t OpaqueRgb(int red, int green, int blue)
-{
-    return 0xFF000000u | std::uint32_t(red & 0xFF) << 16 | std::uint32_t(green & 0xFF) << 8 |
-           std::uint32_t(blue & 0xFF);
-}
-
-// The toolkit's colour integers keep red in the low byte, then green, then blue.
-constexpr std::uint32_t ToolkitColorToRgb(std::uint32_t color)
-{
-    return OpaqueRgb(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
-}
-
 // Splits `height` pixel rows into `count` bands of equal height (band i covers the rows from
 // i * height / count to (i + 1) * height / count, each rounded to the nearest pixel) and gives
 // band i the start colour plus i / (count - 1) of the way to the end colour, so that the first

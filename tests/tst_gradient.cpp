@@ -1,4 +1,5 @@
 #include "app/Gradient.h"
+#include "app/ToolkitColor.h"
 
 #include <QColor>
 #include <QTest>
@@ -17,10 +18,10 @@ private Q_SLOTS:
 
 void TestGradient::toolkitColor()
 {
-    QCOMPARE(ToolkitColorToRgb(16119287), qRgb(247, 245, 245));
-    QCOMPARE(ToolkitColorToRgb(14725296), qRgb(176, 176, 224));
-    QCOMPARE(ToolkitColorToRgb(255), qRgb(255, 0, 0));
-    QCOMPARE(ToolkitColorToRgb(32768), qRgb(0, 128, 0));
+    QCOMPARE(RgbFromToolkitColor(16119287), qRgb(247, 245, 245));
+    QCOMPARE(RgbFromToolkitColor(14725296), qRgb(176, 176, 224));
+    QCOMPARE(RgbFromToolkitColor(255), qRgb(255, 0, 0));
+    QCOMPARE(RgbFromToolkitColor(32768), qRgb(0, 128, 0));
 }
 
 void TestGradient::bandsCoverEveryRowOnce_data()
