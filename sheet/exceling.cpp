@@ -98,12 +98,16 @@ QByteArray readWholeFile(const QString &fileName)
 
 void ExcelOpen(QString &fileName)
 {
-    // The previous workbook goes whether or not the new one opens.
-    std::shared_ptr<Workbook> previous = std::move(ExcelApp.book);
-    ExcelApp = OpenedWorkbook();
-    previous.reset();
-    ExcelApp.book = Workbook::fromBytes(readWholeFile(fileName));
-    ExcelApp.open = true;
+    std::shared_ptr<Workbook> book;
+    try {
+        book = Workbook::fromBytes(readWholeFile(fileName));
+    } catch (...) {
+        // The previous workbook goes whether or not the new one opens.
+        ExcelApp = OpenedWorkbook();
+        throw;
+    }
+    // Only now, with the new workbook in hand, is the previous one released.
+    ExcelApp = OpenedWorkbook{std::move(book), true};
 }
 
 void ExcelSelectSheet(std::int32_t index)
