@@ -16,10 +16,15 @@
 
 namespace {
 
+// Creates `path` anew, replacing whatever has that name, and writes `bytes` in one go. The old
+// file is unlinked rather than truncated: a copy left behind read-only, or a link planted under
+// the name, is replaced and never written through.
 void WriteWholeFile(const QString &path, QByteArrayView bytes)
 {
     const QByteArray name = QFile::encodeName(path);
-    FileDescriptor file(::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    ::unlink(name.constData());
+    FileDescriptor file(
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!file.IsOpen())
         InOutError::raiseErrno(errno);
     const char *data = bytes.data();
@@ -61,7 +66,12 @@ public:
     ImportCleanup(const ImportCleanup &) = delete;
     ImportCleanup &operator=(const ImportCleanup &) = delete;
 
-    void workbookOpened() { m_workbookOpen = true; }
+    // `path` is the name the reader left after opening: the one to delete.
+    void workbookOpened(QString path)
+    {
+        m_path = std::move(path);
+        m_workbookOpen = true;
+    }
     void workbookClosed() { m_workbookOpen = false; }
 
 private:
@@ -85,6 +95,21 @@ private:
     ResultTable &m_table;
 };
 
+bool IsContentError(const WorkbookError &error)
+{
+    switch (error.kind()) {
+    case WorkbookError::Kind::NotWorkbook:
+    case WorkbookError::Kind::Damaged:
+    case WorkbookError::Kind::Encrypted:
+    case WorkbookError::Kind::NoSuchSheet:
+        return true;
+    case WorkbookError::Kind::NoWorkbookOpen:
+    case WorkbookError::Kind::InvalidVariantOperation:
+        return false;
+    }
+    return false;
+}
+
 } // namespace
 
 QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId)
@@ -99,7 +124,7 @@ void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable
 
     QString openedPath = tempPath;
     ExcelOpen(openedPath);
-    cleanup.workbookOpened();
+    cleanup.workbookOpened(openedPath);
     ExcelSelectSheet(ResultShape::Worksheet);
     table.ClearGrid();
 
@@ -133,9 +158,10 @@ void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileNam
         // A writer that ignores locks can change a file within one timestamp tick without
         // changing its size; such a copy may be no workbook at all. If the file moved on since
         // the copy, the damage is ours, not the writer's: try again instead of reporting it.
-        const bool damaged = error.kind() == WorkbookError::Kind::Damaged ||
-                             error.kind() == WorkbookError::Kind::NotWorkbook;
-        if (damaged && FileChangedSince(resultFileName, snapshot.Identity()))
+        // A mix of two versions can look like any bad content, a missing first worksheet or an
+        // encryption record included; a content error that stays while the file stays the
+        // same is reported by the next attempt.
+        if (IsContentError(error) && FileChangedSince(resultFileName, snapshot.Identity()))
             throw TornSnapshot();
         throw;
     }
