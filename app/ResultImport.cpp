@@ -33,6 +33,10 @@ void WriteWholeFile(const QString &path, QByteArrayView bytes)
         const ssize_t n = ::write(file.Get(), data, size_t(left));
         if (n < 0 && errno == EINTR)
             continue;
+        // Once part of the snapshot is on disk the write has written fewer bytes than asked,
+        // whatever the reason the rest was refused for.
+        if (n < 0 && left < bytes.size())
+            throw InOutError(InOutError::DiskFull);
         if (n < 0)
             InOutError::raiseErrno(errno);
         if (n == 0)
