@@ -12,10 +12,11 @@ constexpr int IntervalSeconds = 10;
 
 } // namespace
 
-HeadlessScan::HeadlessScan(SnapshotSource &source, QString tempPath, Pause pause)
+HeadlessScan::HeadlessScan(SnapshotSource &source, QString tempPath, Pause pause, Clock clock)
     : m_source(source)
     , m_tempPath(std::move(tempPath))
     , m_pause(std::move(pause))
+    , m_clock(std::move(clock))
 {
 }
 
@@ -50,7 +51,7 @@ void HeadlessScan::ClearGrid()
 void HeadlessScan::LoadResults()
 {
     try {
-        ImportSnapshot(m_snapshot, m_workbook, m_tempPath, *m_table);
+        ImportSnapshot(m_snapshot, m_workbook, m_tempPath, *m_table, m_clock());
         m_imported = true;
     } catch (const TornSnapshot &) {
         ++m_torn;

@@ -2,9 +2,11 @@
 
 #include "app/ScanHost.h"
 #include "app/SnapshotBuffer.h"
+#include "platform/WallClock.h"
 
 #include <QString>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 
 class ResultTable;
@@ -23,8 +25,10 @@ public:
         GaveUp,   // every attempt found the file locked or changing
     };
     using Pause = std::function<void(std::chrono::milliseconds)>;
+    // CLOCK_REALTIME in nanoseconds, for the import's torn-read rule.
+    using Clock = std::function<std::int64_t()>;
 
-    HeadlessScan(SnapshotSource &source, QString tempPath, Pause pause);
+    HeadlessScan(SnapshotSource &source, QString tempPath, Pause pause, Clock clock = WallClockNs);
 
     // Import errors, and the I/O error of a copy the scan gave up on, leave as exceptions.
     Outcome Run(const QString &workbook, ResultTable &table, std::chrono::milliseconds retry);
@@ -42,6 +46,7 @@ private:
     SnapshotBuffer m_snapshot;
     QString m_tempPath;
     Pause m_pause;
+    Clock m_clock;
     QString m_workbook;
     ResultTable *m_table = nullptr;
     bool m_missing = false;

@@ -5,6 +5,7 @@
 #include "app/TornSnapshot.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileSnapshot.h"
+#include "platform/WallClock.h"
 #include "sheet/WorkbookError.h"
 #include "sheet/exceling.h"
 #include "util/InOutError.h"
@@ -154,19 +155,28 @@ void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable
 }
 
 void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileName,
-                    const QString &tempPath, ResultTable &table)
+                    const QString &tempPath, ResultTable &table, std::int64_t nowNs)
 {
     try {
         ImportResults(snapshot.Bytes(), tempPath, table);
     } catch (const WorkbookError &error) {
         // A writer that ignores locks can change a file within one timestamp tick without
-        // changing its size; such a copy may be no workbook at all. If the file moved on since
-        // the copy, the damage is ours, not the writer's: try again instead of reporting it.
-        // A mix of two versions can look like any bad content, a missing first worksheet or an
-        // encryption record included; a content error that stays while the file stays the
-        // same is reported by the next attempt.
-        if (IsContentError(error) && FileChangedSince(resultFileName, snapshot.Identity()))
+        // changing its size, or be held up between truncating the file and writing it; such a
+        // copy may be no workbook at all. If the file moved on since the copy, or the copy is
+        // of a change too fresh to have settled, the damage is ours, not the writer's: try
+        // again instead of reporting it. A mix of two versions can look like any bad content,
+        // a missing first worksheet or an encryption record included; content that stays bad
+        // while the file stays the same is reported by a later attempt.
+        const bool fresh = nowNs - snapshot.Identity().changedNs < SettleNs;
+        if (IsContentError(error) &&
+            (fresh || FileChangedSince(resultFileName, snapshot.Identity())))
             throw TornSnapshot();
         throw;
     }
+}
+
+void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileName,
+                    const QString &tempPath, ResultTable &table)
+{
+    ImportSnapshot(snapshot, resultFileName, tempPath, table, WallClockNs());
 }

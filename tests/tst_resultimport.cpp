@@ -453,13 +453,17 @@ void TestResultImport::tornSnapshot()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(good);
     file.close();
-    QVERIFY_THROWS_EXCEPTION(TornSnapshot, ImportSnapshot(snapshot, watched, tempPath(), table));
+    // Long settled, but the file has moved on since.
+    const std::int64_t later = snapshot.Identity().changedNs + 10 * SettleNs;
+    QVERIFY_THROWS_EXCEPTION(TornSnapshot,
+                             ImportSnapshot(snapshot, watched, tempPath(), table, later));
     QCOMPARE(TableState(table), before);
     QCOMPARE(leftovers(), QStringList());
 
     // Gone altogether counts as changed as well.
     QVERIFY(QFile::remove(watched));
-    QVERIFY_THROWS_EXCEPTION(TornSnapshot, ImportSnapshot(snapshot, watched, tempPath(), table));
+    QVERIFY_THROWS_EXCEPTION(TornSnapshot,
+                             ImportSnapshot(snapshot, watched, tempPath(), table, later));
     QCOMPARE(TableState(table), before);
 }
 
@@ -477,8 +481,14 @@ void TestResultImport::damagedWhileUnchanged()
 
         ResultTable table;
         const TableState before(table);
-        const QString message =
-            ThrownWorkbookError([&] { ImportSnapshot(snapshot, watched, tempPath(), table); });
+        // Fresh from the writer: perhaps caught half way, so tried again.
+        const std::int64_t changed = snapshot.Identity().changedNs;
+        QVERIFY_THROWS_EXCEPTION(TornSnapshot, ImportSnapshot(snapshot, watched, tempPath(), table,
+                                                              changed + SettleNs - 1));
+        QCOMPARE(TableState(table), before);
+        // Settled: reported.
+        const QString message = ThrownWorkbookError(
+            [&] { ImportSnapshot(snapshot, watched, tempPath(), table, changed + SettleNs); });
         QVERIFY2(message.startsWith(QStringLiteral("The workbook is damaged")) ||
                      message == QStringLiteral("The file is not an Excel workbook"),
                  qPrintable(message));
@@ -530,6 +540,10 @@ void TestResultImport::headlessScanRetriesLikeTheViewer()
     const auto pause = [&](std::chrono::milliseconds ms) {
         pauses << ms;
     };
+    std::int64_t now = current.changedNs + SettleNs;
+    const auto clock = [&] {
+        return now;
+    };
     using Step = ScriptedSource::Step;
     using enum SnapshotOutcome;
 
@@ -538,7 +552,7 @@ void TestResultImport::headlessScanRetriesLikeTheViewer()
         ScriptedSource source;
         source.steps = {Step{Refused, {}, {}}, Step{Refused, {}, {}}, Step{Taken, half, earlier},
                         Step{Taken, good, current}};
-        HeadlessScan scan(source, tempPath(), pause);
+        HeadlessScan scan(source, tempPath(), pause, clock);
         ResultTable table;
         QCOMPARE(scan.Run(watched, table, std::chrono::milliseconds(300)),
                  HeadlessScan::Outcome::Imported);
@@ -552,7 +566,7 @@ void TestResultImport::headlessScanRetriesLikeTheViewer()
         pauses.clear();
         ScriptedSource source;
         source.steps = {Step{Refused, {}, {}}};
-        HeadlessScan scan(source, tempPath(), pause);
+        HeadlessScan scan(source, tempPath(), pause, clock);
         ResultTable table;
         table.SetCells(0, 0, QStringLiteral("kept"));
         QCOMPARE(scan.Run(watched, table, std::chrono::milliseconds(5)),
@@ -565,7 +579,7 @@ void TestResultImport::headlessScanRetriesLikeTheViewer()
         // Torn every time: gives up after 30 attempts as well, silently.
         ScriptedSource source;
         source.steps = {Step{Taken, half, earlier}};
-        HeadlessScan scan(source, tempPath(), pause);
+        HeadlessScan scan(source, tempPath(), pause, clock);
         ResultTable table;
         QCOMPARE(scan.Run(watched, table, std::chrono::milliseconds(0)),
                  HeadlessScan::Outcome::GaveUp);
@@ -575,7 +589,7 @@ void TestResultImport::headlessScanRetriesLikeTheViewer()
         // Damaged and unchanged: reported at the first attempt.
         ScriptedSource source;
         source.steps = {Step{Taken, half, current}};
-        HeadlessScan scan(source, tempPath(), pause);
+        HeadlessScan scan(source, tempPath(), pause, clock);
         ResultTable table;
         QVERIFY(ThrownWorkbookError([&] {
                     scan.Run(watched, table, std::chrono::milliseconds(0));
@@ -583,10 +597,28 @@ void TestResultImport::headlessScanRetriesLikeTheViewer()
         QCOMPARE(source.taken, 1);
     }
     {
+        // Damaged and just written: tried again until it has settled, then reported.
+        pauses.clear();
+        ScriptedSource source;
+        source.steps = {Step{Taken, half, current}};
+        now = current.changedNs;
+        const auto settling = [&](std::chrono::milliseconds ms) {
+            pauses << ms;
+            now += std::chrono::nanoseconds(ms).count();
+        };
+        HeadlessScan scan(source, tempPath(), settling, clock);
+        ResultTable table;
+        QVERIFY(ThrownWorkbookError([&] {
+                    scan.Run(watched, table, std::chrono::milliseconds(300));
+                }).startsWith(QStringLiteral("The workbook is damaged")));
+        QCOMPARE(source.taken, 8); // at 0, 0.3, ... 2.1 s
+        QCOMPARE(scan.TornSnapshots(), 7);
+    }
+    {
         // Missing: the table is emptied and the scan ends.
         ScriptedSource source;
         source.steps = {Step{Missing, {}, {}}};
-        HeadlessScan scan(source, tempPath(), pause);
+        HeadlessScan scan(source, tempPath(), pause, clock);
         ResultTable table;
         table.SetCells(0, 0, QStringLiteral("gone"));
         QCOMPARE(scan.Run(watched, table, std::chrono::milliseconds(0)),
