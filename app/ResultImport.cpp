@@ -167,7 +167,9 @@ void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileNam
         // again instead of reporting it. A mix of two versions can look like any bad content,
         // a missing first worksheet or an encryption record included; content that stays bad
         // while the file stays the same is reported by a later attempt.
-        const bool fresh = nowNs - snapshot.Identity().changedNs < SettleNs;
+        // A change time further in the future than that says nothing (a skewed file server).
+        const std::int64_t age = nowNs - snapshot.Identity().changedNs;
+        const bool fresh = age > -SettleNs && age < SettleNs;
         if (IsContentError(error) &&
             (fresh || FileChangedSince(resultFileName, snapshot.Identity())))
             throw TornSnapshot();
