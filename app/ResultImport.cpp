@@ -5,6 +5,7 @@
 #include "app/TornSnapshot.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileSnapshot.h"
+#include "platform/WallClock.h"
 #include "sheet/WorkbookError.h"
 #include "sheet/exceling.h"
 #include "util/InOutError.h"
@@ -16,10 +17,15 @@
 
 namespace {
 
+// Creates `path` anew, replacing whatever has that name, and writes `bytes` in one go. The old
+// file is unlinked rather than truncated: a copy left behind read-only, or a link planted under
+// the name, is replaced and never written through.
 void WriteWholeFile(const QString &path, QByteArrayView bytes)
 {
     const QByteArray name = QFile::encodeName(path);
-    FileDescriptor file(::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    ::unlink(name.constData());
+    FileDescriptor file(
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!file.IsOpen())
         InOutError::raiseErrno(errno);
     const char *data = bytes.data();
@@ -28,6 +34,10 @@ void WriteWholeFile(const QString &path, QByteArrayView bytes)
         const ssize_t n = ::write(file.Get(), data, size_t(left));
         if (n < 0 && errno == EINTR)
             continue;
+        // Once part of the snapshot is on disk the write has written fewer bytes than asked,
+        // whatever the reason the rest was refused for.
+        if (n < 0 && left < bytes.size())
+            throw InOutError(InOutError::DiskFull);
         if (n < 0)
             InOutError::raiseErrno(errno);
         if (n == 0)
@@ -61,7 +71,12 @@ public:
     ImportCleanup(const ImportCleanup &) = delete;
     ImportCleanup &operator=(const ImportCleanup &) = delete;
 
-    void workbookOpened() { m_workbookOpen = true; }
+    // `path` is the name the reader left after opening: the one to delete.
+    void workbookOpened(QString path)
+    {
+        m_path = std::move(path);
+        m_workbookOpen = true;
+    }
     void workbookClosed() { m_workbookOpen = false; }
 
 private:
@@ -85,6 +100,21 @@ private:
     ResultTable &m_table;
 };
 
+bool IsContentError(const WorkbookError &error)
+{
+    switch (error.kind()) {
+    case WorkbookError::Kind::NotWorkbook:
+    case WorkbookError::Kind::Damaged:
+    case WorkbookError::Kind::Encrypted:
+    case WorkbookError::Kind::NoSuchSheet:
+        return true;
+    case WorkbookError::Kind::NoWorkbookOpen:
+    case WorkbookError::Kind::InvalidVariantOperation:
+        return false;
+    }
+    return false;
+}
+
 } // namespace
 
 QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId)
@@ -99,7 +129,7 @@ void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable
 
     QString openedPath = tempPath;
     ExcelOpen(openedPath);
-    cleanup.workbookOpened();
+    cleanup.workbookOpened(openedPath);
     ExcelSelectSheet(ResultShape::Worksheet);
     table.ClearGrid();
 
@@ -125,18 +155,30 @@ void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable
 }
 
 void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileName,
-                    const QString &tempPath, ResultTable &table)
+                    const QString &tempPath, ResultTable &table, std::int64_t nowNs)
 {
     try {
         ImportResults(snapshot.Bytes(), tempPath, table);
     } catch (const WorkbookError &error) {
         // A writer that ignores locks can change a file within one timestamp tick without
-        // changing its size; such a copy may be no workbook at all. If the file moved on since
-        // the copy, the damage is ours, not the writer's: try again instead of reporting it.
-        const bool damaged = error.kind() == WorkbookError::Kind::Damaged ||
-                             error.kind() == WorkbookError::Kind::NotWorkbook;
-        if (damaged && FileChangedSince(resultFileName, snapshot.Identity()))
+        // changing its size, or be held up between truncating the file and writing it; such a
+        // copy may be no workbook at all. If the file moved on since the copy, or the copy is
+        // of a change too fresh to have settled, the damage is ours, not the writer's: try
+        // again instead of reporting it. A mix of two versions can look like any bad content,
+        // a missing first worksheet or an encryption record included; content that stays bad
+        // while the file stays the same is reported by a later attempt.
+        // A change time further in the future than that says nothing (a skewed file server).
+        const std::int64_t age = nowNs - snapshot.Identity().changedNs;
+        const bool fresh = age > -SettleNs && age < SettleNs;
+        if (IsContentError(error) &&
+            (fresh || FileChangedSince(resultFileName, snapshot.Identity())))
             throw TornSnapshot();
         throw;
     }
+}
+
+void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileName,
+                    const QString &tempPath, ResultTable &table)
+{
+    ImportSnapshot(snapshot, resultFileName, tempPath, table, WallClockNs());
 }

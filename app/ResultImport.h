@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <cstdint>
 
 class ResultTable;
 class SnapshotBuffer;
@@ -27,7 +28,14 @@ QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId);
 void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable &table);
 
 // ImportResults on the scan's snapshot of `resultFileName`. A copy that is not a readable
-// workbook while the watched file has changed since it was taken raises TornSnapshot, so that the
-// scan tries again instead of reporting a half-written file as damaged.
+// workbook raises TornSnapshot instead of its error, so that the scan tries again, while the
+// watched file has changed since it was taken, or while the change the copy holds is less than
+// SettleNs old at `nowNs` (CLOCK_REALTIME in nanoseconds; a change time more than SettleNs
+// ahead counts as settled): a writer that takes no lock can be caught half way and stay there
+// for a while. Content that stays bad is reported once it has settled.
+constexpr std::int64_t SettleNs = 2'000'000'000;
+void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileName,
+                    const QString &tempPath, ResultTable &table, std::int64_t nowNs);
+// The same at the present time.
 void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ResultTable &table);

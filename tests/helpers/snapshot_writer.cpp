@@ -4,13 +4,15 @@
 //   snapshot_writer flock|posix|ofd|readlock|open PATH
 //       takes the lock (or just opens the file for writing), prints "ready" and holds it
 //       until its standard input is closed.
-//   snapshot_writer reopen|overwrite|rename PATH VERSION_A VERSION_B MILLISECONDS
-//       rewrites PATH alternately with the contents of the two version files, as fast as it
-//       can, prints "ready" after the first version and the number of rewrites at the end.
+//   snapshot_writer reopen|overwrite|rename PATH VERSION_A VERSION_B [VERSION_C ...] MILLISECONDS
+//       rewrites PATH with the contents of the version files in turn, as fast as it can,
+//       prints "ready" after the first version and the number of rewrites at the end.
+//       With SNAPSHOT_WRITER_PAUSE_MS set, it rests that long after each rewrite.
 //       reopen: open with O_TRUNC, write, close; overwrite: one descriptor kept open, pwrite
 //       then ftruncate; rename: write PATH.tmp, then rename it over PATH.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -18,6 +20,7 @@
 #include <string>
 #include <sys/file.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -82,17 +85,19 @@ int Hold(const std::string &mode, const char *path)
     return rc;
 }
 
-int Rewrite(const std::string &mode, const std::string &path, const std::string versions[2],
-            long milliseconds)
+int Rewrite(const std::string &mode, const std::string &path,
+            const std::vector<std::string> &versions, long milliseconds)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     const std::string temporary = path + ".tmp";
     const int kept = mode == "overwrite" ? ::open(path.c_str(), O_RDWR) : -1;
     if (mode == "overwrite" && kept < 0)
         return Fail("open");
+    const char *pause = std::getenv("SNAPSHOT_WRITER_PAUSE_MS");
+    const useconds_t pauseUs = pause ? useconds_t(std::atol(pause) * 1000) : 0;
     long rewrites = 0;
     for (;; ++rewrites) {
-        const std::string &bytes = versions[rewrites % 2];
+        const std::string &bytes = versions[size_t(rewrites) % versions.size()];
         if (mode == "overwrite") {
             if (!WriteAll(kept, bytes, 0) || ::ftruncate(kept, static_cast<off_t>(bytes.size())))
                 return Fail("overwrite");
@@ -106,6 +111,8 @@ int Rewrite(const std::string &mode, const std::string &path, const std::string 
         }
         if (rewrites == 0)
             Ready();
+        if (pauseUs > 0)
+            ::usleep(pauseUs);
         if (std::chrono::steady_clock::now() >= end)
             break;
     }
@@ -121,10 +128,12 @@ int main(int argc, char **argv)
 {
     if (argc == 3)
         return Hold(argv[1], argv[2]);
-    if (argc == 6) {
-        const std::string versions[2] = {ReadFile(argv[3]), ReadFile(argv[4])};
-        return Rewrite(argv[1], argv[2], versions, std::atol(argv[5]));
+    if (argc >= 6) {
+        std::vector<std::string> versions;
+        for (int i = 3; i < argc - 1; ++i)
+            versions.push_back(ReadFile(argv[i]));
+        return Rewrite(argv[1], argv[2], versions, std::atol(argv[argc - 1]));
     }
-    std::fputs("usage: snapshot_writer MODE PATH [VERSION_A VERSION_B MILLISECONDS]\n", stderr);
+    std::fputs("usage: snapshot_writer MODE PATH [VERSION_A VERSION_B ... MILLISECONDS]\n", stderr);
     return 2;
 }

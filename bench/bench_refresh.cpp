@@ -1,0 +1,204 @@
+// Times a whole refresh of the viewer on a big workbook (a header and 65,535 data rows, 13
+// columns): the exclusive snapshot into the snapshot buffer, the temporary copy, the parse and
+// the fill of the result table, as the scan runs it (ImportSnapshot), best and median of N runs.
+// The parts are then timed one by one with the same calls the import makes, to show where the
+// time goes.
+//
+// Usage: bench_refresh [WORKBOOK.xls] [RUNS]. Without a workbook, one is made in the current
+// directory with python3-xlwt (scripts/make_big_workbook.py where present, else
+// bench/make_refresh_workbook.py).
+
+#include "app/ResultImport.h"
+#include "app/ResultTable.h"
+#include "app/SnapshotBuffer.h"
+#include "platform/FileSnapshot.h"
+#include "sheet/exceling.h"
+#include "util/ViewerError.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <vector>
+
+namespace {
+
+double Best(const std::vector<double> &ms)
+{
+    return ms.empty() ? 0 : *std::min_element(ms.begin(), ms.end());
+}
+
+double Median(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    return ms.empty() ? 0 : ms[ms.size() / 2];
+}
+
+double ThreadCpuMs()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// Wall-clock and this thread's CPU time: on a shared machine the CPU time shows the work done
+// while the wall clock also counts the waits for a core.
+struct Figures
+{
+    std::vector<double> ms;
+    std::vector<double> cpuMs;
+};
+
+Figures Time(int runs, const std::function<void()> &job)
+{
+    Figures figures;
+    for (int i = 0; i < runs; ++i) {
+        const double cpu = ThreadCpuMs();
+        QElapsedTimer timer;
+        timer.start();
+        job();
+        figures.ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+        figures.cpuMs.push_back(ThreadCpuMs() - cpu);
+    }
+    return figures;
+}
+
+// For jobs that need set-up first: the job times itself and returns milliseconds.
+Figures TimeInside(int runs, const std::function<double()> &job)
+{
+    Figures figures;
+    for (int i = 0; i < runs; ++i)
+        figures.ms.push_back(job());
+    return figures;
+}
+
+void Print(const char *what, const Figures &figures)
+{
+    std::printf("%-34s best %7.2f ms  median %7.2f ms", what, Best(figures.ms), Median(figures.ms));
+    if (!figures.cpuMs.empty())
+        std::printf("   cpu best %7.2f ms  median %7.2f ms", Best(figures.cpuMs),
+                    Median(figures.cpuMs));
+    std::printf("\n");
+}
+
+QString MakeWorkbook()
+{
+    const QString path = QDir::current().filePath(QStringLiteral("bench_refresh.xls"));
+    if (QFileInfo::exists(path))
+        return path;
+    QString script = QStringLiteral(ORVANDEL_SOURCE_DIR "/scripts/make_big_workbook.py");
+    if (!QFileInfo::exists(script))
+        script = QStringLiteral(ORVANDEL_SOURCE_DIR "/bench/make_refresh_workbook.py");
+    std::printf("making %s with %s\n", qPrintable(path), qPrintable(script));
+    if (QProcess::execute(QStringLiteral("/usr/bin/python3"), {script, path}) != 0)
+        return {};
+    return path;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString workbook = argc > 1 ? QString::fromLocal8Bit(argv[1]) : MakeWorkbook();
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 15;
+    if (workbook.isEmpty()) {
+        std::fprintf(stderr, "no workbook\n");
+        return 1;
+    }
+    QTemporaryDir appDir;
+    const QString tempPath = TemporaryWorkbookPath(appDir.path() + u'/', 1312);
+
+    try {
+        FileSnapshot source;
+        SnapshotBuffer snapshot;
+        ResultTable table;
+        const auto takeSnapshot = [&] {
+            if (source.Take(workbook, snapshot).outcome != SnapshotOutcome::Taken)
+                throw ViewerError(QStringLiteral("no snapshot"));
+        };
+
+        // Warm up: page cache, buffer pages, the table's storage.
+        takeSnapshot();
+        ImportSnapshot(snapshot, workbook, tempPath, table);
+        std::printf("%s: %d bytes, table %d rows x %d columns, %d runs\n", qPrintable(workbook),
+                    snapshot.FileBufferSize(), table.RowCount(), table.ColCount(), runs);
+
+        const Figures whole = Time(runs, [&] {
+            takeSnapshot();
+            ImportSnapshot(snapshot, workbook, tempPath, table);
+        });
+
+        // The parts, with the calls the import makes.
+        const Figures snap = Time(runs, takeSnapshot);
+        const Figures write = Time(runs, [&] {
+            QFile file(tempPath);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+                file.write(snapshot.FileBuffer(), snapshot.FileBufferSize()) !=
+                    snapshot.FileBufferSize())
+                throw ViewerError(QStringLiteral("write failed"));
+        });
+        const Figures parse = Time(runs, [&] {
+            QString path = tempPath;
+            ExcelOpen(path);
+            ExcelSelectSheet(1);
+        });
+        const Figures fill = Time(runs, [&] {
+            table.ClearGrid();
+            int end = 2;
+            while (!ExcelGetCell(end, 3).isEmpty())
+                ++end;
+            table.SetColCount(13);
+            table.SetRowCount(end - 1);
+            table.BeginFill();
+            for (int row = 1; row < end; ++row)
+                for (int column = 1; column <= 13; ++column)
+                    table.SetCells(column - 1, row - 1, ExcelGetCell(row, column));
+            table.EndFill();
+            table.SetCol(0);
+            table.SetRow(table.RowCount() - 1);
+        });
+        // Inside the fill: emptying a full table of allocated texts, and the reads alone.
+        const Figures clear = TimeInside(runs, [&] {
+            table.SetRowCount(65536);
+            for (int row = 0; row < table.RowCount(); ++row)
+                for (int column = 0; column < 13; ++column)
+                    table.SetCells(column, row, QString::number(row));
+            QElapsedTimer timer;
+            timer.start();
+            table.ClearGrid();
+            return double(timer.nsecsElapsed()) / 1e6;
+        });
+        qint64 chars = 0;
+        const Figures reads = Time(runs, [&] {
+            int end = 2;
+            while (!ExcelGetCell(end, 3).isEmpty())
+                ++end;
+            for (int row = 1; row < end; ++row)
+                for (int column = 1; column <= 13; ++column)
+                    chars += ExcelGetCell(row, column).size();
+        });
+        ExcelClose();
+        QFile::remove(tempPath);
+
+        Print("whole refresh", whole);
+        Print("  snapshot (FileSnapshot::Take)", snap);
+        Print("  temporary copy written", write);
+        Print("  parse (ExcelOpen, select sheet)", parse);
+        Print("  count and fill (14 reads a row)", fill);
+        Print("    of which ClearGrid of the table", clear);
+        Print("    of which the cell reads", reads);
+    } catch (const ViewerError &error) {
+        std::fprintf(stderr, "%s\n", qPrintable(error.message()));
+        return 1;
+    }
+    ExcelRelease();
+    return 0;
+}

@@ -1,0 +1,172 @@
+// orvandel-dump: prints the table the viewer would show for a workbook, for scripts and tests.
+// The same import as the viewer's (an exclusive snapshot, retried while the file is locked, a
+// temporary copy beside the executable, the first 13 columns of the first worksheet), without
+// a window.
+#include "app/HeadlessScan.h"
+#include "app/LaunchContext.h"
+#include "app/ResultImport.h"
+#include "app/ResultTable.h"
+#include "app/ScanScheduler.h"
+#include "app/TableText.h"
+#include "platform/FileSnapshot.h"
+#include "sheet/exceling.h"
+#include "util/ErrorText.h"
+#include "util/ViewerError.h"
+
+#include <QString>
+#include <chrono>
+#include <cstdio>
+#include <new>
+#include <optional>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+enum ExitStatus {
+    Success = 0,
+    ImportFailed = 1,
+    FileMissing = 2,
+    StayedLocked = 3,
+    Usage = 64,
+};
+
+constexpr int DefaultRetryMs = 300;
+
+const char HelpText[] = R"(Usage: orvandel-dump [--csv | --tsv] [--retry-ms N] WORKBOOK
+
+Prints the table the Orvandel viewer shows for WORKBOOK: sheet row 1 as the header, then the
+rows from sheet row 2 down to the last one before the first row whose column 3 is empty, and
+the first 13 columns of the first worksheet. One record per table row, header first, UTF-8.
+
+The workbook is read the way the viewer reads it: copied whole while no other program writes
+it (a file that is locked or being written is tried again up to 30 times, 300 ms apart), the
+copy written to tempfgr<process id>.xls in the directory of this program, read from there,
+and deleted. The workbook itself is never written.
+
+Options:
+  --csv          comma-separated values as in RFC 4180 (the default): a field is quoted when
+                 it holds a comma, a double quote (written twice), a carriage return or a line
+                 feed; records end in CR LF.
+  --tsv          tab-separated values: fields separated by tabs, records end in LF; a tab,
+                 line feed, carriage return or backslash in a field is written as \t, \n, \r
+                 or \\.
+  --retry-ms N   the pause between two attempts on a locked file, in milliseconds (default
+                 300; 0 to 60000). The number of attempts stays 30.
+  --help         this text.
+
+Exit status:
+  0   the table was printed
+  1   the workbook could not be read; standard error has the message the viewer shows
+  2   there is no file at WORKBOOK ("File not found.")
+  3   the workbook stayed locked by another program, or kept changing, for all 30 attempts
+  64  wrong usage
+)";
+
+int UsageError(const char *what)
+{
+    std::fprintf(stderr, "orvandel-dump: %s\nTry 'orvandel-dump --help'.\n", what);
+    return Usage;
+}
+
+void PrintError(const QString &message)
+{
+    std::fprintf(stderr, "%s\n", ReportText(message).toLocal8Bit().constData());
+}
+
+struct Options
+{
+    TableTextFormat format = TableTextFormat::Csv;
+    int retryMs = DefaultRetryMs;
+    QString workbook;
+};
+
+std::optional<int> ParseRetry(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 0 || value > 60000)
+        return std::nullopt;
+    return value;
+}
+
+int Dump(const Options &options)
+{
+    FileSnapshot source;
+    HeadlessScan scan(source, TemporaryWorkbookPath(GetAppDir(), quint64(::getpid())),
+                      [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); });
+    ResultTable table;
+    switch (scan.Run(options.workbook, table, std::chrono::milliseconds(options.retryMs))) {
+    case HeadlessScan::Outcome::Missing:
+        PrintError(QStringLiteral("File not found"));
+        return FileMissing;
+    case HeadlessScan::Outcome::GaveUp:
+        PrintError(
+            (scan.TornSnapshots() > 0
+                 ? QStringLiteral("The workbook kept changing while it was copied: gave up "
+                                  "after %1 attempts")
+                 : QStringLiteral("The workbook stayed locked by another program: gave up after "
+                                  "%1 attempts"))
+                .arg(ScanScheduler::MaxOpenAttempts));
+        return StayedLocked;
+    case HeadlessScan::Outcome::Imported:
+        break;
+    }
+    const QByteArray text = TableText(table, options.format);
+    if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
+        std::fflush(stdout) != 0) {
+        PrintError(QStringLiteral("The table could not be written to standard output"));
+        return ImportFailed;
+    }
+    return Success;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options options;
+    bool workbookGiven = false;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (!optionsEnded && arg.startsWith(u'-') && arg.size() > 1) {
+            if (arg == QStringLiteral("--help")) {
+                std::fputs(HelpText, stdout);
+                return Success;
+            } else if (arg == QStringLiteral("--csv")) {
+                options.format = TableTextFormat::Csv;
+            } else if (arg == QStringLiteral("--tsv")) {
+                options.format = TableTextFormat::Tsv;
+            } else if (arg == QStringLiteral("--retry-ms")) {
+                const std::optional<int> retry =
+                    i + 1 < argc ? ParseRetry(QString::fromLocal8Bit(argv[++i])) : std::nullopt;
+                if (!retry)
+                    return UsageError("--retry-ms needs a number from 0 to 60000");
+                options.retryMs = *retry;
+            } else if (arg == QStringLiteral("--")) {
+                optionsEnded = true;
+            } else {
+                return UsageError("unknown option");
+            }
+            continue;
+        }
+        if (workbookGiven)
+            return UsageError("only one workbook can be given");
+        options.workbook = arg;
+        workbookGiven = true;
+    }
+    if (!workbookGiven)
+        return UsageError("no workbook given");
+
+    int status = ImportFailed;
+    try {
+        status = Dump(options);
+    } catch (const ViewerError &error) {
+        PrintError(error.message());
+    } catch (const std::bad_alloc &) {
+        PrintError(QStringLiteral("Out of memory"));
+    }
+    ExcelRelease();
+    return status;
+}
