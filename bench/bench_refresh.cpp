@@ -5,8 +5,7 @@
 // time goes.
 //
 // Usage: bench_refresh [WORKBOOK.xls] [RUNS]. Without a workbook, one is made in the current
-// directory with python3-xlwt (scripts/make_big_workbook.py where present, else
-// bench/make_refresh_workbook.py).
+// directory with python3-xlwt (scripts/make_big_workbook.py).
 
 #include "app/ResultImport.h"
 #include "app/ResultTable.h"
@@ -93,9 +92,7 @@ QString MakeWorkbook()
     const QString path = QDir::current().filePath(QStringLiteral("bench_refresh.xls"));
     if (QFileInfo::exists(path))
         return path;
-    QString script = QStringLiteral(ORVANDEL_SOURCE_DIR "/scripts/make_big_workbook.py");
-    if (!QFileInfo::exists(script))
-        script = QStringLiteral(ORVANDEL_SOURCE_DIR "/bench/make_refresh_workbook.py");
+    const QString script = QStringLiteral(ORVANDEL_SOURCE_DIR "/scripts/make_big_workbook.py");
     std::printf("making %s with %s\n", qPrintable(path), qPrintable(script));
     if (QProcess::execute(QStringLiteral("/usr/bin/python3"), {script, path}) != 0)
         return {};
