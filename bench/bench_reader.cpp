@@ -5,6 +5,7 @@
 // Usage: bench_reader [WORKBOOK.xls] [RUNS]. Without a workbook, one is made with
 // scripts/make_big_workbook.py (python3-xlwt) in the current directory.
 
+#include "sheet/LocaleTexts.h"
 #include "sheet/Workbook.h"
 #include "sheet/exceling.h"
 #include "util/ViewerError.h"
@@ -127,7 +128,7 @@ int main(int argc, char **argv)
             const auto book = Workbook::fromBytes(bytes);
             parse.push_back(double(t.nsecsElapsed()) / 1e6);
             const Worksheet &sheet = book->worksheet(1);
-            const QLocale locale = QLocale::system();
+            const LocaleTexts locale(QLocale::system()); // as ExcelSelectSheet takes it
             t.restart();
             qint64 chars = 0;
             for (int row = 1; !book->cellText(sheet, row, 3, locale).isEmpty(); ++row)

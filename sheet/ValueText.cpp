@@ -1,56 +1,62 @@
 #include "sheet/ValueText.h"
 
 #include "sheet/LocaleTexts.h"
+#include "sheet/TextBuilder.h"
 
-#include <QDate>
 #include <QLocale>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
-#include <optional>
+#include <cstring>
 
 namespace {
 
 constexpr int MaxDigits = 15;
 constexpr int SmallestFixedExponent = -5;
-constexpr qint64 SecondsPerDay = 86400;
+constexpr std::int64_t SecondsPerDay = 86400;
 
-// Appends the decimal digits of a non-negative integer below 10^18.
-void AppendDigits(QString &text, qint64 value)
-{
-    std::array<char16_t, 20> buffer{};
-    std::size_t start = buffer.size();
-    do {
-        buffer[--start] = char16_t(u'0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    text.append(reinterpret_cast<const QChar *>(buffer.data() + start), buffer.size() - start);
-}
-
-int DigitCount(qint64 value)
-{
-    int count = 1;
-    while (value >= 10) {
-        value /= 10;
-        ++count;
+constexpr std::array<std::uint64_t, 20> PowersOfTen = [] {
+    std::array<std::uint64_t, 20> powers{};
+    std::uint64_t power = 1;
+    for (std::uint64_t &entry : powers) {
+        entry = power;
+        power *= 10;
     }
-    return count;
+    return powers;
+}();
+
+// Writes the decimal digits of `value` to end just before `end`; returns where they start.
+char16_t *WriteDigits(char16_t *end, std::uint64_t value)
+{
+    while (value >= 100) {
+        const std::size_t pair = std::size_t(value % 100) * 2;
+        value /= 100;
+        *--end = DecimalDigitPairs[pair + 1];
+        *--end = DecimalDigitPairs[pair];
+    }
+    if (value >= 10) {
+        *--end = DecimalDigitPairs[std::size_t(value) * 2 + 1];
+        *--end = DecimalDigitPairs[std::size_t(value) * 2];
+    } else {
+        *--end = char16_t(u'0' + value);
+    }
+    return end;
 }
 
-void AppendZeros(QString &text, int count)
+void AppendDigits(TextBuilder &text, std::uint64_t value)
 {
-    if (count > 0)
-        text.append(QString(count, u'0'));
+    char16_t buffer[20];
+    const char16_t *start = WriteDigits(buffer + 20, value);
+    text.append(start, buffer + 20 - start);
 }
 
-QString NonFiniteText(double value)
+void AppendZeros(TextBuilder &text, int count)
 {
-    if (std::isnan(value))
-        return QStringLiteral("NaN");
-    return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+    for (int i = 0; i < count; ++i)
+        text.append(u'0');
 }
 
 // Excel's elapsed-time codes: "[h]", "[mm]", "[ss]" and the like.
@@ -87,171 +93,201 @@ bool IsDateChar(QChar c)
     }
 }
 
-// The locale's short date with the day of the month written as given, for the day that the
-// 1900 date system has and the calendar does not: 29 February 1900.
-QString FictitiousDateText(const QLocale &locale, const QDate &monthAndYear, int day)
+// The significant digits of a positive finite number, at most 15 of them, correctly rounded
+// (exact ties to even, like the C library's printf) and without trailing zeros, and the decimal
+// exponent of the first one.
+struct RoundedDigits
 {
-    const QString format = locale.dateFormat(QLocale::ShortFormat);
-    QString result;
-    bool quoted = false;
-    for (qsizetype i = 0; i < format.size();) {
-        const QChar c = format.at(i);
-        if (c == u'\'') {
-            quoted = !quoted;
-            result.append(c);
-            ++i;
+    std::uint64_t digits = 0; // `count` digits, the first one not zero
+    int count = 0;
+    int exponent = 0;
+};
+
+__extension__ using UInt128 = unsigned __int128;
+
+// floor(log10(2^exponent)), for the small exponents it is used with.
+constexpr int FloorLog10OfPowerOfTwo(int exponent)
+{
+    return (exponent * 78913) >> 18;
+}
+
+// Rounds exactly in integers: with the double as mantissa * 2^-shift and 15 digits wanted from
+// 10^exponent down, the digits are mantissa * 10^(14 - exponent) / 2^shift rounded, which fits
+// in 128 bits for the magnitudes cells usually hold (1E-8 to 1E15, whole numbers aside). False
+// for other magnitudes.
+bool RoundInIntegers(double magnitude, RoundedDigits &out)
+{
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    const int biasedExponent = int(bits >> 52);
+    if (biasedExponent == 0)
+        return false; // subnormal
+    const std::uint64_t mantissa = (bits & ((std::uint64_t(1) << 52) - 1)) | std::uint64_t(1) << 52;
+    const int shift = 1075 - biasedExponent;
+    if (shift <= 0 || shift >= 128)
+        return false;
+    int exponent = FloorLog10OfPowerOfTwo(52 - shift);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int scale = MaxDigits - 1 - exponent;
+        if (scale < 0 || scale > 22)
+            return false;
+        // 10^22 * 2^53 is below 2^127; 10^19 is the largest power of ten in 64 bits.
+        const UInt128 scaled =
+            scale <= 19
+                ? UInt128(mantissa) * PowersOfTen[std::size_t(scale)]
+                : UInt128(mantissa * PowersOfTen[std::size_t(scale - 19)]) * PowersOfTen[19];
+        const UInt128 whole = scaled >> shift;
+        if (whole >= PowersOfTen[MaxDigits]) {
+            ++exponent;
             continue;
         }
-        qsizetype run = 1;
-        while (i + run < format.size() && format.at(i + run) == c)
-            ++run;
-        if (!quoted && c == u'd' && run <= 2)
-            result.append(u'\'' + QString::number(day).rightJustified(int(run), u'0') + u'\'');
-        else
-            result.append(format.mid(i, run));
-        i += run;
-    }
-    return locale.toString(monthAndYear, result);
-}
-
-void AppendDate(QString &text, qint64 days, bool date1904, const QLocale &locale)
-{
-    if (date1904) {
-        LocaleTexts::of(locale).appendShortDate(text, QDate(1904, 1, 1).addDays(days));
-        return;
-    }
-    // Excel counts 1900 as a leap year: serial 60 is 29 February 1900, and every serial
-    // before it is one day later than the calendar's count from 30 December 1899.
-    if (days == 60) {
-        text.append(FictitiousDateText(locale, QDate(1900, 2, 28), 29));
-        return;
-    }
-    const QDate base = days < 60 ? QDate(1899, 12, 31) : QDate(1899, 12, 30);
-    LocaleTexts::of(locale).appendShortDate(text, base.addDays(days));
-}
-
-constexpr double SmallestFixed = 1e-5;
-template<typename T>
-constexpr std::array<T, MaxDigits + 1> PowersOfTen()
-{
-    std::array<T, MaxDigits + 1> powers{};
-    T power = 1;
-    for (T &entry : powers) {
-        entry = power;
-        power *= 10;
-    }
-    return powers;
-}
-// Exact in both types: 10^15 is below 2^53.
-constexpr auto DoublePowers = PowersOfTen<double>();
-constexpr auto IntegerPowers = PowersOfTen<qint64>();
-
-// Writes a number in [1E-5, 1E15) that is some integer below 10^15 divided by a power of ten
-// (most typed-in numbers: 36.63, 45000.5) without a general conversion. If that quotient,
-// correctly rounded, is the double itself, the decimal has at most 15 digits and lies within
-// half a unit of the double, so it is the 15-digit rounding; the smallest such power gives it
-// without trailing zeros. False when no power up to 10^15 fits.
-bool AppendShortDecimal(QString &text, double magnitude, const LocaleTexts &texts)
-{
-    for (int decimals = 1; decimals <= MaxDigits; ++decimals) {
-        const double scaled = magnitude * DoublePowers[decimals];
-        if (scaled >= 1e15)
-            return false;
-        const double whole = std::nearbyint(scaled);
-        if (whole / DoublePowers[decimals] != magnitude)
+        if (whole < PowersOfTen[MaxDigits - 1]) {
+            --exponent;
             continue;
-        const auto digits = static_cast<qint64>(whole);
-        AppendDigits(text, digits / IntegerPowers[decimals]);
-        text.append(texts.decimalPoint());
-        const qint64 fraction = digits % IntegerPowers[decimals];
-        AppendZeros(text, decimals - DigitCount(fraction));
-        AppendDigits(text, fraction);
+        }
+        const UInt128 rest = scaled - (whole << shift);
+        const UInt128 half = UInt128(1) << (shift - 1);
+        auto digits = std::uint64_t(whole);
+        if (rest > half || (rest == half && (digits & 1) != 0))
+            ++digits;
+        if (digits == PowersOfTen[MaxDigits]) {
+            digits = PowersOfTen[MaxDigits - 1];
+            ++exponent;
+        }
+        int count = MaxDigits;
+        for (const int step : {8, 4, 2, 1}) {
+            if (digits % PowersOfTen[std::size_t(step)] == 0) {
+                digits /= PowersOfTen[std::size_t(step)];
+                count -= step;
+            }
+        }
+        out = {digits, count, exponent};
         return true;
     }
     return false;
 }
 
-// The significant digits of a positive finite number, at most 15 of them, correctly rounded
-// and without trailing zeros, and the decimal exponent of the first one.
-struct SignificantDigits
+// The same from the standard library's "d.dddddddddddddde-xx", for any magnitude.
+RoundedDigits RoundWithToChars(double magnitude)
 {
-    std::array<char16_t, 17> digits{};
-    int count = 0;
-    int exponent = 0;
-
-    explicit SignificantDigits(double magnitude)
-    {
-        // The shortest text that reads back as the same double is the correctly rounded one
-        // whenever it has at most 15 digits (the usual case for typed-in numbers), since a
-        // normal double is far closer to it than half a 15th digit; otherwise round to 15.
-        const bool normal = magnitude >= std::numeric_limits<double>::min();
-        if (!normal || !parse(magnitude, std::nullopt) || count > MaxDigits)
-            parse(magnitude, MaxDigits - 1);
-        while (count > 1 && digits[count - 1] == u'0')
-            --count;
-    }
-
-private:
-    // Reads std::to_chars's "d.ddde-xx".
-    bool parse(double magnitude, std::optional<int> precision)
-    {
-        char buffer[48];
-        const std::to_chars_result result =
-            precision ? std::to_chars(buffer, buffer + sizeof buffer, magnitude,
-                                      std::chars_format::scientific, *precision)
-                      : std::to_chars(buffer, buffer + sizeof buffer, magnitude,
-                                      std::chars_format::scientific);
-        if (result.ec != std::errc())
-            return false;
-        count = 0;
-        const char *p = buffer;
-        for (; p != result.ptr && *p != 'e'; ++p) {
-            if (*p != '.' && count < int(digits.size()))
-                digits[count++] = char16_t(*p);
+    char buffer[48];
+    const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                                      std::chars_format::scientific, MaxDigits - 1);
+    RoundedDigits rounded;
+    const char *p = buffer;
+    for (; p != result.ptr && *p != 'e'; ++p) {
+        if (*p != '.' && rounded.count < MaxDigits) {
+            rounded.digits = rounded.digits * 10 + std::uint64_t(*p - '0');
+            ++rounded.count;
         }
-        if (p == result.ptr)
-            return false;
-        std::from_chars(p + (p[1] == '+' ? 2 : 1), result.ptr, exponent);
-        return count > 0;
     }
+    if (p != result.ptr)
+        std::from_chars(p + (p[1] == '+' ? 2 : 1), result.ptr, rounded.exponent);
+    while (rounded.count > 1 && rounded.digits % 10 == 0) {
+        rounded.digits /= 10;
+        --rounded.count;
+    }
+    return rounded;
+}
+
+RoundedDigits RoundToMaxDigits(double magnitude)
+{
+    RoundedDigits rounded;
+    if (!RoundInIntegers(magnitude, rounded))
+        rounded = RoundWithToChars(magnitude);
+    return rounded;
+}
+
+// A day of the Gregorian calendar.
+struct CivilDate
+{
+    int year;
+    int month;
+    int day;
 };
 
-void AppendTwoDigits(QString &text, qint64 value)
+// Days since 1 January 1970 and back, in integers (after Howard Hinnant's days_from_civil and
+// civil_from_days): a QDate round trip per cell costs several calls into Qt's calendar.
+constexpr std::int64_t DaysFromCivil(int year, int month, int day)
 {
-    text.append(QChar(char16_t(u'0' + value / 10)));
-    text.append(QChar(char16_t(u'0' + value % 10)));
+    year -= month <= 2;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const auto yearOfEra = unsigned(year - era * 400);
+    const unsigned dayOfYear =
+        (153 * unsigned(month > 2 ? month - 3 : month + 9) + 2) / 5 + unsigned(day) - 1;
+    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + std::int64_t(dayOfEra) - 719468;
+}
+
+constexpr CivilDate CivilFromDays(std::int64_t days)
+{
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const auto dayOfEra = unsigned(days - era * 146097);
+    const unsigned yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const unsigned monthFromMarch = (5 * dayOfYear + 2) / 153;
+    const unsigned day = dayOfYear - (153 * monthFromMarch + 2) / 5 + 1;
+    const unsigned month = monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9;
+    return {int(std::int64_t(yearOfEra) + era * 400 + (month <= 2)), int(month), int(day)};
+}
+
+static_assert(CivilFromDays(DaysFromCivil(1900, 3, 1) - 1).day == 28);
+static_assert(CivilFromDays(DaysFromCivil(2000, 3, 1) - 1).day == 29);
+static_assert(CivilFromDays(DaysFromCivil(9999, 12, 31)).year == 9999);
+
+void AppendDate(TextBuilder &text, std::int64_t days, bool date1904, const LocaleTexts &locale)
+{
+    constexpr std::int64_t Day0Of1904 = DaysFromCivil(1904, 1, 1);
+    // Excel counts 1900 as a leap year: serial 60 is 29 February 1900, and every serial
+    // before it is one day later than the calendar's count from 30 December 1899.
+    constexpr std::int64_t Day0Of1900 = DaysFromCivil(1899, 12, 30);
+    constexpr std::int64_t FictitiousDay = 60;
+    if (!date1904 && days == FictitiousDay) {
+        locale.appendShortDate(text, 1900, 2, 29);
+        return;
+    }
+    const std::int64_t base =
+        date1904 ? Day0Of1904 : (days < FictitiousDay ? Day0Of1900 + 1 : Day0Of1900);
+    const CivilDate date = CivilFromDays(base + days);
+    locale.appendShortDate(text, date.year, date.month, date.day);
 }
 
 } // namespace
 
 QString NumberText(double value, const QLocale &locale)
 {
-    if (!std::isfinite(value))
-        return NonFiniteText(value);
+    return NumberText(value, LocaleTexts::of(locale));
+}
+
+QString NumberText(double value, const LocaleTexts &locale)
+{
+    if (std::isnan(value))
+        return QStringLiteral("NaN");
+    if (std::isinf(value))
+        return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
     if (value == 0)
         return QStringLiteral("0");
 
-    const LocaleTexts &texts = LocaleTexts::of(locale);
     const double magnitude = std::fabs(value);
-    QString text;
-    text.reserve(24);
+    TextBuilder text;
     if (value < 0)
-        text.append(texts.negativeSign());
+        text.append(locale.negativeSign());
 
     // Whole numbers below 10^15 are the common case: no rounding, no separator.
-    if (magnitude < 1e15 && magnitude == std::trunc(magnitude)) {
-        AppendDigits(text, static_cast<qint64>(magnitude));
-        return text;
+    if (magnitude < 1e15 && double(std::int64_t(magnitude)) == magnitude) {
+        AppendDigits(text, std::uint64_t(magnitude));
+        return text.toString();
     }
 
-    if (magnitude >= SmallestFixed && AppendShortDecimal(text, magnitude, texts))
-        return text;
-
-    const SignificantDigits rounded(magnitude);
+    const RoundedDigits rounded = RoundToMaxDigits(magnitude);
     const int count = rounded.count;
     const int exponent = rounded.exponent;
+    char16_t digitBuffer[MaxDigits];
+    const char16_t *digits = WriteDigits(digitBuffer + count, rounded.digits);
     const auto appendDigitRange = [&](int from, int to) {
-        text.append(reinterpret_cast<const QChar *>(rounded.digits.data() + from), to - from);
+        text.append(digits + from, to - from);
     };
 
     // Decided on the rounded value, so that 0.0000099999999999999999 reads "0,00001".
@@ -259,30 +295,30 @@ QString NumberText(double value, const QLocale &locale)
     if (!fixed) {
         appendDigitRange(0, 1);
         if (count > 1) {
-            text.append(texts.decimalPoint());
+            text.append(locale.decimalPoint());
             appendDigitRange(1, count);
         }
         text.append(u'E');
         if (exponent < 0)
-            text.append(texts.negativeSign());
-        AppendDigits(text, std::abs(exponent));
-        return text;
+            text.append(locale.negativeSign());
+        AppendDigits(text, std::uint64_t(std::abs(exponent)));
+        return text.toString();
     }
     if (exponent >= 0) {
         const int integerDigits = exponent + 1;
         appendDigitRange(0, std::min(count, integerDigits));
         AppendZeros(text, integerDigits - count);
         if (count > integerDigits) {
-            text.append(texts.decimalPoint());
+            text.append(locale.decimalPoint());
             appendDigitRange(integerDigits, count);
         }
     } else {
         text.append(u'0');
-        text.append(texts.decimalPoint());
+        text.append(locale.decimalPoint());
         AppendZeros(text, -exponent - 1);
         appendDigitRange(0, count);
     }
-    return text;
+    return text.toString();
 }
 
 bool IsDateTimeFormat(int formatIndex, const QString &formatCode)
@@ -335,33 +371,41 @@ bool IsDateTimeFormat(int formatIndex, const QString &formatCode)
 
 QString DateTimeText(double serial, bool date1904, const QLocale &locale)
 {
+    return DateTimeText(serial, date1904, LocaleTexts::of(locale));
+}
+
+QString DateTimeText(double serial, bool date1904, const LocaleTexts &locale)
+{
     // The last day each system can show is 31 December 9999.
-    const double lastSerial = date1904 ? 2957003.0 : 2958465.0;
-    if (!(serial >= 0 && serial < lastSerial + 1))
+    const std::int64_t lastSerial = date1904 ? 2957003 : 2958465;
+    if (!(serial >= 0 && serial < double(lastSerial + 1)))
         return NumberText(serial, locale);
 
-    const auto seconds = static_cast<qint64>(std::llround(serial * double(SecondsPerDay)));
-    const qint64 days = seconds / SecondsPerDay;
-    const qint64 timeOfDay = seconds % SecondsPerDay;
-    const bool hasTime = serial != std::trunc(serial);
-    if (days > qint64(lastSerial))
+    // Rounded to the nearest second, halves up; the difference from the whole part is exact.
+    const double exactSeconds = serial * double(SecondsPerDay);
+    auto seconds = std::int64_t(exactSeconds);
+    if (exactSeconds - double(seconds) >= 0.5)
+        ++seconds;
+    const std::int64_t days = seconds / SecondsPerDay;
+    const std::int64_t timeOfDay = seconds % SecondsPerDay;
+    const bool hasTime = serial != double(std::int64_t(serial));
+    if (days > lastSerial)
         return NumberText(serial, locale);
 
     // Serials below one day carry no date in either system: they are times of day.
-    QString text;
-    text.reserve(20);
+    TextBuilder text;
     if (days > 0) {
         AppendDate(text, days, date1904, locale);
         if (!hasTime)
-            return text;
+            return text.toString();
         text.append(u' ');
     }
-    AppendTwoDigits(text, timeOfDay / 3600);
+    text.appendTwoDigits(int(timeOfDay / 3600));
     text.append(u':');
-    AppendTwoDigits(text, timeOfDay / 60 % 60);
+    text.appendTwoDigits(int(timeOfDay / 60 % 60));
     text.append(u':');
-    AppendTwoDigits(text, timeOfDay % 60);
-    return text;
+    text.appendTwoDigits(int(timeOfDay % 60));
+    return text.toString();
 }
 
 QString ErrorText(std::uint8_t biffErrorCode)

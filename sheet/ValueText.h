@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+class LocaleTexts;
 class QLocale;
 
 // The texts a cell value reads as: numbers in the general format, date and time cells,
@@ -13,6 +14,8 @@ class QLocale;
 // at most 15 digits and the magnitude is at least 1E-5, otherwise "1E20", "1,5E-7". The
 // locale gives the decimal separator and the minus sign; there are no group separators.
 QString NumberText(double value, const QLocale &locale);
+// The same with the locale's parts looked up already: for texts made by the hundred thousand.
+QString NumberText(double value, const LocaleTexts &locale);
 
 // Whether a cell with this number format shows its number as a date or a time: the built-in
 // formats 14 to 22 and 45 to 47, or a format code with date or time codes outside quoted
@@ -25,6 +28,7 @@ bool IsDateTimeFormat(int formatIndex, const QString &formatCode);
 // fictitious 29 February 1900 (serial 60). A serial no calendar holds (negative, or after
 // the year 9999) reads as its number.
 QString DateTimeText(double serial, bool date1904, const QLocale &locale);
+QString DateTimeText(double serial, bool date1904, const LocaleTexts &locale);
 
 // The text of a BIFF error value ("#DIV/0!" and so on); an unknown code reads "#ERR<code>".
 QString ErrorText(std::uint8_t biffErrorCode);

@@ -2,6 +2,7 @@
 
 #include "sheet/BiffParser.h"
 #include "sheet/CompoundFile.h"
+#include "sheet/LocaleTexts.h"
 #include "sheet/ValueText.h"
 #include "sheet/WorkbookError.h"
 
@@ -35,6 +36,12 @@ const Worksheet &Workbook::worksheet(qint64 number) const
 
 QString Workbook::cellText(const Worksheet &sheet, qint64 row, qint64 column,
                            const QLocale &locale) const
+{
+    return cellText(sheet, row, column, LocaleTexts::of(locale));
+}
+
+QString Workbook::cellText(const Worksheet &sheet, qint64 row, qint64 column,
+                           const LocaleTexts &locale) const
 {
     const Worksheet::Cell *cell = sheet.find(row - 1, column - 1);
     if (!cell)

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+class LocaleTexts;
+
 // A legacy Excel workbook (.xls, BIFF2 to BIFF8) parsed completely from memory: its worksheets'
 // cells, their texts and what is needed to turn a cell into text (number formats, the date
 // system). Raises WorkbookError for input that is not a workbook, damaged or encrypted.
@@ -27,6 +29,9 @@ public:
     // (outside the sheet, too) reads as empty text.
     QString cellText(const Worksheet &sheet, qint64 row, qint64 column,
                      const QLocale &locale) const;
+    // The same with the locale's parts looked up already, for reading many cells.
+    QString cellText(const Worksheet &sheet, qint64 row, qint64 column,
+                     const LocaleTexts &locale) const;
 
     // 2, 3, 4, 5 (Excel 5 and 95) or 8 (Excel 97 and later).
     int biffVersion() const { return m_biffVersion; }

@@ -1,5 +1,6 @@
 #include "sheet/exceling.h"
 
+#include "sheet/LocaleTexts.h"
 #include "sheet/WorkbookError.h"
 #include "util/InOutError.h"
 
@@ -21,12 +22,13 @@ struct OpenedWorkbook
     bool open = false;
 };
 
-// A worksheet reference: keeps its workbook alive, whatever ExcelApp does meanwhile.
+// A worksheet reference: keeps its workbook alive, whatever ExcelApp does meanwhile. The
+// user's locale is taken when the sheet is selected and its parts looked up once, not per cell.
 struct SheetReference
 {
     std::shared_ptr<Workbook> book;
     const Worksheet *sheet = nullptr;
-    QLocale locale;
+    std::shared_ptr<const LocaleTexts> locale;
 };
 
 OpenedWorkbook ExcelApp;
@@ -117,14 +119,15 @@ void ExcelSelectSheet(std::int32_t index)
     if (!ExcelApp.open)
         throw WorkbookError::noWorkbookOpen();
     const Worksheet &sheet = ExcelApp.book->worksheet(index);
-    ExcelSheet = SheetReference{ExcelApp.book, &sheet, QLocale::system()};
+    ExcelSheet = SheetReference{ExcelApp.book, &sheet,
+                                std::make_shared<const LocaleTexts>(QLocale::system())};
 }
 
 QString ExcelGetCell(std::int32_t row, std::int32_t column)
 {
     if (!ExcelSheet.sheet)
         throw WorkbookError::invalidVariantOperation();
-    return ExcelSheet.book->cellText(*ExcelSheet.sheet, row, column, ExcelSheet.locale);
+    return ExcelSheet.book->cellText(*ExcelSheet.sheet, row, column, *ExcelSheet.locale);
 }
 
 void ExcelClose()

@@ -1,6 +1,8 @@
+#include "sheet/TextBuilder.h"
 #include "sheet/ValueText.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cmath>
@@ -45,6 +47,17 @@ Digits OurDigits(const QString &text)
     return {digits, int(point - 1 - leading) + exponent};
 }
 
+// Excel's 29 February 1900 as the locale's short date: its pattern with the day as quoted text,
+// the rest from the 28th.
+QString FictitiousDay(const QLocale &locale)
+{
+    static const QRegularExpression day(QStringLiteral("(?<!d)dd?(?!d)"));
+    QStringList parts = locale.dateFormat(QLocale::ShortFormat).split(u'\'');
+    for (qsizetype i = 0; i < parts.size(); i += 2) // outside quotes
+        parts[i].replace(day, QStringLiteral("'29'"));
+    return locale.toString(QDate(1900, 2, 28), parts.join(u'\''));
+}
+
 // A deterministic stream of 64-bit numbers.
 struct Random
 {
@@ -75,6 +88,7 @@ private Q_SLOTS:
     void dateTimeText_data();
     void dateTimeText();
     void shortDateInEveryLocale();
+    void longTexts();
     void errorText_data();
     void errorText();
     void booleanText();
@@ -129,6 +143,18 @@ void TestValueText::numberText_data()
     row("1/3 E-20", 1e-20 / 3.0, u"3.33333333333333E-21", u"3,33333333333333E-21");
     row("denormal", 4.9406564584124654e-324, u"4.94065645841247E-324", u"4,94065645841247E-324");
     row("date serial", 45000.5, u"45000.5", u"45000,5");
+    // Exact ties at the 16th digit go to the even 15th, as printf rounds them.
+    row("tie stays even", 123456789012344.5, u"123456789012344", u"123456789012344");
+    row("tie goes up to even", 123456789012345.5, u"123456789012346", u"123456789012346");
+    row("tie in the fraction", 12345678901234.25, u"12345678901234.2", u"12345678901234,2");
+    row("tie in the fraction up", 12345678901234.75, u"12345678901234.8", u"12345678901234,8");
+    row("fraction rounds to 15 digits", 99999999999999.95, u"100000000000000", u"100000000000000");
+    row("rounds to 0.0001", 0.000099999999999999995, u"0.0001", u"0,0001");
+    row("1E15 and a half", 1e15 + 0.5, u"1E15", u"1E15");
+    // Around 1E-8, where rounding in 64-bit integers ends and the general conversion begins.
+    row("1.2E-8", 1.23456789012345e-8, u"1.23456789012345E-8", u"1,23456789012345E-8");
+    row("below 1E-8", 9.99999999999999e-9, u"9.99999999999999E-9", u"9,99999999999999E-9");
+    row("2^-30", 9.313225746154785e-10, u"9.31322574615479E-10", u"9,31322574615479E-10");
 }
 
 void TestValueText::numberText()
@@ -178,12 +204,16 @@ void TestValueText::numberTextDigitsMatchPrintf()
     for (int i = 0; i < 60000; ++i) {
         double value = 0;
         const std::uint64_t bits = random.next();
-        switch (i % 3) {
+        switch (i % 4) {
         case 0:
             std::memcpy(&value, &bits, sizeof value);
             break;
         case 1:
             value = double(bits % 1000000000000000ULL) / std::pow(10.0, double(bits >> 59));
+            break;
+        case 2:
+            // Exact ties at the 16th digit.
+            value = double(100000000000000ULL + bits % 900000000000000ULL) + 0.5;
             break;
         default:
             value = double(bits % 100000) / std::pow(10.0, double(bits >> 60)) + 1e-9 * (i % 7);
@@ -315,6 +345,18 @@ void TestValueText::dateTimeText_data()
     row("last day 1904", 2957003, true, u"31 Dec 9999", u"31.12.9999");
     row("after the last day", 2958466, false, u"2958466", u"2958466");
     row("negative", -1.5, false, u"-1.5", u"-1,5");
+    row("half a second rounds up", 0.5 / 86400, false, u"00:00:01", u"00:00:01");
+    row("fictitious day, last second", 60.99999, false, u"29 Feb 1900 23:59:59",
+        u"29.02.1900 23:59:59");
+    row("fictitious day rounds onto 1 Mar", 61 - 1e-9, false, u"1 Mar 1900 00:00:00",
+        u"01.03.1900 00:00:00");
+    row("1904 leap day", 59.5, true, u"29 Feb 1904 12:00:00", u"29.02.1904 12:00:00");
+    row("last second of 9999", 2958465.99999, false, u"31 Dec 9999 23:59:59",
+        u"31.12.9999 23:59:59");
+    row("rounds past the last day", 2958465.999999999, false, u"2958466", u"2958466");
+    row("1904 past the last day", 2957003.999999999, true, u"2957004", u"2957004");
+    row("1904 last day in the 1900 system", 2957003.999999999, false, u"31 Dec 9995 00:00:00",
+        u"31.12.9995 00:00:00");
 }
 
 void TestValueText::dateTimeText()
@@ -342,7 +384,29 @@ void TestValueText::shortDateInEveryLocale()
         }
         QCOMPARE(DateTimeText(1, true, locale),
                  locale.toString(QDate(1904, 1, 2), QLocale::ShortFormat));
+        QCOMPARE(DateTimeText(60, false, locale), FictitiousDay(locale));
     }
+}
+
+void TestValueText::longTexts()
+{
+    // Texts beyond the builder's stack buffer go on on the heap, whole and in order.
+    QString expected;
+    TextBuilder text;
+    for (int i = 0; i < 3 * TextBuilder::Capacity; ++i) {
+        const QString piece = QString::number(i % 100);
+        if (i % 2 != 0) {
+            text.append(piece);
+        } else {
+            text.appendTwoDigits(i % 100);
+            expected.append(piece.size() == 1 ? u'0' : piece.at(0));
+            expected.append(piece.back());
+            continue;
+        }
+        expected.append(piece);
+        QCOMPARE(text.toString(), expected);
+    }
+    QCOMPARE(text.toString(), expected);
 }
 
 void TestValueText::errorText_data()
