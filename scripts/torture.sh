@@ -8,12 +8,18 @@
 #   TORTURE_TRACE_EVERY=N  run every Nth dump under strace (default 25; 0: never)
 #   TORTURE_RETRY_MS=N     the dump's pause between attempts (default the viewer's 300)
 #   TORTURE_KEEP=1         keep the work directory even when the run passes
+#   TORTURE_DUMP_USER=U    run the dumps as user U (as root; e.g. nobody): the kernel then
+#                          grants no read lease on the writer's file, and the snapshot falls
+#                          back on its lock checks and change times
 #
 # It prints the counts and exits 1 when one that must be 0 is not: tables that are not
 # exactly one of the versions, changes to the watched file not made by the writer, write
 # access to the watched directory seen in a traced dump, and temporary files left behind.
 # Missing files and errors are counted and shown, and also fail the run: the watched file
 # always exists and every version is a good workbook.
+# The whole script is one compound command, read before any of it runs, so that editing the
+# file during a long run cannot change what the run does.
+{
 set -u -o pipefail
 
 REPO=$(cd "$(dirname "$0")/.." && pwd)
@@ -47,6 +53,11 @@ WATCHED=$WATCH_DIR/results.xls
 mkdir -p "$TOOL_DIR" "$WATCH_DIR" "$WORK/versions" "$WORK/expected" "$WORK/bad" "$WORK/trace"
 cp "$BUILD/bin/orvandel-dump" "$TOOL_DIR/" || die "no $BUILD/bin/orvandel-dump"
 DUMP=$TOOL_DIR/orvandel-dump
+RUN_DUMP=("$DUMP")
+if [[ -n ${TORTURE_DUMP_USER:-} ]]; then
+    chmod 755 "$WORK" && chown "$TORTURE_DUMP_USER" "$TOOL_DIR" || die "cannot hand $TOOL_DIR over"
+    RUN_DUMP=(setpriv --reuid="$TORTURE_DUMP_USER" --regid="$(id -g "$TORTURE_DUMP_USER")" --clear-groups "$DUMP")
+fi
 export LC_ALL=C.UTF-8
 
 mapfile -t VERSIONS < <("$PYTHON" "$REPO/scripts/torture_writer.py" make "$WORK/versions")
@@ -55,7 +66,7 @@ mapfile -t VERSIONS < <("$PYTHON" "$REPO/scripts/torture_writer.py" make "$WORK/
 # The expected tables: each version dumped while nothing writes it.
 declare -A EXPECTED=()
 for i in "${!VERSIONS[@]}"; do
-    "$DUMP" --csv "${VERSIONS[$i]}" >"$WORK/expected/$((i + 1)).csv" ||
+    "${RUN_DUMP[@]}" --csv "${VERSIONS[$i]}" >"$WORK/expected/$((i + 1)).csv" ||
         die "the dump of ${VERSIONS[$i]} failed"
     sum=$(sha256sum <"$WORK/expected/$((i + 1)).csv" | cut -d' ' -f1)
     [[ -z ${EXPECTED[$sum]:-} ]] || die "two versions give the same table"
@@ -75,7 +86,7 @@ traced=0 traced_opens=0 our_writes=0
 declare -A SEEN=()
 # A traced call that names the watched directory and is not one of these is a change by us.
 READ_ONLY_OPEN='^[0-9]+ +open(at)?\((AT_FDCWD, )?"[^"]*", O_RDONLY(\|O_(NONBLOCK|CLOEXEC|NOCTTY|LARGEFILE|DIRECTORY|NOFOLLOW|PATH))*( <unfinished|\))'
-echo "torturing for $DURATION s in $WORK ..."
+echo "torturing for $DURATION s in $WORK${TORTURE_DUMP_USER:+, dumps run as $TORTURE_DUMP_USER} ..."
 while kill -0 "$WRITER" 2>/dev/null; do
     runs=$((runs + 1))
     out=$WORK/out.csv err=$WORK/err.txt
@@ -83,7 +94,7 @@ while kill -0 "$WRITER" 2>/dev/null; do
         traced=$((traced + 1))
         strace -f -qq -o "$WORK/trace/last" \
             -e trace=open,openat,openat2,creat,truncate,rename,renameat,renameat2,unlink,unlinkat,link,linkat,symlink,symlinkat,mkdir,mkdirat,rmdir,chmod,fchmodat,utimensat \
-            "$DUMP" --stats --csv --retry-ms "$RETRY_MS" "$WATCHED" >"$out" 2>"$err"
+            "${RUN_DUMP[@]}" --stats --csv --retry-ms "$RETRY_MS" "$WATCHED" >"$out" 2>"$err"
         rc=$?
         trace=$WORK/trace/last
         traced_opens=$((traced_opens + $(grep -c "\"$WATCHED\", O_RDONLY" "$trace")))
@@ -94,7 +105,7 @@ while kill -0 "$WRITER" 2>/dev/null; do
             cp "$trace" "$WORK/bad/strace-$runs"
         fi
     else
-        "$DUMP" --stats --csv --retry-ms "$RETRY_MS" "$WATCHED" >"$out" 2>"$err"
+        "${RUN_DUMP[@]}" --stats --csv --retry-ms "$RETRY_MS" "$WATCHED" >"$out" 2>"$err"
         rc=$?
     fi
     if read -r _ _ a _ t < <(grep '^orvandel-dump: attempts' "$err"); then
@@ -158,3 +169,5 @@ if ((mismatched + changes + leftovers + errors + missing > 0)); then
 fi
 [[ ${TORTURE_KEEP:-0} == 1 ]] && echo "kept $WORK" || rm -rf "$WORK"
 echo "passed"
+exit
+}
