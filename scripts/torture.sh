@@ -11,6 +11,8 @@
 #   TORTURE_DUMP_USER=U    run the dumps as user U (as root; e.g. nobody): the kernel then
 #                          grants no read lease on the writer's file, and the snapshot falls
 #                          back on its lock checks and change times
+#   TORTURE_WRITER_REST_MS=N  the writer rests a random 0 to N ms between rewrites (default
+#                          40); without a lease a copy needs the file quiet for 100 ms
 #
 # It prints the counts and exits 1 when one that must be 0 is not: tables that are not
 # exactly one of the versions, changes to the watched file not made by the writer, write

@@ -15,7 +15,7 @@ watched workbook with them for a given time, the way testing programs write thei
         flock    open, take an exclusive flock(), truncate, write, unlock, close.
       Each write is split into a few pieces with short pauses between them, so that a reader
       has every chance to catch the file half written; between rewrites it rests a random
-      0 to 40 ms. Before each rewrite it checks that WATCHED still holds exactly the bytes
+      0 to 40 ms (0 to $TORTURE_WRITER_REST_MS when that is set). Before each rewrite it checks that WATCHED still holds exactly the bytes
       it wrote last. LOG gets one line per rewrite: number, way, version, SHA-256 of the bytes.
       At the end it prints "rewrites R inplace I rename N flock F foreign F2", where F2 counts
       the rewrites before which WATCHED was not what this writer had left there (a change
@@ -119,6 +119,7 @@ def run(path, seconds, log_path, version_paths):
         with open(version_path, "rb") as f:
             versions.append(f.read())
     rnd = random.Random(808)
+    rest = float(os.environ.get("TORTURE_WRITER_REST_MS", "40")) / 1000
     counts = dict.fromkeys(WAYS, 0)
     foreign = 0
     last = None
@@ -137,7 +138,7 @@ def run(path, seconds, log_path, version_paths):
             counts[way] += 1
             log.write("%d %s %d %s\n" % (number, way, version + 1, last))
             number += 1
-            time.sleep(rnd.uniform(0, 0.040))
+            time.sleep(rnd.uniform(0, rest))
         with open(path, "rb") as f:
             if digest(f.read()) != last:
                 foreign += 1
