@@ -8,6 +8,7 @@
 #   TORTURE_TRACE_EVERY=N  run every Nth dump under strace (default 25; 0: never)
 #   TORTURE_RETRY_MS=N     the dump's pause between attempts (default the viewer's 300)
 #   TORTURE_KEEP=1         keep the work directory even when the run passes
+#   TORTURE_NO_BUILD=1     use BUILD_DIR/bin/orvandel-dump as it is (CTest builds it first)
 #   TORTURE_DUMP_USER=U    run the dumps as user U (as root; e.g. nobody): the kernel then
 #                          grants no read lease on the writer's file, and the snapshot falls
 #                          back on its lock checks and change times
@@ -37,10 +38,12 @@ die() {
 }
 
 [[ $DURATION =~ ^[0-9]+$ && $DURATION -gt 0 ]] || die "SECONDS must be a positive whole number"
-if [[ ! -f $BUILD/CMakeCache.txt ]]; then
-    cmake -S "$REPO" -B "$BUILD" >/dev/null || die "cmake failed"
+if [[ ${TORTURE_NO_BUILD:-0} != 1 ]]; then
+    if [[ ! -f $BUILD/CMakeCache.txt ]]; then
+        cmake -S "$REPO" -B "$BUILD" >/dev/null || die "cmake failed"
+    fi
+    cmake --build "$BUILD" -j2 --target orvandel-dump >/dev/null || die "building orvandel-dump failed"
 fi
-cmake --build "$BUILD" -j2 --target orvandel-dump >/dev/null || die "building orvandel-dump failed"
 if ((TRACE_EVERY > 0)) && ! command -v strace >/dev/null; then
     echo "torture: strace not installed, dumps are not traced" >&2
     TRACE_EVERY=0
