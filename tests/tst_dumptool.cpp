@@ -61,6 +61,7 @@ private Q_SLOTS:
     void missingFile();
     void importError();
     void lockedFile();
+    void stats();
     void usage_data();
     void usage();
     void help();
@@ -193,6 +194,33 @@ void TestDumpTool::lockedFile()
     QCOMPARE(tool.readAllStandardOutput().count("\r\n"), 5);
 }
 
+// --stats: one line on standard error after the scan, for scripts that count retries.
+void TestDumpTool::stats()
+{
+    const QString path = m_dir.path() + QStringLiteral("/stats.xls");
+    QVERIFY(QFile::copy(dataPath(QStringLiteral("short.xls")), path));
+    const Run read = RunTool({QStringLiteral("--stats"), path});
+    QCOMPARE(read.exitCode, 0);
+    QCOMPARE(read.err, QByteArray("orvandel-dump: attempts 1 torn 0\n"));
+    QCOMPARE(read.out, RunTool({path}).out);
+
+    QProcess holder;
+    holder.start(Writer, {QStringLiteral("flock"), path});
+    QVERIFY(holder.waitForReadyRead(10000));
+    const Run locked = RunTool(
+        {QStringLiteral("--stats"), QStringLiteral("--retry-ms"), QStringLiteral("0"), path});
+    QCOMPARE(locked.exitCode, 3);
+    QCOMPARE(locked.err, QByteArray("orvandel-dump: attempts 30 torn 0\n"
+                                    "The workbook stayed locked by another program: gave up "
+                                    "after 30 attempts.\n"));
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(10000));
+
+    // A missing file makes no attempt worth counting: the message alone.
+    QCOMPARE(RunTool({QStringLiteral("--stats"), m_dir.path() + QStringLiteral("/none.xls")}).err,
+             QByteArray("File not found.\n"));
+}
+
 void TestDumpTool::usage_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -221,8 +249,9 @@ void TestDumpTool::help()
 {
     const Run run = RunTool({QStringLiteral("--help")});
     QCOMPARE(run.exitCode, 0);
-    for (const char *part : {"--csv", "--tsv", "--retry-ms", "RFC 4180", "30 times", "300 ms",
-                             "tempfgr", "\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  64 "})
+    for (const char *part :
+         {"--csv", "--tsv", "--retry-ms", "--stats", "RFC 4180", "30 times", "300 ms", "tempfgr",
+          "\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  64 "})
         QVERIFY2(run.out.contains(part), part);
 
     // "--" ends the options: a workbook whose name starts with a dash.

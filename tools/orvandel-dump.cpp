@@ -33,7 +33,7 @@ enum ExitStatus {
 
 constexpr int DefaultRetryMs = 300;
 
-const char HelpText[] = R"(Usage: orvandel-dump [--csv | --tsv] [--retry-ms N] WORKBOOK
+const char HelpText[] = R"(Usage: orvandel-dump [--csv | --tsv] [--retry-ms N] [--stats] WORKBOOK
 
 Prints the table the Orvandel viewer shows for WORKBOOK: sheet row 1 as the header, then the
 rows from sheet row 2 down to the last one before the first row whose column 3 is empty, and
@@ -53,6 +53,12 @@ Options:
                  or \\.
   --retry-ms N   the pause between two attempts on a locked file, in milliseconds (default
                  300; 0 to 60000). The number of attempts stays 30.
+  --stats        after the scan, one line on standard error:
+                   orvandel-dump: attempts A torn T
+                 A is the number of times the workbook was tried (1 when the first copy was
+                 read), T how many of the copies turned out to have been written while they
+                 were taken; the other A - T - 1 attempts (A - T on exit status 3) found the
+                 file locked or open for writing. Not printed for a missing file or wrong usage.
   --help         this text.
 
 Exit status:
@@ -78,6 +84,7 @@ struct Options
 {
     TableTextFormat format = TableTextFormat::Csv;
     int retryMs = DefaultRetryMs;
+    bool stats = false;
     QString workbook;
 };
 
@@ -96,7 +103,12 @@ int Dump(const Options &options)
     HeadlessScan scan(source, TemporaryWorkbookPath(GetAppDir(), quint64(::getpid())),
                       [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); });
     ResultTable table;
-    switch (scan.Run(options.workbook, table, std::chrono::milliseconds(options.retryMs))) {
+    const HeadlessScan::Outcome outcome =
+        scan.Run(options.workbook, table, std::chrono::milliseconds(options.retryMs));
+    if (options.stats && outcome != HeadlessScan::Outcome::Missing)
+        std::fprintf(stderr, "orvandel-dump: attempts %d torn %d\n", scan.Attempts(),
+                     scan.TornSnapshots());
+    switch (outcome) {
     case HeadlessScan::Outcome::Missing:
         PrintError(QStringLiteral("File not found"));
         return FileMissing;
@@ -144,6 +156,8 @@ int main(int argc, char **argv)
                 if (!retry)
                     return UsageError("--retry-ms needs a number from 0 to 60000");
                 options.retryMs = *retry;
+            } else if (arg == QStringLiteral("--stats")) {
+                options.stats = true;
             } else if (arg == QStringLiteral("--")) {
                 optionsEnded = true;
             } else {

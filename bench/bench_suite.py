@@ -1,0 +1,295 @@
+#!/usr/bin/python3
+"""The benchmark suite's driver (bench/run.sh builds first, then runs this): times the viewer's
+refresh, its reader, orvandel-dump against python3-xlrd, the peak memory, and the idle cost of
+the 1-second tick, and prints one table with the goals beside the figures.
+
+Usage: /usr/bin/python3 bench/bench_suite.py --repo REPO --build BUILD [--idle-seconds N]
+"""
+import argparse
+import os
+import re
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+PYTHON = "/usr/bin/python3"
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def run_capture(command, **kwargs):
+    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                          **kwargs)
+    if done.returncode != 0:
+        sys.exit("bench: %s failed (%d): %s" % (command[0], done.returncode, done.stderr.strip()))
+    return done.stdout
+
+
+def timed_process(command, stdout=subprocess.DEVNULL, env=None):
+    """Runs a command; returns (wall seconds, peak resident KiB) of that one process."""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, stdout=stdout, stderr=subprocess.PIPE, env=env)
+    _, status, usage = os.wait4(process.pid, 0)
+    wall = time.perf_counter() - start
+    process.returncode = os.waitstatus_to_exitcode(status)
+    if process.returncode != 0:
+        sys.exit("bench: %s failed (%d): %s"
+                 % (command[0], process.returncode, process.stderr.read().decode().strip()))
+    process.stderr.close()
+    return wall, usage.ru_maxrss
+
+
+def figure(pattern, text, what):
+    found = re.search(pattern, text, re.MULTILINE)
+    if not found:
+        sys.exit("bench: no %s figure in:\n%s" % (what, text))
+    return [float(group) for group in found.groups()]
+
+
+def settings_record(interval, left=100, top=100, height=400, width=600, state=0):
+    """The viewer's Orvandel.conf: Left, Top, Height, Width, state byte, 3 filler bytes,
+    Interval, all little-endian, then the sum of the first 24 bytes modulo 256."""
+    body = struct.pack("<iiiiB3xi", left, top, height, width, state, interval)
+    return body + bytes([sum(body) % 256])
+
+
+def small_workbook(path):
+    import xlwt
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Результаты")
+    for column, text in enumerate(["№", "Фамилия", "Тест", "Балл"]):
+        sheet.write(0, column, text)
+    for row in range(1, 6):
+        sheet.write(row, 0, row)
+        sheet.write(row, 1, "Иванов")
+        sheet.write(row, 2, "Тест %d" % row)
+        sheet.write(row, 3, row * 10.5)
+    book.save(path)
+
+
+class Viewer:
+    """A copy of the viewer in a directory of its own (it reads Orvandel.conf, and writes its
+    temporary workbook, beside its executable), run without a display."""
+
+    def __init__(self, build, workbook, interval):
+        self.directory = tempfile.mkdtemp(prefix="orvandel-bench-")
+        self.program = os.path.join(self.directory, "Orvandel")
+        shutil.copy2(os.path.join(build, "bin", "Orvandel"), self.program)
+        with open(os.path.join(self.directory, "Orvandel.conf"), "wb") as conf:
+            conf.write(settings_record(interval))
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen", LC_ALL="C.UTF-8")
+        self.process = subprocess.Popen([self.program, workbook], env=env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.started = time.monotonic()
+
+    def alive(self):
+        return self.process.poll() is None
+
+    def _proc(self, name):
+        with open("/proc/%d/%s" % (self.process.pid, name)) as f:
+            return f.read()
+
+    def cpu_ticks(self):
+        """utime + stime of the whole process, in clock ticks."""
+        fields = self._proc("stat").rsplit(")", 1)[1].split()
+        return int(fields[11]) + int(fields[12])
+
+    def cpu_ns(self):
+        """The CPU time of all its threads in nanoseconds, from the scheduler."""
+        total = 0
+        for task in os.listdir("/proc/%d/task" % self.process.pid):
+            try:
+                with open("/proc/%d/task/%s/schedstat" % (self.process.pid, task)) as f:
+                    total += int(f.read().split()[0])
+            except FileNotFoundError:
+                pass
+        return total
+
+    def peak_kib(self):
+        return int(re.search(r"^VmHWM:\s+(\d+) kB", self._proc("status"), re.MULTILINE).group(1))
+
+    def temporary_files(self):
+        return [name for name in os.listdir(self.directory) if name.startswith("tempfgr")]
+
+    def wait_until(self, seconds_since_start):
+        time.sleep(max(0.0, self.started + seconds_since_start - time.monotonic()))
+        if not self.alive():
+            sys.exit("bench: the viewer ended by itself (status %s)" % self.process.returncode)
+
+    def close(self):
+        if self.alive():
+            self.process.send_signal(signal.SIGTERM)
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        shutil.rmtree(self.directory, ignore_errors=True)
+
+
+def viewer_refresh_peak(build, workbook):
+    """Peak resident memory of the viewer after its first refresh of the big workbook. The first
+    scan starts about 1 s after start-up and takes its copy 300 ms later; the next one would
+    come 10 s after the first."""
+    viewer = Viewer(build, workbook, interval=10)
+    try:
+        viewer.wait_until(1.0)
+        before = viewer.cpu_ns()
+        viewer.wait_until(7.0)
+        worked_ms = (viewer.cpu_ns() - before) / 1e6
+        if viewer.temporary_files():
+            sys.exit("bench: the viewer's refresh did not finish within 6 s")
+        if worked_ms < 20:
+            sys.exit("bench: the viewer did not refresh (%.1f ms of CPU time)" % worked_ms)
+        return viewer.peak_kib(), worked_ms
+    finally:
+        viewer.close()
+
+
+def idle_cost(build, workbook, seconds):
+    """CPU time of a viewer that watches a small workbook with an interval of 1000 s, measured
+    from 5 s after start-up (the first scan is over by then) for `seconds`."""
+    viewer = Viewer(build, workbook, interval=1000)
+    try:
+        viewer.wait_until(5.0)
+        ticks, ns, start = viewer.cpu_ticks(), viewer.cpu_ns(), time.monotonic()
+        viewer.wait_until(5.0 + seconds)
+        ticks, ns = viewer.cpu_ticks() - ticks, viewer.cpu_ns() - ns
+        elapsed = time.monotonic() - start
+        return ticks, ns, elapsed, viewer.peak_kib()
+    finally:
+        viewer.close()
+
+
+def build_type(build):
+    try:
+        with open(os.path.join(build, "CMakeCache.txt")) as f:
+            cache = f.read()
+    except OSError:
+        return "?"
+    kind = re.search(r"^CMAKE_BUILD_TYPE:\w+=(.*)$", cache, re.MULTILINE)
+    kind = kind.group(1) if kind else "?"
+    if re.search(r"^ORVANDEL_SANITIZE:\w+=ON$", cache, re.MULTILINE):
+        kind += " + sanitizers (figures not representative)"
+    return kind
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--repo", required=True)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--idle-seconds", type=float, default=60)
+    parser.add_argument("--refresh-runs", type=int, default=15)
+    parser.add_argument("--reader-runs", type=int, default=10)
+    parser.add_argument("--dump-runs", type=int, default=5)
+    parser.add_argument("--xlrd-runs", type=int, default=2)
+    options = parser.parse_args()
+    repo, build = os.path.abspath(options.repo), os.path.abspath(options.build)
+    bin_dir = os.path.join(build, "bin")
+    load = os.getloadavg()
+
+    os.makedirs(os.path.join(build, "bench"), exist_ok=True)
+    workbook = os.path.join(build, "bench", "big-workbook.xls")
+    if not os.path.exists(workbook):
+        print("making %s with python3-xlwt ..." % workbook, flush=True)
+        partial = workbook + ".part"
+        run_capture([PYTHON, os.path.join(repo, "scripts", "make_big_workbook.py"), partial])
+        os.rename(partial, workbook)
+    small = os.path.join(build, "bench", "small-workbook.xls")
+    if not os.path.exists(small):
+        small_workbook(small)
+    env = dict(os.environ, LC_ALL="C.UTF-8", QT_QPA_PLATFORM="offscreen")
+
+    print("whole refresh ...", flush=True)
+    out = run_capture([os.path.join(bin_dir, "bench_refresh"), workbook,
+                       str(options.refresh_runs)], env=env)
+    refresh_best, refresh_median, refresh_cpu, _ = figure(
+        r"^whole refresh\s+best\s+([\d.]+) ms\s+median\s+([\d.]+) ms\s+cpu best\s+([\d.]+) ms"
+        r"\s+median\s+([\d.]+) ms", out, "refresh")
+    rows = int(figure(r"table (\d+) rows", out, "row count")[0])
+
+    print("reader alone, and python3-xlrd in the same process model ...", flush=True)
+    out = run_capture([os.path.join(bin_dir, "bench_reader"), workbook,
+                       str(options.reader_runs)], env=env)
+    reader_best, reader_median = figure(
+        r"^reader: open \+ read all:\s+best\s+([\d.]+) ms, median\s+([\d.]+) ms", out, "reader")
+    reader_cpu = figure(r"CPU time: best\s+([\d.]+) ms", out, "reader CPU")[0]
+    xlrd_job = figure(r"^python3-xlrd: open \+ read all:\s+best\s+([\d.]+) ms", out, "xlrd")[0]
+
+    print("orvandel-dump and python3-xlrd as processes ...", flush=True)
+    dump = [timed_process([os.path.join(bin_dir, "orvandel-dump"), "--csv", workbook], env=env)
+            for _ in range(options.dump_runs)]
+    xlrd = [timed_process([PYTHON, os.path.join(repo, "bench", "xlrd_read.py"), workbook, "1"])
+            for _ in range(options.xlrd_runs)]
+    dump_best = min(wall for wall, _ in dump) * 1000
+    dump_median = sorted(wall for wall, _ in dump)[len(dump) // 2] * 1000
+    dump_peak = max(peak for _, peak in dump) / 1024
+    xlrd_best = min(wall for wall, _ in xlrd) * 1000
+    xlrd_peak = max(peak for _, peak in xlrd) / 1024
+
+    print("the viewer's refresh of the big workbook ...", flush=True)
+    viewer_peak_kib, viewer_work_ms = viewer_refresh_peak(build, workbook)
+    print("an idle viewer for %g s ..." % options.idle_seconds, flush=True)
+    idle_ticks, idle_ns, idle_elapsed, idle_peak_kib = idle_cost(build, small, options.idle_seconds)
+    idle_percent = idle_ns / 1e9 / idle_elapsed * 100
+    idle_tick_percent = idle_ticks / TICKS / idle_elapsed * 100
+
+    lines = [
+        ("whole refresh, 65,535 rows (bench_refresh, %d runs)" % options.refresh_runs,
+         "median %.1f ms (best %.1f, CPU best %.1f)" % (refresh_median, refresh_best,
+                                                         refresh_cpu),
+         "< 60 ms", refresh_median < 60),
+        ("reader alone: open + all cell texts (bench_reader)",
+         "median %.1f ms (best %.1f, CPU best %.1f)" % (reader_median, reader_best, reader_cpu),
+         "", None),
+        ("python3-xlrd, the same job inside Python",
+         "best %.0f ms" % xlrd_job, "", None),
+        ("  reader vs python3-xlrd", "%.1f x faster" % (xlrd_job / reader_best),
+         ">= 25 x", xlrd_job / reader_best >= 25),
+        ("orvandel-dump --csv, whole process (%d runs)" % options.dump_runs,
+         "median %.1f ms (best %.1f)" % (dump_median, dump_best), "", None),
+        ("python3 xlrd_read.py, whole process (%d runs)" % options.xlrd_runs,
+         "best %.0f ms" % xlrd_best, "", None),
+        ("  orvandel-dump vs python3-xlrd", "%.1f x faster" % (xlrd_best / dump_best),
+         ">= 25 x", xlrd_best / dump_best >= 25),
+        ("peak memory: orvandel-dump (max RSS)", "%.1f MiB" % dump_peak, "< 80 MiB",
+         dump_peak < 80),
+        ("peak memory: the viewer after its refresh (VmHWM)",
+         "%.1f MiB (refresh: %.0f ms CPU)" % (viewer_peak_kib / 1024, viewer_work_ms),
+         "< 80 MiB", viewer_peak_kib / 1024 < 80),
+        ("  for comparison: the viewer on a 5-row workbook", "%.1f MiB" % (idle_peak_kib / 1024),
+         "", None),
+        ("  for comparison: python3-xlrd (max RSS)", "%.1f MiB" % xlrd_peak, "", None),
+        ("idle viewer, interval 1000 s, over %.0f s" % idle_elapsed,
+         "%.4f %% (%.1f ms CPU; utime+stime %d ticks = %.3f %%)"
+         % (idle_percent, idle_ns / 1e6, idle_ticks, idle_tick_percent),
+         "< 0.1 %", max(idle_percent, idle_tick_percent) < 0.1),
+    ]
+    print()
+    print("Orvandel benchmarks: %s build in %s" % (build_type(build), build))
+    print("workbook %s: %.1f MB, table of %d rows (header and %d data rows)"
+          % (workbook, os.path.getsize(workbook) / 1e6, rows, rows - 1))
+    print("machine: %d cores, load average %.2f %.2f %.2f at the start, %.2f %.2f %.2f at the end"
+          % ((os.cpu_count(),) + load + os.getloadavg()))
+    print()
+    width = max(len(line[0]) for line in lines)
+    value_width = max(len(line[1]) for line in lines)
+    print("%-*s  %-*s  %-8s  %s" % (width, "measure", value_width, "figure", "goal", "met"))
+    for what, value, goal, met in lines:
+        verdict = "" if met is None else ("yes" if met else "NO")
+        print("%-*s  %-*s  %-8s  %s" % (width, what, value_width, value, goal, verdict))
+    missed = sum(1 for line in lines if line[3] is False)
+    print()
+    print("goals met: %d of %d" % (sum(1 for line in lines if line[3]),
+                                   sum(1 for line in lines if line[3] is not None)))
+    if load[0] > 1.0:
+        print("note: the machine was busy (load average %.2f); wall-clock figures include waits "
+              "for a core, the CPU figures do not" % load[0])
+    return 0 if missed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,162 @@
+#!/usr/bin/python3
+"""The writing program of the torture run: makes the workbook versions, then rewrites the
+watched workbook with them for a given time, the way testing programs write their results.
+
+  torture_writer.py make DIR
+      writes DIR/version-N.xls (N = 1..4), workbooks of different sizes and contents made
+      with python3-xlwt, and prints their paths.
+
+  torture_writer.py run WATCHED SECONDS LOG VERSION.xls...
+      rewrites WATCHED over and over for SECONDS, taking the versions in turn and the three
+      ways of writing in turn (so each way writes every version, and a third of the rewrites
+      each):
+        inplace  open with truncation, write, close;
+        rename   write a new file beside it, then rename it over WATCHED;
+        flock    open, take an exclusive flock(), truncate, write, unlock, close.
+      Each write is split into a few pieces with short pauses between them, so that a reader
+      has every chance to catch the file half written; between rewrites it rests a random
+      0 to 40 ms (0 to $TORTURE_WRITER_REST_MS when that is set). Before each rewrite it checks that WATCHED still holds exactly the bytes
+      it wrote last. LOG gets one line per rewrite: number, way, version, SHA-256 of the bytes.
+      At the end it prints "rewrites R inplace I rename N flock F foreign F2", where F2 counts
+      the rewrites before which WATCHED was not what this writer had left there (a change
+      made by someone else), and exits 0.
+"""
+import datetime
+import fcntl
+import hashlib
+import os
+import random
+import sys
+import time
+
+WAYS = ("inplace", "rename", "flock")
+
+
+def make_versions(directory):
+    import xlwt
+
+    # Rows, and what makes each version's table unlike the others.
+    shapes = [(5, "малый"), (50, "средний"), (500, "большой"), (5000, "огромный")]
+    paths = []
+    for number, (rows, label) in enumerate(shapes, start=1):
+        book = xlwt.Workbook(encoding="utf-8")
+        sheet = book.add_sheet("Результаты %d" % number)
+        date_style = xlwt.easyxf(num_format_str="DD.MM.YYYY hh:mm:ss")
+        header = ["№", "Фамилия", "Тест", "Балл", "Дата", "Версия %d" % number, "Сдано",
+                  "Комментарий", "", "Код", "Статус", "Время", label]
+        for column, text in enumerate(header):
+            sheet.write(0, column, text)
+        start = datetime.datetime(2024, number, 3, 9, 0, 0)
+        for row in range(1, rows + 1):
+            sheet.write(row, 0, row)
+            sheet.write(row, 1, ("Иванов", "Smith", "Ёлкина, \"О.\"", "Petrov")[row % 4])
+            sheet.write(row, 2, "Тест %d.%d" % (number, row))
+            sheet.write(row, 3, round((row * 7.25 + number) % 100, 2))
+            sheet.write(row, 4, start + datetime.timedelta(minutes=row * number), date_style)
+            sheet.write(row, 5, "v%d" % number)
+            sheet.write(row, 6, bool((row + number) % 2))
+            sheet.write(row, 7, "строка %d\nверсия %d" % (row, number))
+            if row % 3:
+                sheet.write(row, 8, "необязательно")
+            sheet.write(row, 9, -row * 1000003 * number)
+            sheet.write(row, 10, ("OK", "FAIL", "ПРОПУЩЕН")[row % 3])
+            sheet.write(row, 11, row / 86400.0)
+            sheet.write(row, 12, "x" * (row % 17 + number))
+            sheet.write(row, 13, "not shown")
+        # Below the first empty key cell: never shown.
+        sheet.write(rows + 2, 2, "после конца")
+        if number % 2 == 0:
+            book.add_sheet("Вторая").write(0, 0, "second sheet")
+        path = os.path.join(directory, "version-%d.xls" % number)
+        book.save(path)
+        paths.append(path)
+    return paths
+
+
+def write_pieces(fd, data, rnd):
+    pieces = rnd.randint(1, 4)
+    step = max(1, len(data) // pieces)
+    done = 0
+    while done < len(data):
+        if done:
+            time.sleep(rnd.uniform(0, 0.002))
+        done += os.write(fd, data[done:done + step])
+
+
+def rewrite(way, path, data, rnd):
+    if way == "inplace":
+        fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+        try:
+            write_pieces(fd, data, rnd)
+        finally:
+            os.close(fd)
+    elif way == "rename":
+        fresh = path + ".writer-new"
+        fd = os.open(fresh, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+        try:
+            write_pieces(fd, data, rnd)
+        finally:
+            os.close(fd)
+        os.rename(fresh, path)
+    else:
+        fd = os.open(path, os.O_WRONLY | os.O_CREAT, 0o644)
+        try:
+            fcntl.flock(fd, fcntl.LOCK_EX)
+            os.ftruncate(fd, 0)
+            write_pieces(fd, data, rnd)
+            fcntl.flock(fd, fcntl.LOCK_UN)
+        finally:
+            os.close(fd)
+
+
+def digest(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+def run(path, seconds, log_path, version_paths):
+    versions = []
+    for version_path in version_paths:
+        with open(version_path, "rb") as f:
+            versions.append(f.read())
+    rnd = random.Random(808)
+    rest = float(os.environ.get("TORTURE_WRITER_REST_MS", "40")) / 1000
+    counts = dict.fromkeys(WAYS, 0)
+    foreign = 0
+    last = None
+    end = time.monotonic() + seconds
+    with open(log_path, "w") as log:
+        number = 0
+        while number == 0 or time.monotonic() < end:
+            way = WAYS[number % 3]
+            version = number % len(versions)
+            if last is not None:
+                with open(path, "rb") as f:
+                    if digest(f.read()) != last:
+                        foreign += 1
+            rewrite(way, path, versions[version], rnd)
+            last = digest(versions[version])
+            counts[way] += 1
+            log.write("%d %s %d %s\n" % (number, way, version + 1, last))
+            number += 1
+            time.sleep(rnd.uniform(0, rest))
+        with open(path, "rb") as f:
+            if digest(f.read()) != last:
+                foreign += 1
+    print("rewrites %d inplace %d rename %d flock %d foreign %d"
+          % (number, counts["inplace"], counts["rename"], counts["flock"], foreign))
+    sys.stdout.flush()
+
+
+def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "make":
+        for path in make_versions(sys.argv[2]):
+            print(path)
+    elif len(sys.argv) >= 6 and sys.argv[1] == "run":
+        run(sys.argv[2], float(sys.argv[3]), sys.argv[4], sys.argv[5:])
+    else:
+        sys.stderr.write(__doc__)
+        sys.exit(64)
+
+
+if __name__ == "__main__":
+    main()
