@@ -63,15 +63,17 @@ inline QByteArray ReadWhole(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// TForm1 in `appDir` (ending in "/") watching `watched`. Its timers are stopped: the test calls
+// TForm1 in `appDir` (ending in "/") watching `watched`, with more command-line parameters
+// (the parent window) when given. Its timers are stopped: the test calls
 // the handlers itself and moves the clock.
 class Viewer
 {
 public:
-    Viewer(const QString &appDir, const QString &watched)
+    Viewer(const QString &appDir, const QString &watched, const QStringList &moreArguments = {})
     {
         FormEnvironment environment;
-        environment.arguments = {appDir + QStringLiteral("Orvandel"), watched};
+        environment.arguments =
+            QStringList{appDir + QStringLiteral("Orvandel"), watched} + moreArguments;
         environment.appDir = appDir;
         environment.title = QStringLiteral("Orvandel");
         environment.tickCount = [this] {
