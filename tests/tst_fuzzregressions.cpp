@@ -21,12 +21,12 @@ void TestFuzzRegressions::reader_data()
 {
     QTest::addColumn<QString>("path");
     const QDir dir(QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/regressions/reader"));
-    const QStringList names = dir.entryList(QDir::Files, QDir::Name);
-    QVERIFY(!names.isEmpty());
-    for (const QString &name : names) {
-        if (!name.endsWith(QStringLiteral(".md")))
-            QTest::newRow(qPrintable(name)) << dir.filePath(name);
-    }
+    QStringList names = dir.entryList(QDir::Files, QDir::Name);
+    names.removeIf([](const QString &name) { return name.endsWith(QStringLiteral(".md")); });
+    if (names.isEmpty())
+        QSKIP("no input has broken the reader yet");
+    for (const QString &name : names)
+        QTest::newRow(qPrintable(name)) << dir.filePath(name);
 }
 
 void TestFuzzRegressions::reader()
