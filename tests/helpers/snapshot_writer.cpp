@@ -6,9 +6,12 @@
 //       until its standard input is closed.
 //   snapshot_writer reopen|overwrite|rename PATH VERSION_A VERSION_B MILLISECONDS
 //       rewrites PATH alternately with the contents of the two version files, as fast as it
-//       can, prints "ready" after the first version and the number of rewrites at the end.
+//       can, prints "ready" after the first version, and at the end the number of rewrites
+//       and the longest time one rewrite took, in microseconds (a writer that the scheduler
+//       stops half way through a rewrite leaves the file in a state that is no version).
 //       reopen: open with O_TRUNC, write, close; overwrite: one descriptor kept open, pwrite
 //       then ftruncate; rename: write PATH.tmp, then rename it over PATH.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -91,7 +94,9 @@ int Rewrite(const std::string &mode, const std::string &path, const std::string 
     if (mode == "overwrite" && kept < 0)
         return Fail("open");
     long rewrites = 0;
+    long long slowestUs = 0;
     for (;; ++rewrites) {
+        const auto started = std::chrono::steady_clock::now();
         const std::string &bytes = versions[rewrites % 2];
         if (mode == "overwrite") {
             if (!WriteAll(kept, bytes, 0) || ::ftruncate(kept, static_cast<off_t>(bytes.size())))
@@ -104,6 +109,10 @@ int Rewrite(const std::string &mode, const std::string &path, const std::string 
             if (mode == "rename" && ::rename(temporary.c_str(), path.c_str()) != 0)
                 return Fail("rename");
         }
+        slowestUs =
+            std::max<long long>(slowestUs, std::chrono::duration_cast<std::chrono::microseconds>(
+                                               std::chrono::steady_clock::now() - started)
+                                               .count());
         if (rewrites == 0)
             Ready();
         if (std::chrono::steady_clock::now() >= end)
@@ -111,7 +120,7 @@ int Rewrite(const std::string &mode, const std::string &path, const std::string 
     }
     if (kept >= 0)
         ::close(kept);
-    std::printf("%ld\n", rewrites + 1);
+    std::printf("%ld %lld\n", rewrites + 1, slowestUs);
     return 0;
 }
 
