@@ -1,4 +1,5 @@
 #include "ViewerHarness.h"
+#include "app/ResultImport.h"
 #include "app/SettingsFile.h"
 
 #include <QApplication>
@@ -33,6 +34,7 @@ private Q_SLOTS:
     void watchedFileBecomesSymlinkLoop();
     void watchedFileBecomesFifo();
     void settingsFileIsDirectory();
+    void temporaryNameTakenBySymlink();
 
 private:
     // A viewer in m_app that has imported version 1 (5 rows) of the watched file.
@@ -296,6 +298,36 @@ void TestFaultInjection::settingsFileIsDirectory()
     QVERIFY(QFileInfo(settings).isDir());
     QCOMPARE(ReadWhole(settings + QStringLiteral("/keep")), QByteArray("mine"));
     QCOMPARE(QDir(m_app).entryList(QDir::Files | QDir::System | QDir::Hidden), QStringList());
+}
+
+// Something else (here a symbolic link to the watched file itself) where the private copy
+// goes: the copy must never be written through it, so the watched file is not touched.
+void TestFaultInjection::temporaryNameTakenBySymlink()
+{
+    const auto viewer = viewerWithTable();
+    QVERIFY(viewer);
+    const QString copy = TemporaryWorkbookPath(m_app, viewer->form->WindowId());
+    QCOMPARE(
+        ::symlink(QFile::encodeName(m_watched).constData(), QFile::encodeName(copy).constData()),
+        0);
+    struct stat before
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(m_watched).constData(), &before), 0);
+    QTest::qSleep(20); // a write would show in the modification time
+
+    viewer->scan();
+    struct stat after
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(m_watched).constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QEXPECT_FAIL("",
+                 "the import opens its copy with O_CREAT|O_TRUNC and follows the link "
+                 "(app/ResultImport.cpp, WriteWholeFile); remove this line once fixed",
+                 Abort);
+    QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    QCOMPARE(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
 }
 
 QTEST_MAIN(TestFaultInjection)
