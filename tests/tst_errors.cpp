@@ -59,7 +59,10 @@ void TestErrors::errnoMapping_data()
     QTest::newRow("EACCES") << EACCES << 5;
     QTest::newRow("EPERM") << EPERM << 5;
     QTest::newRow("ENOSPC") << ENOSPC << 101;
-    QTest::newRow("EISDIR") << EISDIR << EISDIR;
+    QTest::newRow("EDQUOT") << EDQUOT << 101;
+    QTest::newRow("EFBIG") << EFBIG << 101;
+    QTest::newRow("EISDIR") << EISDIR << 5;
+    QTest::newRow("ELOOP") << ELOOP << ELOOP;
     QTest::newRow("EIO") << EIO << EIO;
 }
 

@@ -83,12 +83,18 @@ public:
     {
         m_process.closeWriteChannel();
         m_process.waitForFinished(10'000);
-        return m_process.readAll().trimmed().toInt();
+        const QList<QByteArray> report = m_process.readAll().trimmed().split(' ');
+        if (report.size() == 2)
+            m_slowestRewriteMs = report.at(1).toLongLong() / 1000;
+        return report.at(0).toInt();
     }
+    // The longest a single rewrite took, from its open to its close.
+    qint64 SlowestRewriteMs() const { return m_slowestRewriteMs; }
 
 private:
     QProcess m_process;
     bool m_ready = false;
+    qint64 m_slowestRewriteMs = 0;
 };
 
 } // namespace
@@ -316,14 +322,17 @@ void TestFileSnapshot::inPlaceRewriterNeverGivesMixedCopy()
     int taken = 0;
     int refused = 0;
     int torn = 0;
+    int mixed = 0;
     QList<char> takenVersions;
     while (writer.Running()) {
         const SnapshotResult result = snapshot.Take(m_path, buffer);
         switch (result.outcome) {
         case SnapshotOutcome::Taken:
             ++taken;
-            QVERIFY2(buffer.Bytes() == versionA || buffer.Bytes() == versionB,
-                     "a copy that is neither version");
+            if (buffer.Bytes() != versionA && buffer.Bytes() != versionB) {
+                ++mixed;
+                break;
+            }
             takenVersions.append(buffer.Bytes() == versionA ? 'A' : 'B');
             break;
         case SnapshotOutcome::Refused:
@@ -337,9 +346,15 @@ void TestFileSnapshot::inPlaceRewriterNeverGivesMixedCopy()
         }
     }
     const int rewrites = writer.Finish();
-    qInfo("%s: %d rewrites; %d taken, %d refused, %d torn", qPrintable(mode), rewrites, taken,
-          refused, torn);
+    qInfo("%s: %d rewrites (slowest %lld ms); %d taken, %d mixed, %d refused, %d torn",
+          qPrintable(mode), rewrites, static_cast<long long>(writer.SlowestRewriteMs()), taken,
+          mixed, refused, torn);
     QVERIFY(rewrites > 10);
+    // With a lease never. Without one, only a writer that stood still for longer than the
+    // quiet time in the middle of a rewrite (a loaded machine's scheduler can do that) can
+    // be copied half way, which is the documented limit of that mode.
+    if (mixed > 0 && (leases != FileSnapshot::Leases::Never || writer.SlowestRewriteMs() < 100))
+        QFAIL("a copy that is neither version");
     if (leases == FileSnapshot::Leases::Never) {
         QCOMPARE(refused, 0);
     } else if (mode == QStringLiteral("reopen")) {

@@ -260,7 +260,7 @@ void TestImportWriter::rewrittenInPlace()
     }
     QVERIFY(writer.waitForFinished(30000));
     QCOMPARE(writer.exitCode(), 0);
-    const long rewrites = writer.readAllStandardOutput().trimmed().toLong();
+    const long rewrites = writer.readAllStandardOutput().trimmed().split(' ').value(0).toLong();
     closes.drain();
 
     qInfo("%d scans, %d attempts, %d imports (versions %d/%d/%d), %d torn, %d gave up; "

@@ -1,3 +1,4 @@
+#include "ViewerHarness.h"
 #include "app/SettingsFile.h"
 #include "app/UnitOrvandel.h"
 #include "platform/ParentNotifier.h"
@@ -9,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <memory>
 
 // Runs on its own X server: the notification is an X11 client message to another client.
@@ -28,6 +30,7 @@ private Q_SLOTS:
     void broadcastReachesTopLevelWindows();
     void deadWindowIsIgnoredAtOnce();
     void zeroSendsNothing();
+    void stoppedReceiverDoesNotHoldTheClose();
     void withoutX11NothingHappens();
     void formSavesThenNotifies();
     void formWithDeadOrNoWindowClosesAtOnce_data();
@@ -39,7 +42,8 @@ private:
         std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
         quint32 window = 0;
     };
-    Receiver startReceiver(const QString &watchedFile = {});
+    Receiver startReceiver(const QString &watchedFile = {},
+                           const QProcessEnvironment &environment = {});
     std::unique_ptr<TForm1> makeForm(const QTemporaryDir &dir, const QString &handle);
     QStringList finish(Receiver &receiver);
 
@@ -53,9 +57,13 @@ void TestParentNotifier::init()
         QSKIP(qPrintable(QStringLiteral("no X server for this test: ") + m_xvfbError));
 }
 
-TestParentNotifier::Receiver TestParentNotifier::startReceiver(const QString &watchedFile)
+TestParentNotifier::Receiver
+TestParentNotifier::startReceiver(const QString &watchedFile,
+                                  const QProcessEnvironment &environment)
 {
     Receiver r;
+    if (!environment.isEmpty())
+        r.process->setProcessEnvironment(environment);
     r.process->start(QStringLiteral(ORVANDEL_TEST_HELPER_DIR "/xreceiver"),
                      watchedFile.isEmpty() ? QStringList() : QStringList{watchedFile});
     if (!r.process->waitForStarted(5000))
@@ -120,6 +128,54 @@ void TestParentNotifier::zeroSendsNothing()
     QVERIFY(receiver.window != 0);
     NotifyParentWindow(0);
     QCOMPARE(finish(receiver), QStringList{QStringLiteral("done 0")});
+}
+
+// A parent that has stopped reading its events (here: stopped outright) while thousands of
+// messages queue up for it: neither the messages nor the viewer's close wait for it, the
+// settings are saved, and every message is there when the parent reads again.
+void TestParentNotifier::stoppedReceiverDoesNotHoldTheClose()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XRECEIVER_WAIT_MS"), QStringLiteral("120000"));
+    Receiver receiver = startReceiver({}, environment);
+    QVERIFY(receiver.window != 0);
+    const pid_t pid = pid_t(receiver.process->processId());
+    QCOMPARE(::kill(pid, SIGSTOP), 0);
+    struct Resume
+    {
+        pid_t pid;
+        ~Resume() { ::kill(pid, SIGCONT); }
+    } resume{pid};
+
+    constexpr int Flood = 5000;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < Flood; ++i)
+        NotifyParentWindow(receiver.window);
+    const qint64 flooded = clock.elapsed();
+    QVERIFY2(flooded < 20000, qPrintable(QStringLiteral("%1 ms for the flood").arg(flooded)));
+
+    QTemporaryDir dir;
+    const QString app = dir.path() + u'/';
+    const QString watched = dir.filePath(QStringLiteral("results.xls"));
+    QVERIFY(viewertest::WriteWhole(watched, viewertest::ResultsWorkbook(1, 4)));
+    viewertest::Viewer viewer(app, watched, {QString::number(receiver.window)});
+    QCOMPARE(viewer.form->Context().NotifyWindow, qint32(receiver.window));
+    viewer.scan();
+    QVERIFY(viewertest::TableIsVersion(viewer.table(), 1, 4));
+    viewer.form->show();
+    clock.restart();
+    QVERIFY(viewer.form->close());
+    QVERIFY2(clock.elapsed() < 1000,
+             qPrintable(QStringLiteral("the close took %1 ms").arg(clock.elapsed())));
+    QCOMPARE(viewer.errors, QStringList());
+    QCOMPARE(ReadSettingsFile(SettingsFileName(app)).status, SettingsReadResult::Status::Loaded);
+
+    QCOMPARE(::kill(pid, SIGCONT), 0);
+    const QStringList lines = finish(receiver);
+    QCOMPARE(lines.size(), Flood + 2);
+    QCOMPARE(lines.last(), QStringLiteral("done %1").arg(Flood + 1));
+    QCOMPARE(lines.at(Flood), QStringLiteral("message WM_VIEWER_CLOSED 32 1031 0 0 0 0 file -1"));
 }
 
 void TestParentNotifier::withoutX11NothingHappens()

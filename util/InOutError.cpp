@@ -43,8 +43,13 @@ int InOutError::codeFromErrno(int err)
         return 4;
     case EACCES:
     case EPERM:
+    // Windows refuses a directory where a file is wanted as an access denied.
+    case EISDIR:
         return 5;
+    // A quota or the process's file size limit fills up like the disk does.
     case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
         return DiskFull;
     default:
         return err;

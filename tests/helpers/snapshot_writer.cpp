@@ -6,10 +6,13 @@
 //       until its standard input is closed.
 //   snapshot_writer reopen|overwrite|rename PATH VERSION_A VERSION_B [VERSION_C ...] MILLISECONDS
 //       rewrites PATH with the contents of the version files in turn, as fast as it can,
-//       prints "ready" after the first version and the number of rewrites at the end.
+//       prints "ready" after the first version, and at the end the number of rewrites and the
+//       longest time one rewrite took, in microseconds (a writer that the scheduler stops half
+//       way through a rewrite leaves the file in a state that is no version).
 //       With SNAPSHOT_WRITER_PAUSE_MS set, it rests that long after each rewrite.
 //       reopen: open with O_TRUNC, write, close; overwrite: one descriptor kept open, pwrite
 //       then ftruncate; rename: write PATH.tmp, then rename it over PATH.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -96,7 +99,9 @@ int Rewrite(const std::string &mode, const std::string &path,
     const char *pause = std::getenv("SNAPSHOT_WRITER_PAUSE_MS");
     const useconds_t pauseUs = pause ? useconds_t(std::atol(pause) * 1000) : 0;
     long rewrites = 0;
+    long long slowestUs = 0;
     for (;; ++rewrites) {
+        const auto started = std::chrono::steady_clock::now();
         const std::string &bytes = versions[size_t(rewrites) % versions.size()];
         if (mode == "overwrite") {
             if (!WriteAll(kept, bytes, 0) || ::ftruncate(kept, static_cast<off_t>(bytes.size())))
@@ -109,6 +114,10 @@ int Rewrite(const std::string &mode, const std::string &path,
             if (mode == "rename" && ::rename(temporary.c_str(), path.c_str()) != 0)
                 return Fail("rename");
         }
+        slowestUs =
+            std::max<long long>(slowestUs, std::chrono::duration_cast<std::chrono::microseconds>(
+                                               std::chrono::steady_clock::now() - started)
+                                               .count());
         if (rewrites == 0)
             Ready();
         if (pauseUs > 0)
@@ -118,7 +127,7 @@ int Rewrite(const std::string &mode, const std::string &path,
     }
     if (kept >= 0)
         ::close(kept);
-    std::printf("%ld\n", rewrites + 1);
+    std::printf("%ld %lld\n", rewrites + 1, slowestUs);
     return 0;
 }
 
