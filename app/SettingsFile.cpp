@@ -1,5 +1,7 @@
 #include "app/SettingsFile.h"
 
+#include "platform/FileDescriptor.h"
+#include "platform/ReadExactly.h"
 #include "util/InOutError.h"
 
 #include <QFile>
@@ -10,36 +12,6 @@
 #include <utility>
 
 namespace {
-
-// Owns an open file descriptor; closes it on every path out of a scope.
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd) noexcept
-        : m_fd(fd)
-    {
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-
-    int get() const noexcept { return m_fd; }
-
-    // The close whose failure matters: a write can be reported as failed only here.
-    void closeOrThrow()
-    {
-        const int fd = std::exchange(m_fd, -1);
-        if (::close(fd) != 0 && errno != EINTR)
-            InOutError::raiseErrno(errno);
-    }
-
-private:
-    int m_fd;
-};
 
 // Removes a file it was given unless told the file is wanted after all.
 class RemoveUnlessKept
@@ -63,23 +35,6 @@ private:
     QByteArray m_path;
     bool m_kept = false;
 };
-
-// Reads exactly `size` bytes; fewer because the file ends is ReadBeyondEnd.
-void ReadExactly(int fd, std::uint8_t *data, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, data + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            InOutError::raiseErrno(errno);
-        }
-        if (n == 0)
-            throw InOutError(InOutError::ReadBeyondEnd);
-        done += static_cast<std::size_t>(n);
-    }
-}
 
 // One write that must take all of `size` bytes; a regular file takes fewer only when the disk
 // or the process's file size limit is full, which users know as "Disk full".
@@ -111,7 +66,7 @@ void SyncDirectory(const QByteArray &directory)
     if (fd < 0)
         return;
     const FileDescriptor owner(fd);
-    ::fsync(owner.get());
+    ::fsync(owner.Get());
 }
 
 } // namespace
@@ -136,16 +91,16 @@ SettingsReadResult ReadSettingsFile(const QString &fileName)
     struct stat info
     {
     };
-    if (::fstat(file.get(), &info) != 0)
+    if (::fstat(file.Get(), &info) != 0)
         InOutError::raiseErrno(errno);
     if (!S_ISREG(info.st_mode))
         return {SettingsReadResult::Status::NotFound, {}};
 
     namespace L = WindowSettingsLayout;
     WindowSettingsRecord record{};
-    ReadExactly(file.get(), record.data(), L::BodySize);
-    ReadExactly(file.get(), record.data() + L::Checksum, 1);
-    file.closeOrThrow();
+    ReadExactly(file.Get(), record.data(), L::BodySize);
+    ReadExactly(file.Get(), record.data() + L::Checksum, 1);
+    file.CloseOrThrow();
 
     const std::optional<WindowSettings> settings = DecodeWindowSettings(record);
     if (!settings)
@@ -168,11 +123,11 @@ void WriteSettingsFile(const QString &fileName, const WindowSettings &settings)
 
     namespace L = WindowSettingsLayout;
     const WindowSettingsRecord record = EncodeWindowSettings(settings);
-    WriteExactly(file.get(), record.data(), L::BodySize);
-    WriteExactly(file.get(), record.data() + L::Checksum, 1);
-    if (::fsync(file.get()) != 0)
+    WriteExactly(file.Get(), record.data(), L::BodySize);
+    WriteExactly(file.Get(), record.data() + L::Checksum, 1);
+    if (::fsync(file.Get()) != 0)
         InOutError::raiseErrno(errno);
-    file.closeOrThrow();
+    file.CloseOrThrow();
 
     if (::rename(newPath.constData(), path.constData()) != 0)
         InOutError::raiseErrno(errno);

@@ -1,5 +1,7 @@
 #include "platform/FileDescriptor.h"
 
+#include "util/InOutError.h"
+
 #include <cerrno>
 #include <unistd.h>
 #include <utility>
@@ -24,4 +26,11 @@ int FileDescriptor::Close() noexcept
         return 0;
     const int fd = std::exchange(m_fd, -1);
     return ::close(fd) == 0 ? 0 : errno;
+}
+
+void FileDescriptor::CloseOrThrow()
+{
+    const int error = Close();
+    if (error != 0 && error != EINTR)
+        InOutError::raiseErrno(error);
 }

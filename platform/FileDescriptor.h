@@ -22,6 +22,9 @@ public:
     // Closes now. Returns 0, or the errno close() reported; the descriptor is released either
     // way (Linux never leaves it open after a failed close, so it is not retried).
     int Close() noexcept;
+    // Closes now and raises the InOutError of a failed close (which can report a write that
+    // failed late); EINTR says nothing about the data and is not an error.
+    void CloseOrThrow();
 
 private:
     int m_fd = -1;

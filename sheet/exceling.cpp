@@ -1,5 +1,7 @@
 #include "sheet/exceling.h"
 
+#include "platform/FileDescriptor.h"
+#include "platform/ReadExactly.h"
 #include "sheet/LocaleTexts.h"
 #include "sheet/WorkbookError.h"
 #include "util/InOutError.h"
@@ -34,65 +36,23 @@ struct SheetReference
 OpenedWorkbook ExcelApp;
 SheetReference ExcelSheet;
 
-// Owns a file descriptor for the length of one read.
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-
-    int get() const { return m_fd; }
-    // Closes now, so that a failing close is reported like any other I/O error.
-    void close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        if (::close(fd) != 0)
-            InOutError::raiseErrno(errno);
-    }
-
-private:
-    int m_fd;
-};
-
 QByteArray readWholeFile(const QString &fileName)
 {
     const QByteArray path = QFile::encodeName(fileName);
     if (path.isEmpty())
         throw InOutError(2);
     FileDescriptor file(::open(path.constData(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0)
+    if (file.Get() < 0)
         InOutError::raiseErrno(errno);
     struct stat info;
-    if (::fstat(file.get(), &info) != 0)
+    if (::fstat(file.Get(), &info) != 0)
         InOutError::raiseErrno(errno);
     if (S_ISDIR(info.st_mode))
         throw InOutError(5);
     QByteArray bytes;
     bytes.resize(static_cast<qsizetype>(info.st_size));
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::read(file.get(), bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            InOutError::raiseErrno(errno);
-        }
-        if (n == 0)
-            throw InOutError(InOutError::ReadBeyondEnd);
-        done += n;
-    }
-    file.close();
+    ReadExactly(file.Get(), bytes.data(), static_cast<std::size_t>(bytes.size()));
+    file.CloseOrThrow();
     return bytes;
 }
 
