@@ -125,9 +125,16 @@ void ExcelSelectSheet(std::int32_t index)
 
 QString ExcelGetCell(std::int32_t row, std::int32_t column)
 {
+    TextBuilder scratch;
+    return ExcelGetCellText(row, column, scratch).toString();
+}
+
+QStringView ExcelGetCellText(std::int32_t row, std::int32_t column, TextBuilder &scratch)
+{
     if (!ExcelSheet.sheet)
         throw WorkbookError::invalidVariantOperation();
-    return ExcelSheet.book->cellText(*ExcelSheet.sheet, row, column, *ExcelSheet.locale);
+    return ExcelSheet.book->cellTextView(*ExcelSheet.sheet, row, column, *ExcelSheet.locale,
+                                         scratch);
 }
 
 void ExcelClose()
