@@ -134,15 +134,24 @@ bool ResultTable::isCell(int col, int row) const
 
 QString ResultTable::Cells(int col, int row) const
 {
-    if (!isCell(col, row))
-        return {};
-    const Span cell = m_cells[static_cast<std::size_t>(row) * m_colCount + col];
-    if (cell.length == 0)
-        return {};
-    QString text(qsizetype(cell.length), Qt::Uninitialized);
+    QString text;
+    if (isCell(col, row) && m_cells[static_cast<std::size_t>(row) * m_colCount + col].length > 0)
+        CellsInto(col, row, text);
+    return text;
+}
+
+void ResultTable::CellsInto(int col, int row, QString &text) const
+{
+    const Span cell =
+        isCell(col, row) ? m_cells[static_cast<std::size_t>(row) * m_colCount + col] : Span();
+    if (cell.length == 0) {
+        if (!text.isEmpty())
+            text.resize(0); // the buffer stays for the next cell
+        return;
+    }
+    text.resize(qsizetype(cell.length));
     CopyChars(m_chunks, cell.offset, cell.length, reinterpret_cast<char16_t *>(text.data()),
               ChunkShift);
-    return text;
 }
 
 void ResultTable::SetCells(int col, int row, const QString &text)

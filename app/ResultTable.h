@@ -37,6 +37,8 @@ public:
 
     // Out of range: empty text, and writes are ignored.
     QString Cells(int col, int row) const;
+    // The same text into `text`, whose buffer is reused: for reading many cells in a row.
+    void CellsInto(int col, int row, QString &text) const;
     void SetCells(int col, int row, const QString &text);
     void SetCells(int col, int row, QString &&text);
     // The characters are copied: `text` may go as soon as the call returns.
