@@ -127,11 +127,6 @@ void ResultTable::SetRowCount(int count)
         endRemoveRows();
 }
 
-bool ResultTable::isCell(int col, int row) const
-{
-    return col >= 0 && col < m_colCount && row >= 0 && row < m_rowCount;
-}
-
 QString ResultTable::Cells(int col, int row) const
 {
     QString text;
@@ -168,6 +163,23 @@ void ResultTable::SetCells(int col, int row, QStringView text)
 {
     if (!isCell(col, row))
         return;
+    // The import's case, a million times per refresh: a blank cell of a bulk fill gets a short
+    // text that fits in the chunk being filled. Nothing becomes garbage and nothing is told.
+    Span &cell = span(col, row);
+    const auto length = std::size_t(text.size());
+    const std::size_t at = m_arenaUsed & (ChunkChars - 1);
+    if (cell.length == 0 && m_fillDepth > 0 && length <= ChunkChars - at &&
+        (m_arenaUsed >> ChunkShift) < m_chunks.size() &&
+        length <= std::numeric_limits<std::uint32_t>::max() - m_arenaUsed) {
+        m_filledSomething = true;
+        if (length == 0)
+            return;
+        std::memcpy(m_chunks[m_arenaUsed >> ChunkShift].get() + at, text.utf16(),
+                    length * sizeof(char16_t));
+        cell = Span{std::uint32_t(m_arenaUsed), std::uint32_t(length)};
+        m_arenaUsed += length;
+        return;
+    }
     storeCell(col, row, text);
     cellChanged(col, row);
 }

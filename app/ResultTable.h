@@ -94,7 +94,10 @@ private:
     static constexpr std::size_t ChunkShift = 18;
     static constexpr std::size_t ChunkChars = std::size_t(1) << ChunkShift;
 
-    bool isCell(int col, int row) const;
+    bool isCell(int col, int row) const
+    {
+        return col >= 0 && col < m_colCount && row >= 0 && row < m_rowCount;
+    }
     Span &span(int col, int row) { return m_cells[std::size_t(row) * m_colCount + col]; }
     // Stores the text of a cell without telling the views.
     void storeCell(int col, int row, QStringView text);
