@@ -133,8 +133,10 @@ void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable
     ExcelSelectSheet(ResultShape::Worksheet);
     table.ClearGrid();
 
+    // The texts go straight from the workbook into the table, with no QString per cell.
+    TextBuilder scratch;
     int end = ResultShape::FirstDataRow;
-    while (!ExcelGetCell(end, ResultShape::KeyColumn).isEmpty())
+    while (!ExcelGetCellText(end, ResultShape::KeyColumn, scratch).isEmpty())
         ++end;
 
     table.SetColCount(ResultShape::ColumnCount);
@@ -144,7 +146,7 @@ void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable
         const TableFill fill(table);
         for (int row = ResultShape::HeaderRow; row < end; ++row) {
             for (int column = 1; column <= ResultShape::ColumnCount; ++column)
-                table.SetCells(column - 1, row - 1, ExcelGetCell(row, column));
+                table.SetCells(column - 1, row - 1, ExcelGetCellText(row, column, scratch));
         }
     }
     table.SetCol(0);

@@ -1,6 +1,55 @@
 #include "app/ResultTable.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace {
+
+using Chunks = std::vector<std::unique_ptr<char16_t[]>>;
+
+// Calls piece(chunk, at, count) for each stretch of [offset, offset + length) that lies in
+// one chunk.
+template<typename Piece>
+void ForEachPiece(std::size_t offset, std::size_t length, std::size_t shift, Piece piece)
+{
+    const std::size_t chunkChars = std::size_t(1) << shift;
+    while (length > 0) {
+        const std::size_t at = offset & (chunkChars - 1);
+        const std::size_t count = std::min(length, chunkChars - at);
+        piece(offset >> shift, at, count);
+        offset += count;
+        length -= count;
+    }
+}
+
+// Appends `text` at `used` characters into `chunks`, adding chunks as they fill up; a text
+// may run on from one chunk into the next.
+void AppendChars(Chunks &chunks, std::size_t &used, QStringView text, std::size_t shift)
+{
+    const char16_t *from = text.utf16();
+    ForEachPiece(used, std::size_t(text.size()), shift,
+                 [&](std::size_t chunk, std::size_t at, std::size_t count) {
+                     if (chunk == chunks.size())
+                         chunks.push_back(
+                             std::make_unique_for_overwrite<char16_t[]>(std::size_t(1) << shift));
+                     std::memcpy(chunks[chunk].get() + at, from, count * sizeof(char16_t));
+                     from += count;
+                 });
+    used += std::size_t(text.size());
+}
+
+void CopyChars(const Chunks &chunks, std::size_t offset, std::size_t length, char16_t *to,
+               std::size_t shift)
+{
+    ForEachPiece(offset, length, shift, [&](std::size_t chunk, std::size_t at, std::size_t count) {
+        std::memcpy(to, chunks[chunk].get() + at, count * sizeof(char16_t));
+        to += count;
+    });
+}
+
+} // namespace
 
 ResultTable::ResultTable(QObject *parent)
     : QAbstractTableModel(parent)
@@ -19,12 +68,15 @@ void ResultTable::SetColCount(int count)
         moveCurrent(count - 1, m_row);
 
     // Cells are stored row by row, so a new column count means a new layout.
-    std::vector<QString> cells(static_cast<std::size_t>(count) * m_rowCount);
+    std::vector<Span> cells(static_cast<std::size_t>(count) * m_rowCount);
     const int kept = std::min(count, m_colCount);
     for (int row = 0; row < m_rowCount; ++row) {
-        for (int col = 0; col < kept; ++col) {
-            cells[static_cast<std::size_t>(row) * count + col] =
-                std::move(m_cells[static_cast<std::size_t>(row) * m_colCount + col]);
+        for (int col = 0; col < m_colCount; ++col) {
+            const Span cell = span(col, row);
+            if (col < kept)
+                cells[static_cast<std::size_t>(row) * count + col] = cell;
+            else
+                m_arenaGarbage += cell.length;
         }
     }
 
@@ -36,6 +88,7 @@ void ResultTable::SetColCount(int count)
     m_cells = std::move(cells);
     m_colWidths.resize(count, DefaultColWidth);
     m_colCount = count;
+    compactArenaIfWasteful();
     if (grows)
         endInsertColumns();
     else
@@ -63,7 +116,9 @@ void ResultTable::SetRowCount(int count)
         beginInsertRows({}, m_rowCount, count - 1);
     else
         beginRemoveRows({}, count, m_rowCount - 1);
+    dropCells(static_cast<std::size_t>(m_colCount) * count);
     m_cells.resize(static_cast<std::size_t>(m_colCount) * count);
+    compactArenaIfWasteful();
     m_rowHeights.resize(count, DefaultRowHeight);
     m_rowCount = count;
     if (grows)
@@ -72,34 +127,135 @@ void ResultTable::SetRowCount(int count)
         endRemoveRows();
 }
 
-bool ResultTable::isCell(int col, int row) const
-{
-    return col >= 0 && col < m_colCount && row >= 0 && row < m_rowCount;
-}
-
 QString ResultTable::Cells(int col, int row) const
 {
-    if (!isCell(col, row))
-        return {};
-    return m_cells[static_cast<std::size_t>(row) * m_colCount + col];
+    QString text;
+    if (isCell(col, row) && m_cells[static_cast<std::size_t>(row) * m_colCount + col].length > 0)
+        CellsInto(col, row, text);
+    return text;
+}
+
+void ResultTable::CellsInto(int col, int row, QString &text) const
+{
+    const Span cell =
+        isCell(col, row) ? m_cells[static_cast<std::size_t>(row) * m_colCount + col] : Span();
+    if (cell.length == 0) {
+        if (!text.isEmpty())
+            text.resize(0); // the buffer stays for the next cell
+        return;
+    }
+    text.resize(qsizetype(cell.length));
+    CopyChars(m_chunks, cell.offset, cell.length, reinterpret_cast<char16_t *>(text.data()),
+              ChunkShift);
 }
 
 void ResultTable::SetCells(int col, int row, const QString &text)
 {
-    setCell(col, row, text);
+    SetCells(col, row, QStringView(text));
 }
 
 void ResultTable::SetCells(int col, int row, QString &&text)
 {
-    setCell(col, row, std::move(text));
+    SetCells(col, row, QStringView(text));
 }
 
-template<typename Text>
-void ResultTable::setCell(int col, int row, Text &&text)
+void ResultTable::SetCells(int col, int row, QStringView text)
 {
     if (!isCell(col, row))
         return;
-    m_cells[static_cast<std::size_t>(row) * m_colCount + col] = std::forward<Text>(text);
+    // The import's case, a million times per refresh: a blank cell of a bulk fill gets a short
+    // text that fits in the chunk being filled. Nothing becomes garbage and nothing is told.
+    Span &cell = span(col, row);
+    const auto length = std::size_t(text.size());
+    const std::size_t at = m_arenaUsed & (ChunkChars - 1);
+    if (cell.length == 0 && m_fillDepth > 0 && length <= ChunkChars - at &&
+        (m_arenaUsed >> ChunkShift) < m_chunks.size() &&
+        length <= std::numeric_limits<std::uint32_t>::max() - m_arenaUsed) {
+        m_filledSomething = true;
+        if (length == 0)
+            return;
+        std::memcpy(m_chunks[m_arenaUsed >> ChunkShift].get() + at, text.utf16(),
+                    length * sizeof(char16_t));
+        cell = Span{std::uint32_t(m_arenaUsed), std::uint32_t(length)};
+        m_arenaUsed += length;
+        return;
+    }
+    storeCell(col, row, text);
+    cellChanged(col, row);
+}
+
+void ResultTable::storeCell(int col, int row, QStringView text)
+{
+    Span &cell = span(col, row);
+    m_arenaGarbage += cell.length;
+    cell = Span();
+    if (!text.isEmpty()) {
+        constexpr std::size_t Limit = std::numeric_limits<std::uint32_t>::max();
+        const auto length = std::size_t(text.size());
+        if (length > Limit - m_arenaUsed)
+            compactArena();
+        // Offsets and lengths are 32-bit: far beyond any table a snapshot can hold, but a
+        // table that would overflow them is refused rather than corrupted.
+        if (length > Limit - m_arenaUsed)
+            throw std::bad_alloc();
+        const auto offset = std::uint32_t(m_arenaUsed);
+        appendToArena(text);
+        // `cell` may have moved if compactArena ran: look it up again.
+        span(col, row) = Span{offset, std::uint32_t(length)};
+    }
+    compactArenaIfWasteful();
+}
+
+void ResultTable::appendToArena(QStringView text)
+{
+    AppendChars(m_chunks, m_arenaUsed, text, ChunkShift);
+}
+
+void ResultTable::compactArena()
+{
+    Chunks chunks;
+    std::size_t used = 0;
+    for (Span &cell : m_cells) {
+        if (cell.length == 0)
+            continue;
+        const auto offset = std::uint32_t(used);
+        // Piece by piece: a text can run on from one chunk into the next in either arena.
+        ForEachPiece(cell.offset, cell.length, ChunkShift,
+                     [&](std::size_t chunk, std::size_t at, std::size_t count) {
+                         AppendChars(chunks, used,
+                                     QStringView(m_chunks[chunk].get() + at, qsizetype(count)),
+                                     ChunkShift);
+                     });
+        cell.offset = offset;
+    }
+    m_chunks = std::move(chunks);
+    m_arenaUsed = used;
+    m_arenaGarbage = 0;
+}
+
+void ResultTable::compactArenaIfWasteful()
+{
+    if (m_arenaGarbage == 0)
+        return;
+    if (m_arenaGarbage == m_arenaUsed) {
+        // Nothing is live: start again at the front and keep the chunks for the next fill.
+        m_arenaUsed = 0;
+        m_arenaGarbage = 0;
+        return;
+    }
+    // Below a chunk of text the garbage is not worth a copy.
+    if (m_arenaGarbage > m_arenaUsed / 2 && m_arenaUsed >= ChunkChars)
+        compactArena();
+}
+
+void ResultTable::dropCells(std::size_t from)
+{
+    for (std::size_t i = from; i < m_cells.size(); ++i)
+        m_arenaGarbage += m_cells[i].length;
+}
+
+void ResultTable::cellChanged(int col, int row)
+{
     if (m_fillDepth > 0) {
         m_filledSomething = true;
         return;
@@ -177,7 +333,7 @@ void ResultTable::ClearGrid()
     SetRowCount(2);
     for (int row = 0; row < 2; ++row) {
         for (int col = 0; col < m_colCount; ++col)
-            m_cells[static_cast<std::size_t>(row) * m_colCount + col] = QString();
+            storeCell(col, row, QStringView());
     }
     if (m_fillDepth > 0)
         m_filledSomething = true;

@@ -2,6 +2,9 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <QStringView>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 // The result table: the cells, column widths, row heights, fixed rows and current cell of the
@@ -34,8 +37,12 @@ public:
 
     // Out of range: empty text, and writes are ignored.
     QString Cells(int col, int row) const;
+    // The same text into `text`, whose buffer is reused: for reading many cells in a row.
+    void CellsInto(int col, int row, QString &text) const;
     void SetCells(int col, int row, const QString &text);
     void SetCells(int col, int row, QString &&text);
+    // The characters are copied: `text` may go as soon as the call returns.
+    void SetCells(int col, int row, QStringView text);
 
     // Out of range: 0, and writes are ignored.
     int ColWidths(int col) const;
@@ -61,6 +68,9 @@ public:
     void BeginFill();
     void EndFill();
 
+    // Characters held in the text arena, the garbage of overwritten cells included.
+    std::size_t ArenaChars() const { return m_arenaUsed; }
+
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -73,9 +83,30 @@ Q_SIGNALS:
     void fixedRowsChanged(int fixedRows);
 
 private:
-    bool isCell(int col, int row) const;
-    template<typename Text>
-    void setCell(int col, int row, Text &&text);
+    // A cell's text in the arena; an empty cell is {0, 0}.
+    struct Span
+    {
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
+    };
+    // 256 Ki characters (512 KiB) per chunk: chunks are never moved or grown, so filling the
+    // arena never copies it, and at most one chunk is partly unused.
+    static constexpr std::size_t ChunkShift = 18;
+    static constexpr std::size_t ChunkChars = std::size_t(1) << ChunkShift;
+
+    bool isCell(int col, int row) const
+    {
+        return col >= 0 && col < m_colCount && row >= 0 && row < m_rowCount;
+    }
+    Span &span(int col, int row) { return m_cells[std::size_t(row) * m_colCount + col]; }
+    // Stores the text of a cell without telling the views.
+    void storeCell(int col, int row, QStringView text);
+    void appendToArena(QStringView text);
+    // Copies the live texts into fresh chunks, in cell order, and drops the garbage.
+    void compactArena();
+    void compactArenaIfWasteful();
+    void dropCells(std::size_t from);
+    void cellChanged(int col, int row);
     void moveCurrent(int col, int row);
     void emitAllChanged();
 
@@ -86,7 +117,10 @@ private:
     int m_row = 1;
     int m_fillDepth = 0;
     bool m_filledSomething = false;
-    std::vector<QString> m_cells; // row by row, m_colCount per row
+    std::vector<Span> m_cells; // row by row, m_colCount per row
+    std::vector<std::unique_ptr<char16_t[]>> m_chunks;
+    std::size_t m_arenaUsed = 0;    // characters appended since the arena was last emptied
+    std::size_t m_arenaGarbage = 0; // of those, characters no cell refers to any more
     std::vector<int> m_colWidths;
     std::vector<int> m_rowHeights;
 };

@@ -147,17 +147,18 @@ int main(int argc, char **argv)
             ExcelOpen(path);
             ExcelSelectSheet(1);
         });
+        TextBuilder scratch;
         const Figures fill = Time(runs, [&] {
             table.ClearGrid();
             int end = 2;
-            while (!ExcelGetCell(end, 3).isEmpty())
+            while (!ExcelGetCellText(end, 3, scratch).isEmpty())
                 ++end;
             table.SetColCount(13);
             table.SetRowCount(end - 1);
             table.BeginFill();
             for (int row = 1; row < end; ++row)
                 for (int column = 1; column <= 13; ++column)
-                    table.SetCells(column - 1, row - 1, ExcelGetCell(row, column));
+                    table.SetCells(column - 1, row - 1, ExcelGetCellText(row, column, scratch));
             table.EndFill();
             table.SetCol(0);
             table.SetRow(table.RowCount() - 1);
@@ -176,11 +177,11 @@ int main(int argc, char **argv)
         qint64 chars = 0;
         const Figures reads = Time(runs, [&] {
             int end = 2;
-            while (!ExcelGetCell(end, 3).isEmpty())
+            while (!ExcelGetCellText(end, 3, scratch).isEmpty())
                 ++end;
             for (int row = 1; row < end; ++row)
                 for (int column = 1; column <= 13; ++column)
-                    chars += ExcelGetCell(row, column).size();
+                    chars += ExcelGetCellText(row, column, scratch).size();
         });
         ExcelClose();
         QFile::remove(tempPath);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <cstdint>
 #include <vector>
 
@@ -31,13 +32,15 @@ public:
 
     std::size_t size() const { return m_ends.size(); }
 
-    QString text(std::uint32_t index) const
+    QString text(std::uint32_t index) const { return view(index).toString(); }
+
+    // Valid as long as the table is not appended to.
+    QStringView view(std::uint32_t index) const
     {
         if (index >= m_ends.size())
-            return QString();
+            return QStringView();
         const std::size_t begin = index == 0 ? 0 : m_ends[index - 1];
-        return QString(reinterpret_cast<const QChar *>(m_chars.data() + begin),
-                       static_cast<qsizetype>(m_ends[index] - begin));
+        return QStringView(m_chars.data() + begin, static_cast<qsizetype>(m_ends[index] - begin));
     }
 
 private:

@@ -5,7 +5,8 @@
 
 #include <array>
 
-// Builds a short text in a buffer on the stack and makes one QString of it at the end. Number
+// Builds a short text in a buffer on the stack and makes one QString of it at the end, or
+// hands it on as a view without any QString. Number
 // and date texts are made for every numeric cell, and QString's own appending costs a call, a
 // capacity check and often a reallocation per piece. A text longer than the buffer (a locale
 // with very long month names) goes on in a QString on the heap.
@@ -53,6 +54,22 @@ public:
     QString toString() const
     {
         return m_spilled ? m_heap : QString(reinterpret_cast<const QChar *>(m_stack), m_size);
+    }
+
+    // The text so far, without making a QString; valid until the builder changes.
+    QStringView view() const
+    {
+        return m_spilled ? QStringView(m_heap) : QStringView(m_stack, m_size);
+    }
+
+    // Empty again, to build the next text in the same buffer.
+    void clear()
+    {
+        m_size = 0;
+        if (m_spilled) {
+            m_spilled = false;
+            m_heap.clear();
+        }
     }
 
 private:

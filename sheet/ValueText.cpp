@@ -263,22 +263,28 @@ QString NumberText(double value, const QLocale &locale)
 
 QString NumberText(double value, const LocaleTexts &locale)
 {
+    TextBuilder text;
+    AppendNumberText(text, value, locale);
+    return text.toString();
+}
+
+void AppendNumberText(TextBuilder &text, double value, const LocaleTexts &locale)
+{
     if (std::isnan(value))
-        return QStringLiteral("NaN");
+        return text.append(u"NaN");
     if (std::isinf(value))
-        return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+        return text.append(value < 0 ? QStringView(u"-INF") : QStringView(u"INF"));
     if (value == 0)
-        return QStringLiteral("0");
+        return text.append(u'0');
 
     const double magnitude = std::fabs(value);
-    TextBuilder text;
     if (value < 0)
         text.append(locale.negativeSign());
 
     // Whole numbers below 10^15 are the common case: no rounding, no separator.
     if (magnitude < 1e15 && double(std::int64_t(magnitude)) == magnitude) {
         AppendDigits(text, std::uint64_t(magnitude));
-        return text.toString();
+        return;
     }
 
     const RoundedDigits rounded = RoundToMaxDigits(magnitude);
@@ -302,7 +308,7 @@ QString NumberText(double value, const LocaleTexts &locale)
         if (exponent < 0)
             text.append(locale.negativeSign());
         AppendDigits(text, std::uint64_t(std::abs(exponent)));
-        return text.toString();
+        return;
     }
     if (exponent >= 0) {
         const int integerDigits = exponent + 1;
@@ -318,7 +324,6 @@ QString NumberText(double value, const LocaleTexts &locale)
         AppendZeros(text, -exponent - 1);
         appendDigitRange(0, count);
     }
-    return text.toString();
 }
 
 bool IsDateTimeFormat(int formatIndex, const QString &formatCode)
@@ -376,10 +381,17 @@ QString DateTimeText(double serial, bool date1904, const QLocale &locale)
 
 QString DateTimeText(double serial, bool date1904, const LocaleTexts &locale)
 {
+    TextBuilder text;
+    AppendDateTimeText(text, serial, date1904, locale);
+    return text.toString();
+}
+
+void AppendDateTimeText(TextBuilder &text, double serial, bool date1904, const LocaleTexts &locale)
+{
     // The last day each system can show is 31 December 9999.
     const std::int64_t lastSerial = date1904 ? 2957003 : 2958465;
     if (!(serial >= 0 && serial < double(lastSerial + 1)))
-        return NumberText(serial, locale);
+        return AppendNumberText(text, serial, locale);
 
     // Rounded to the nearest second, halves up; the difference from the whole part is exact.
     const double exactSeconds = serial * double(SecondsPerDay);
@@ -390,14 +402,13 @@ QString DateTimeText(double serial, bool date1904, const LocaleTexts &locale)
     const std::int64_t timeOfDay = seconds % SecondsPerDay;
     const bool hasTime = serial != double(std::int64_t(serial));
     if (days > lastSerial)
-        return NumberText(serial, locale);
+        return AppendNumberText(text, serial, locale);
 
     // Serials below one day carry no date in either system: they are times of day.
-    TextBuilder text;
     if (days > 0) {
         AppendDate(text, days, date1904, locale);
         if (!hasTime)
-            return text.toString();
+            return;
         text.append(u' ');
     }
     text.appendTwoDigits(int(timeOfDay / 3600));
@@ -405,7 +416,6 @@ QString DateTimeText(double serial, bool date1904, const LocaleTexts &locale)
     text.appendTwoDigits(int(timeOfDay / 60 % 60));
     text.append(u':');
     text.appendTwoDigits(int(timeOfDay % 60));
-    return text.toString();
 }
 
 QString ErrorText(std::uint8_t biffErrorCode)
@@ -435,4 +445,9 @@ QString ErrorText(std::uint8_t biffErrorCode)
 QString BooleanText(bool value)
 {
     return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+QStringView BooleanTextView(bool value)
+{
+    return value ? QStringView(u"True") : QStringView(u"False");
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 #include <cstdint>
 
 class LocaleTexts;
 class QLocale;
+class TextBuilder;
 
 // The texts a cell value reads as: numbers in the general format, date and time cells,
 // error values and booleans. Shared by the workbook reader and its tests.
@@ -16,6 +18,8 @@ class QLocale;
 QString NumberText(double value, const QLocale &locale);
 // The same with the locale's parts looked up already: for texts made by the hundred thousand.
 QString NumberText(double value, const LocaleTexts &locale);
+// The same appended to `text`, for readers that want no QString per cell.
+void AppendNumberText(TextBuilder &text, double value, const LocaleTexts &locale);
 
 // Whether a cell with this number format shows its number as a date or a time: the built-in
 // formats 14 to 22 and 45 to 47, or a format code with date or time codes outside quoted
@@ -29,9 +33,11 @@ bool IsDateTimeFormat(int formatIndex, const QString &formatCode);
 // the year 9999) reads as its number.
 QString DateTimeText(double serial, bool date1904, const QLocale &locale);
 QString DateTimeText(double serial, bool date1904, const LocaleTexts &locale);
+void AppendDateTimeText(TextBuilder &text, double serial, bool date1904, const LocaleTexts &locale);
 
 // The text of a BIFF error value ("#DIV/0!" and so on); an unknown code reads "#ERR<code>".
 QString ErrorText(std::uint8_t biffErrorCode);
 
 // "True" or "False".
 QString BooleanText(bool value);
+QStringView BooleanTextView(bool value);

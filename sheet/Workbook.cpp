@@ -3,6 +3,7 @@
 #include "sheet/BiffParser.h"
 #include "sheet/CompoundFile.h"
 #include "sheet/LocaleTexts.h"
+#include "sheet/TextBuilder.h"
 #include "sheet/ValueText.h"
 #include "sheet/WorkbookError.h"
 
@@ -43,22 +44,34 @@ QString Workbook::cellText(const Worksheet &sheet, qint64 row, qint64 column,
 QString Workbook::cellText(const Worksheet &sheet, qint64 row, qint64 column,
                            const LocaleTexts &locale) const
 {
+    TextBuilder scratch;
+    return cellTextView(sheet, row, column, locale, scratch).toString();
+}
+
+QStringView Workbook::cellTextView(const Worksheet &sheet, qint64 row, qint64 column,
+                                   const LocaleTexts &locale, TextBuilder &scratch) const
+{
     const Worksheet::Cell *cell = sheet.find(row - 1, column - 1);
     if (!cell)
-        return QString();
+        return QStringView();
     switch (cell->kind) {
     case Worksheet::Kind::Number:
+        scratch.clear();
         if (cell->xf < m_xfIsDate.size() && m_xfIsDate[cell->xf])
-            return DateTimeText(cell->number, m_date1904, locale);
-        return NumberText(cell->number, locale);
+            AppendDateTimeText(scratch, cell->number, m_date1904, locale);
+        else
+            AppendNumberText(scratch, cell->number, locale);
+        return scratch.view();
     case Worksheet::Kind::Text:
-        return m_strings.text(cell->text);
+        return m_strings.view(cell->text);
     case Worksheet::Kind::Boolean:
-        return BooleanText(cell->code != 0);
+        return BooleanTextView(cell->code != 0);
     case Worksheet::Kind::Error:
-        return ErrorText(cell->code);
+        scratch.clear();
+        scratch.append(ErrorText(cell->code));
+        return scratch.view();
     case Worksheet::Kind::EmptyText:
         break;
     }
-    return QString();
+    return QStringView();
 }

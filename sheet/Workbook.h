@@ -10,6 +10,7 @@
 #include <vector>
 
 class LocaleTexts;
+class TextBuilder;
 
 // A legacy Excel workbook (.xls, BIFF2 to BIFF8) parsed completely from memory: its worksheets'
 // cells, their texts and what is needed to turn a cell into text (number formats, the date
@@ -32,6 +33,11 @@ public:
     // The same with the locale's parts looked up already, for reading many cells.
     QString cellText(const Worksheet &sheet, qint64 row, qint64 column,
                      const LocaleTexts &locale) const;
+    // The same text without a QString: a view of the workbook's own text, or of `scratch`,
+    // where numbers, dates and error values are built (it is cleared first). Valid until
+    // `scratch` is used again or the workbook goes.
+    QStringView cellTextView(const Worksheet &sheet, qint64 row, qint64 column,
+                             const LocaleTexts &locale, TextBuilder &scratch) const;
 
     // 2, 3, 4, 5 (Excel 5 and 95) or 8 (Excel 97 and later).
     int biffVersion() const { return m_biffVersion; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sheet/TextBuilder.h"
 #include "sheet/Workbook.h"
 
 #include <QString>
@@ -23,6 +24,10 @@ void ExcelSelectSheet(std::int32_t index);
 // The text of the cell at (row, column), 1-based, of the selected worksheet; empty text for a
 // cell without content. "Invalid variant operation" when no worksheet has been selected.
 QString ExcelGetCell(std::int32_t row, std::int32_t column);
+// The same text, with the same errors, as a view instead of a new QString: of the workbook's
+// own text, or of `scratch`, where numbers and dates are built. Valid until `scratch` is used
+// again or the workbook is released; for readers that copy each text straight on.
+QStringView ExcelGetCellText(std::int32_t row, std::int32_t column, TextBuilder &scratch);
 
 // Closes the open workbook without saving anything; ExcelApp and ExcelSheet keep what they
 // hold, so a selected worksheet can still be read.

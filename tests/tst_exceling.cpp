@@ -164,6 +164,18 @@ void TestExceling::cellValues()
     QFETCH(QByteArray, cells);
     QFETCH(QString, text);
     QCOMPARE(oneCell(cells), text);
+
+    // The import's way: a view, with a scratch buffer that still holds an earlier text, one
+    // long enough to have left the stack.
+    QString path = writeFile(QStringLiteral("cell.xls"), xlsFile(simpleStream(cells)));
+    ExcelOpen(path);
+    ExcelSelectSheet(1);
+    TextBuilder scratch;
+    scratch.append(QString(200, u'x'));
+    QCOMPARE(ExcelGetCellText(1, 1, scratch).toString(), text);
+    QCOMPARE(ExcelGetCellText(1, 1, scratch).toString(), text);
+    QCOMPARE(ExcelGetCell(1, 1), text);
+    QVERIFY(ExcelGetCellText(2, 1, scratch).isEmpty());
 }
 
 void TestExceling::sharedStringsAcrossContinue_data()
@@ -397,6 +409,9 @@ void TestExceling::getCellBeforeSelect()
     QString path = writeFile(QStringLiteral("a.xls"), xlsFile(simpleStream(number(0, 0, 1))));
     ExcelOpen(path);
     QCOMPARE(kindOf([] { ExcelGetCell(1, 1); }), WorkbookError::Kind::InvalidVariantOperation);
+    TextBuilder scratch;
+    QCOMPARE(kindOf([&] { ExcelGetCellText(1, 1, scratch); }),
+             WorkbookError::Kind::InvalidVariantOperation);
 }
 
 void TestExceling::openErrors()
@@ -499,6 +514,9 @@ void TestExceling::releaseAtExit()
     QVERIFY(!ExcelAppWorkbook());
     QVERIFY(!ExcelSheetWorkbook());
     QCOMPARE(kindOf([] { ExcelGetCell(1, 1); }), WorkbookError::Kind::InvalidVariantOperation);
+    TextBuilder scratch;
+    QCOMPARE(kindOf([&] { ExcelGetCellText(1, 1, scratch); }),
+             WorkbookError::Kind::InvalidVariantOperation);
 }
 
 QTEST_GUILESS_MAIN(TestExceling)

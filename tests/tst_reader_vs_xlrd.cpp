@@ -132,11 +132,15 @@ QStringList CompareSheet(const QString &file, const QJsonObject &sheet, bool dat
     const int rows = std::min(sheet.value(u"nrows").toInt() + 1, 65536);
     const int cols = std::min(sheet.value(u"ncols").toInt() + 1, 256);
     const bool fullScan = qint64(rows) * cols <= FullScanLimit;
+    TextBuilder scratch;
     for (int row = 1; row <= rows; ++row) {
         if (!fullScan && !rowsWithCells.contains(row) && row > 100 && row < rows - 100)
             continue;
         for (int col = 1; col <= cols; ++col) {
             const QString ours = ExcelGetCell(row, col);
+            // The import reads through the view; it must give the very same text.
+            if (ExcelGetCellText(row, col, scratch) != ours)
+                report(row, col, ExcelGetCellText(row, col, scratch).toString(), ours);
             const auto found = cells.constFind(qint64(row) << 16 | col);
             if (found == cells.cend()) {
                 if (!ours.isEmpty())

@@ -38,6 +38,9 @@ private Q_SLOTS:
     void rowCountNeverBelowOne();
     void heightsOfKeptAndNewRows();
     void columnsKeepTheirCells();
+    void overwrittenCellsAreCompacted();
+    void longTextsRunAcrossChunks();
+    void clearGridEmptiesTheArena();
     void outOfRangeIsHarmless();
     void currentCellSignalsOnlyChanges();
     void currentCellStaysInsideTheTable();
@@ -204,6 +207,108 @@ void TestResultTable::columnsKeepTheirCells()
     table.SetColCount(13);
     QCOMPARE(table.ColWidths(11), 64);
     QVERIFY(table.Cells(11, 1).isEmpty());
+}
+
+void TestResultTable::overwrittenCellsAreCompacted()
+{
+    // A table rewritten cell by cell over and over: every cell must keep its latest text, and
+    // the old ones must not pile up.
+    ResultTable table;
+    table.SetColCount(13);
+    table.SetRowCount(500);
+    std::vector<QString> expected(std::size_t(13) * 500);
+    std::size_t longest = 0;
+    for (int round = 0; round < 40; ++round) {
+        for (int row = 0; row < 500; ++row) {
+            for (int col = 0; col < 13; ++col) {
+                // Lengths vary so that texts are not overwritten in place; some are empty.
+                const int repeat = (row * 7 + col * 3 + round) % 9;
+                const QString text = QString(label(col, row) + u'é').repeated(repeat);
+                table.SetCells(col, row, QStringView(text));
+                expected[std::size_t(row) * 13 + col] = text;
+                longest = std::max(longest, std::size_t(text.size()));
+            }
+        }
+        std::size_t live = 0;
+        for (const QString &text : expected)
+            live += std::size_t(text.size());
+        // Half of the arena at most is garbage, plus the chunk it is allowed to fill first.
+        QVERIFY2(table.ArenaChars() <= 2 * live + (std::size_t(1) << 18) + longest,
+                 qPrintable(QStringLiteral("round %1: %2 chars held for %3 live")
+                                .arg(round)
+                                .arg(table.ArenaChars())
+                                .arg(live)));
+    }
+    for (int row = 0; row < 500; ++row) {
+        for (int col = 0; col < 13; ++col)
+            QCOMPARE(table.Cells(col, row), expected[std::size_t(row) * 13 + col]);
+    }
+
+    // Dropped rows and columns are garbage too, and what stays is intact.
+    table.SetRowCount(3);
+    table.SetColCount(2);
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; col < 2; ++col)
+            QCOMPARE(table.Cells(col, row), expected[std::size_t(row) * 13 + col]);
+    }
+    QVERIFY(table.ArenaChars() < (std::size_t(1) << 18));
+    table.SetRowCount(5);
+    QVERIFY(table.Cells(0, 4).isEmpty());
+}
+
+void TestResultTable::longTextsRunAcrossChunks()
+{
+    // Texts longer than a chunk of the arena, and texts that start in one chunk and end in the
+    // next, read back whole; also after a compaction moved them.
+    QString huge;
+    for (int i = 0; i < 700'000; ++i)
+        huge.append(QChar(u'a' + i % 26 + (i % 1000 == 0 ? 0x400 : 0)));
+    ResultTable table;
+    table.SetColCount(13);
+    table.SetRowCount(40);
+    for (int row = 0; row < 40; ++row) {
+        for (int col = 0; col < 13; ++col)
+            table.SetCells(col, row, QStringView(huge).mid(row * 13 + col, 1000 + row * 37));
+    }
+    table.SetCells(5, 5, huge);
+    table.SetCells(6, 6, huge);
+    QCOMPARE(table.Cells(5, 5), huge);
+    QCOMPARE(table.Cells(6, 6), huge);
+    std::size_t live = 0;
+    for (int row = 0; row < 40; ++row) {
+        for (int col = 0; col < 13; ++col) {
+            if ((row == 5 && col == 5) || (row == 6 && col == 6))
+                continue;
+            QCOMPARE(table.Cells(col, row), huge.mid(row * 13 + col, 1000 + row * 37));
+            live += std::size_t(1000 + row * 37);
+        }
+    }
+    // Most of the arena becomes garbage: it is squeezed out, and the texts that are moved
+    // must still read the same.
+    table.SetCells(5, 5, QStringLiteral("short"));
+    table.SetCells(6, 6, QStringLiteral("brief"));
+    QCOMPARE(table.ArenaChars(), live + 10);
+    QCOMPARE(table.Cells(5, 5), QStringLiteral("short"));
+    QCOMPARE(table.Cells(6, 6), QStringLiteral("brief"));
+    QCOMPARE(table.Cells(12, 39), huge.mid(39 * 13 + 12, 1000 + 39 * 37));
+    QCOMPARE(table.data(table.index(39, 12)).toString(), huge.mid(39 * 13 + 12, 1000 + 39 * 37));
+}
+
+void TestResultTable::clearGridEmptiesTheArena()
+{
+    ResultTable table;
+    table.SetColCount(13);
+    table.SetRowCount(2000);
+    fillLabels(table);
+    QVERIFY(table.ArenaChars() > 0);
+    table.ClearGrid();
+    QCOMPARE(table.ArenaChars(), std::size_t(0));
+    QVERIFY(table.Cells(0, 0).isEmpty());
+    // And the next fill starts from the front.
+    table.SetRowCount(3);
+    fillLabels(table);
+    QCOMPARE(table.Cells(12, 2), label(12, 2));
+    QCOMPARE(table.ArenaChars(), std::size_t(3 * (10 * 3 + 3 * 4))); // "0:0" to "12:2"
 }
 
 void TestResultTable::outOfRangeIsHarmless()

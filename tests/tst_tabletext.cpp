@@ -1,6 +1,7 @@
 #include "app/ResultTable.h"
 #include "app/TableText.h"
 
+#include <QBuffer>
 #include <QTest>
 
 // The dump tool's CSV and TSV writers.
@@ -15,6 +16,8 @@ private Q_SLOTS:
     void tsvField();
     void wholeTable();
     void headerOnlyTable();
+    void bigTableWrittenInBatches();
+    void refusedWrite();
 };
 
 void TestTableText::csvField_data()
@@ -88,6 +91,52 @@ void TestTableText::headerOnlyTable()
     table.SetRowCount(1);
     QCOMPARE(TableText(table, TableTextFormat::Csv), QByteArray(12, ',') + "\r\n");
     QCOMPARE(TableText(table, TableTextFormat::Tsv), QByteArray(12, '\t') + "\n");
+}
+
+void TestTableText::bigTableWrittenInBatches()
+{
+    // Many batches, records of different lengths, characters that take 1 to 3 bytes in UTF-8
+    // and a field long enough to fill a batch on its own: the same text as record by record.
+    ResultTable table;
+    table.SetColCount(13);
+    table.SetRowCount(3000);
+    for (int row = 0; row < table.RowCount(); ++row) {
+        for (int col = 0; col < table.ColCount(); ++col) {
+            if ((row + col) % 5 != 0)
+                table.SetCells(
+                    col, row,
+                    QStringLiteral("%1,\"ё€\"\t\\%2\r\n").arg(row).arg(col).repeated(col % 3));
+        }
+    }
+    table.SetCells(4, 1500, QString(70'000, u'ж'));
+    for (const TableTextFormat format : {TableTextFormat::Csv, TableTextFormat::Tsv}) {
+        const bool csv = format == TableTextFormat::Csv;
+        QString expected;
+        for (int row = 0; row < table.RowCount(); ++row) {
+            QStringList fields;
+            for (int col = 0; col < table.ColCount(); ++col)
+                fields << (csv ? CsvField(table.Cells(col, row)) : TsvField(table.Cells(col, row)));
+            expected += fields.join(csv ? u',' : u'\t') +
+                        (csv ? QStringLiteral("\r\n") : QStringLiteral("\n"));
+        }
+        QByteArray written;
+        QBuffer out(&written);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QVERIFY(WriteTableText(table, format, out));
+        QCOMPARE(written, expected.toUtf8());
+        QCOMPARE(TableText(table, format), written);
+    }
+}
+
+void TestTableText::refusedWrite()
+{
+    ResultTable table;
+    table.SetCells(0, 0, QStringLiteral("x"));
+    QByteArray bytes;
+    QBuffer readOnly(&bytes);
+    QVERIFY(readOnly.open(QIODevice::ReadOnly));
+    QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QBuffer): ReadOnly device");
+    QVERIFY(!WriteTableText(table, TableTextFormat::Csv, readOnly));
 }
 
 QTEST_GUILESS_MAIN(TestTableText)

@@ -13,6 +13,7 @@
 #include "util/ErrorText.h"
 #include "util/ViewerError.h"
 
+#include <QFile>
 #include <QString>
 #include <chrono>
 #include <cstdio>
@@ -124,9 +125,10 @@ int Dump(const Options &options)
     case HeadlessScan::Outcome::Imported:
         break;
     }
-    const QByteArray text = TableText(table, options.format);
-    if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
-        std::fflush(stdout) != 0) {
+    // Written as it is made: the text of a big table is never in memory as a whole.
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly) || !WriteTableText(table, options.format, out) ||
+        !out.flush() || std::fflush(stdout) != 0) {
         PrintError(QStringLiteral("The table could not be written to standard output"));
         return ImportFailed;
     }
