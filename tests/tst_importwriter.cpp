@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
 
 #include <array>
 #include <fcntl.h>
@@ -101,17 +102,21 @@ private:
             const ssize_t n = ::read(m_fan, buffer, sizeof buffer);
             if (n <= 0)
                 return;
-            for (ssize_t at = 0; at < n;) {
-                const auto *event = reinterpret_cast<const fanotify_event_metadata *>(buffer + at);
-                if (event->fd >= 0)
-                    ::close(event->fd);
-                if (event->mask & FAN_Q_OVERFLOW)
+            for (ssize_t at = 0; at + ssize_t(sizeof(fanotify_event_metadata)) <= n;) {
+                // Events follow each other at their own lengths, not at the struct's alignment.
+                fanotify_event_metadata event;
+                std::memcpy(&event, buffer + at, sizeof event);
+                if (event.fd >= 0)
+                    ::close(event.fd);
+                if (event.mask & FAN_Q_OVERFLOW)
                     overflowed = true;
-                else if (event->pid == ::getpid())
+                else if (event.pid == ::getpid())
                     ++writesByUs;
                 else
                     ++writesByOthers;
-                at += event->event_len;
+                if (event.event_len == 0)
+                    break;
+                at += event.event_len;
             }
         }
     }
