@@ -122,11 +122,11 @@ QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId)
     return appDir + QStringLiteral("tempfgr") + QString::number(windowId) + QStringLiteral(".xls");
 }
 
-void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable &table)
-{
-    ImportCleanup cleanup(tempPath);
-    WriteWholeFile(tempPath, snapshot);
+namespace {
 
+// Everything after the copy is on disk: open it, take the table out, close it.
+void ReadCopy(ImportCleanup &cleanup, const QString &tempPath, ResultTable &table)
+{
     QString openedPath = tempPath;
     ExcelOpen(openedPath);
     cleanup.workbookOpened(openedPath);
@@ -156,11 +156,31 @@ void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable
     cleanup.workbookClosed();
 }
 
-void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileName,
+} // namespace
+
+void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable &table)
+{
+    ImportCleanup cleanup(tempPath);
+    WriteWholeFile(tempPath, snapshot);
+    ReadCopy(cleanup, tempPath, table);
+}
+
+void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ResultTable &table, std::int64_t nowNs)
 {
+    const FileIdentity identity = snapshot.Identity();
     try {
-        ImportResults(snapshot.Bytes(), tempPath, table);
+        ImportCleanup cleanup(tempPath);
+        try {
+            WriteWholeFile(tempPath, snapshot.Bytes());
+        } catch (...) {
+            snapshot.Release();
+            throw;
+        }
+        // From here on the copy on disk is the snapshot: the buffer's memory is not held
+        // through the parse and the fill, the import's peak.
+        snapshot.Release();
+        ReadCopy(cleanup, tempPath, table);
     } catch (const WorkbookError &error) {
         // A writer that ignores locks can change a file within one timestamp tick without
         // changing its size, or be held up between truncating the file and writing it; such a
@@ -170,16 +190,15 @@ void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileNam
         // a missing first worksheet or an encryption record included; content that stays bad
         // while the file stays the same is reported by a later attempt.
         // A change time further in the future than that says nothing (a skewed file server).
-        const std::int64_t age = nowNs - snapshot.Identity().changedNs;
+        const std::int64_t age = nowNs - identity.changedNs;
         const bool fresh = age > -SettleNs && age < SettleNs;
-        if (IsContentError(error) &&
-            (fresh || FileChangedSince(resultFileName, snapshot.Identity())))
+        if (IsContentError(error) && (fresh || FileChangedSince(resultFileName, identity)))
             throw TornSnapshot();
         throw;
     }
 }
 
-void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileName,
+void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ResultTable &table)
 {
     ImportSnapshot(snapshot, resultFileName, tempPath, table, WallClockNs());

@@ -33,9 +33,11 @@ void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable
 // SettleNs old at `nowNs` (CLOCK_REALTIME in nanoseconds; a change time more than SettleNs
 // ahead counts as settled): a writer that takes no lock can be caught half way and stay there
 // for a while. Content that stays bad is reported once it has settled.
+// The snapshot is used up: once its copy is written, or has failed to be, the buffer is
+// released (see SnapshotBuffer::Release), so an attempt after this one takes a new snapshot.
 constexpr std::int64_t SettleNs = 2'000'000'000;
-void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileName,
+void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ResultTable &table, std::int64_t nowNs);
 // The same at the present time.
-void ImportSnapshot(const SnapshotBuffer &snapshot, const QString &resultFileName,
+void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ResultTable &table);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 #include <new>
+#include <sys/mman.h>
+#include <unistd.h>
 
 SnapshotBuffer::SnapshotBuffer()
     : m_data(std::make_unique_for_overwrite<char[]>(InitialCapacity))
@@ -36,4 +38,19 @@ void SnapshotBuffer::Commit(std::int64_t size, const FileIdentity &identity)
     m_size = static_cast<std::int32_t>(size);
     m_identity = identity;
     m_hasSnapshot = true;
+}
+
+void SnapshotBuffer::Release() noexcept
+{
+    m_size = 0;
+    m_hasSnapshot = false;
+    // The whole room, not just the last snapshot: a copy refused half way touched pages too.
+    // Only whole pages inside the block can go; the block itself belongs to the allocator.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(m_data.get());
+    const std::uintptr_t first = (start + page - 1) / page * page;
+    const std::uintptr_t end = (start + static_cast<std::uintptr_t>(m_capacity)) / page * page;
+    // A failure leaves the pages where they are, which costs memory and nothing else.
+    if (end > first)
+        ::madvise(reinterpret_cast<void *>(first), end - first, MADV_DONTNEED);
 }

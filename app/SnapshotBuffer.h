@@ -11,7 +11,8 @@
 // window for the life of the process. It starts with room for 10,000,004 bytes and grows,
 // never shrinks, when a larger file appears; growth at least doubles the room, so it happens
 // a few times in a run at most and never on every scan. No file above 256 MiB is taken in.
-// Written only by the snapshot, read only by the import.
+// Written only by the snapshot, read only by the import, which gives the bytes' memory back
+// once they are on disk: between scans the room is kept but costs no memory.
 class SnapshotBuffer final : public SnapshotStorage
 {
 public:
@@ -42,6 +43,10 @@ public:
     // buffer is then left as it was.
     char *RoomFor(std::int64_t size) override;
     void Commit(std::int64_t size, const FileIdentity &identity) override;
+    // Drops the snapshot (HasSnapshot() false, FileBufferSize() 0; Identity() stays) and hands
+    // its pages back to the system. The room stays allocated; the next snapshot's read takes
+    // fresh pages as it fills them.
+    void Release() noexcept;
 
 private:
     std::unique_ptr<char[]> m_data;

@@ -1,4 +1,5 @@
 #include "app/UnitOrvandel.h"
+#include "platform/LargeBlocks.h"
 #include "platform/TerminationSignals.h"
 #include "sheet/exceling.h"
 
@@ -6,6 +7,7 @@
 
 int main(int argc, char *argv[])
 {
+    ReturnLargeBlocksWhenFreed();
     int exitCode = 0;
     {
         QApplication application(argc, argv);

@@ -1,12 +1,12 @@
 #include "platform/FileSnapshot.h"
 
 #include "platform/FileDescriptor.h"
+#include "platform/ReadLease.h"
 #include "util/InOutError.h"
 
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -18,10 +18,6 @@ namespace {
 using LockQuery = struct flock;
 
 using StatBuffer = struct stat;
-
-// The lease is broken by a writer's open(); the kernel then signals the lease holder, with
-// SIGIO by default, whose default action ends the process. SIGURG is ignored by default.
-constexpr int LeaseBreakSignal = SIGURG;
 
 // Without a lease, a file changed less than this long before the copy began is not taken: a
 // writer that rewrites in place passes through states that are no version of the file (just
@@ -96,24 +92,20 @@ public:
         return errno != EWOULDBLOCK && errno != EINTR;
     }
 
-    enum class Lease { Held, OpenForWriting, Unavailable };
-    Lease TakeLease(FileSnapshot::Leases leases)
+    ReadLease TakeLease(FileSnapshot::Leases leases)
     {
-        if (leases == FileSnapshot::Leases::Never || ::fcntl(fd(), F_SETSIG, LeaseBreakSignal) != 0)
-            return Lease::Unavailable;
-        if (::fcntl(fd(), F_SETLEASE, F_RDLCK) == 0) {
-            m_leased = true;
-            return Lease::Held;
-        }
-        // EAGAIN: open for writing somewhere; EACCES: not our file; EINVAL: no leases here.
-        return errno == EAGAIN ? Lease::OpenForWriting : Lease::Unavailable;
+        if (leases == FileSnapshot::Leases::Never)
+            return ReadLease::Unavailable;
+        const ReadLease lease = TakeReadLease(fd());
+        m_leased = lease == ReadLease::Held;
+        return lease;
     }
 
     // Returns 0 or the errno of close().
     int Release()
     {
         if (m_leased)
-            ::fcntl(fd(), F_SETLEASE, F_UNLCK);
+            DropReadLease(fd());
         if (m_locked)
             ::flock(fd(), LOCK_UN);
         m_leased = m_locked = false;
@@ -152,8 +144,8 @@ SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
 {
     if (!file.Lock() || WriteLockedElsewhere(file.fd()))
         return SnapshotResult::of(SnapshotOutcome::Refused);
-    const HeldFile::Lease lease = file.TakeLease(leases);
-    if (lease == HeldFile::Lease::OpenForWriting)
+    const ReadLease lease = file.TakeLease(leases);
+    if (lease == ReadLease::OpenForWriting)
         return SnapshotResult::of(SnapshotOutcome::Refused);
 
     // File timestamps come from the coarse clock: a change after this moment is stamped no
@@ -186,7 +178,7 @@ SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
     const std::int64_t windowEnd = ClockNs(CLOCK_REALTIME);
     if (!pathSame || IdentityOf(after) != identity)
         return SnapshotResult::of(SnapshotOutcome::Torn);
-    if (lease == HeldFile::Lease::Unavailable) {
+    if (lease == ReadLease::Unavailable) {
         // A file system that keeps whole seconds only stamps a change inside the window
         // with the window's second.
         const std::int64_t changed = identity.changedNs;

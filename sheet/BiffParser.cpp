@@ -225,10 +225,26 @@ std::span<const std::uint8_t> text8(std::span<const std::uint8_t> data, std::siz
 
 } // namespace
 
-BiffParser::BiffParser(std::span<const std::uint8_t> stream, Workbook &book)
+namespace {
+
+constexpr std::size_t ProgressStep = std::size_t(1) << 20;
+
+} // namespace
+
+BiffParser::BiffParser(std::span<const std::uint8_t> stream, Workbook &book, Progress progress)
     : m_stream(stream)
     , m_book(book)
+    , m_progress(std::move(progress))
+    , m_reportAt(m_progress ? ProgressStep : SIZE_MAX)
 {
+}
+
+void BiffParser::passed(std::size_t pos)
+{
+    if (pos < m_reportAt)
+        return;
+    m_progress(m_stream.data() + pos);
+    m_reportAt = pos + ProgressStep;
 }
 
 bool BiffParser::startsWithBof(std::span<const std::uint8_t> data)
@@ -331,6 +347,7 @@ void BiffParser::parseGlobals(std::size_t &pos)
         if (record.id == RecEof)
             return;
         globalRecord(record, pos);
+        passed(pos);
     }
 }
 
@@ -497,6 +514,7 @@ void BiffParser::parseSheet(std::size_t pos, Worksheet *sheet, bool withGlobals)
         if (record.id == RecFilePass)
             throw WorkbookError::encrypted();
         cellRecord(record, pos, *sheet);
+        passed(pos);
     }
     // Sheets that overlap would let a small file cost quadratic time.
     m_sheetBytes += pos - begin;

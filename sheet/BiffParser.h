@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -18,7 +19,12 @@ class Worksheet;
 class BiffParser
 {
 public:
-    BiffParser(std::span<const std::uint8_t> stream, Workbook &book);
+    // Told, every megabyte or so, how far the records have been read: the place in `stream`
+    // before which nothing is needed again (a hostile file may still make the parser look
+    // back, so the bytes must stay readable).
+    using Progress = std::function<void(const std::uint8_t *readUpTo)>;
+
+    BiffParser(std::span<const std::uint8_t> stream, Workbook &book, Progress progress = {});
 
     // Whether the bytes begin with a beginning-of-file record, as plain BIFF2-4 files do.
     static bool startsWithBof(std::span<const std::uint8_t> data);
@@ -33,6 +39,8 @@ private:
     };
 
     bool next(std::size_t &pos, Record &record) const;
+    // Reports `pos` to the progress callback once it has moved on far enough.
+    void passed(std::size_t pos);
     std::vector<std::span<const std::uint8_t>> withContinues(const Record &first,
                                                              std::size_t &pos) const;
     void readBof(const Record &record);
@@ -51,6 +59,8 @@ private:
 
     std::span<const std::uint8_t> m_stream;
     Workbook &m_book;
+    Progress m_progress;
+    std::size_t m_reportAt = 0;
     int m_biff = 8;
     CodePageDecoder m_decoder;
     std::uint32_t m_sharedCount = 0;

@@ -7,7 +7,8 @@
 #include "sheet/ValueText.h"
 #include "sheet/WorkbookError.h"
 
-std::shared_ptr<Workbook> Workbook::fromBytes(QByteArrayView bytes)
+std::shared_ptr<Workbook> Workbook::fromBytes(QByteArrayView bytes,
+                                              const BiffParser::Progress &progress)
 {
     const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t *>(bytes.data()),
                                              static_cast<std::size_t>(bytes.size()));
@@ -19,13 +20,21 @@ std::shared_ptr<Workbook> Workbook::fromBytes(QByteArrayView bytes)
             stream = container.rootStream(u"Book");
         if (!stream)
             throw WorkbookError::notWorkbook();
-        BiffParser(stream->bytes(), *book).parse();
+        BiffParser(stream->bytes(), *book, progress).parse();
     } else if (BiffParser::startsWithBof(data)) {
-        BiffParser(data, *book).parse();
+        BiffParser(data, *book, progress).parse();
     } else {
         throw WorkbookError::notWorkbook();
     }
     return book;
+}
+
+void Workbook::close()
+{
+    m_strings = StringTable();
+    for (Worksheet &sheet : m_sheets)
+        sheet.release();
+    m_closed = true;
 }
 
 const Worksheet &Workbook::worksheet(qint64 number) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sheet/BiffParser.h"
 #include "sheet/StringTable.h"
 #include "sheet/Worksheet.h"
 
@@ -18,8 +19,10 @@ class TextBuilder;
 class Workbook
 {
 public:
-    // Parses a whole file's bytes. The workbook keeps nothing of `bytes`.
-    static std::shared_ptr<Workbook> fromBytes(QByteArrayView bytes);
+    // Parses a whole file's bytes. The workbook keeps nothing of `bytes`; `progress` learns
+    // how far the parse has read (see BiffParser).
+    static std::shared_ptr<Workbook> fromBytes(QByteArrayView bytes,
+                                               const BiffParser::Progress &progress = {});
 
     // Worksheets only: chart sheets, macro sheets and modules are left out.
     int worksheetCount() const { return static_cast<int>(m_sheets.size()); }
@@ -39,6 +42,11 @@ public:
     QStringView cellTextView(const Worksheet &sheet, qint64 row, qint64 column,
                              const LocaleTexts &locale, TextBuilder &scratch) const;
 
+    // Drops the cells and their texts: a closed workbook keeps its sheets, without content.
+    // The memory goes at once, even while references to the workbook remain.
+    void close();
+    bool isClosed() const { return m_closed; }
+
     // 2, 3, 4, 5 (Excel 5 and 95) or 8 (Excel 97 and later).
     int biffVersion() const { return m_biffVersion; }
     int codePage() const { return m_codePage; }
@@ -55,4 +63,5 @@ private:
     int m_biffVersion = 8;
     int m_codePage = 1200;
     bool m_date1904 = false;
+    bool m_closed = false;
 };

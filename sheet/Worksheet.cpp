@@ -45,6 +45,14 @@ void Worksheet::finish()
         m_columnCount = std::max(m_columnCount, int(c.column) + 1);
 }
 
+void Worksheet::release()
+{
+    // Assigning {} would keep the capacity: only a fresh vector gives the memory back.
+    m_cells = std::vector<Cell>();
+    m_rowStart = std::vector<std::uint32_t>();
+    m_columnCount = 0;
+}
+
 const Worksheet::Cell *Worksheet::find(std::int64_t row, std::int64_t column) const
 {
     if (row < 0 || column < 0 || column > 0xFFFF || row + 1 >= std::int64_t(m_rowStart.size()))

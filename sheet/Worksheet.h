@@ -38,6 +38,8 @@ public:
     Cell &addedCell(std::size_t index) { return m_cells[index]; }
     // Sorts the cells and builds the row index; call once after the last add().
     void finish();
+    // Gives the cells' memory back; the sheet then holds no cell.
+    void release();
 
     // 0-based; null when the place holds no cell.
     const Cell *find(std::int64_t row, std::int64_t column) const;

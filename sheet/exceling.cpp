@@ -1,31 +1,23 @@
 #include "sheet/exceling.h"
 
-#include "platform/FileDescriptor.h"
-#include "platform/ReadExactly.h"
+#include "platform/MappedFile.h"
 #include "sheet/LocaleTexts.h"
 #include "sheet/WorkbookError.h"
-#include "util/InOutError.h"
 
-#include <QByteArray>
-#include <QFile>
 #include <QLocale>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-// The application object's counterpart: the workbook opened last, and whether it is still
-// open (ExcelClose closes it but the object stays).
+// The application object's counterpart: the workbook opened last (ExcelClose closes it but
+// the object stays).
 struct OpenedWorkbook
 {
     std::shared_ptr<Workbook> book;
-    bool open = false;
 };
 
-// A worksheet reference: keeps its workbook alive, whatever ExcelApp does meanwhile. The
-// user's locale is taken when the sheet is selected and its parts looked up once, not per cell.
+// A worksheet reference: keeps its workbook object alive, whatever ExcelApp does meanwhile;
+// once that workbook is closed its cells cannot be read. The user's locale is taken when the
+// sheet is selected and its parts looked up once, not per cell.
 struct SheetReference
 {
     std::shared_ptr<Workbook> book;
@@ -36,48 +28,33 @@ struct SheetReference
 OpenedWorkbook ExcelApp;
 SheetReference ExcelSheet;
 
-QByteArray readWholeFile(const QString &fileName)
-{
-    const QByteArray path = QFile::encodeName(fileName);
-    if (path.isEmpty())
-        throw InOutError(2);
-    FileDescriptor file(::open(path.constData(), O_RDONLY | O_CLOEXEC));
-    if (file.Get() < 0)
-        InOutError::raiseErrno(errno);
-    struct stat info;
-    if (::fstat(file.Get(), &info) != 0)
-        InOutError::raiseErrno(errno);
-    if (S_ISDIR(info.st_mode))
-        throw InOutError(5);
-    // Sized exactly: resize() on an empty array rounds the block up to the next power of two,
-    // which for an 18.5 MB workbook is 32 MiB held all through the parse.
-    QByteArray bytes(static_cast<qsizetype>(info.st_size), Qt::Uninitialized);
-    ReadExactly(file.Get(), bytes.data(), static_cast<std::size_t>(bytes.size()));
-    file.CloseOrThrow();
-    return bytes;
-}
-
 } // namespace
 
 void ExcelOpen(QString &fileName)
 {
     std::shared_ptr<Workbook> book;
     try {
-        book = Workbook::fromBytes(readWholeFile(fileName));
+        // Read through a mapping that gives back what the parse has gone past: a big file
+        // never sits in memory whole next to the workbook made of it.
+        MappedFile file(fileName);
+        const std::span<const std::uint8_t> bytes = file.Bytes();
+        book = Workbook::fromBytes(
+            QByteArrayView(bytes.data(), qsizetype(bytes.size())),
+            [&file](const std::uint8_t *readUpTo) { file.ReleaseBefore(readUpTo); });
     } catch (...) {
         // The previous workbook goes whether or not the new one opens.
         ExcelApp = OpenedWorkbook();
         throw;
     }
     // Only now, with the new workbook in hand, is the previous one released.
-    ExcelApp = OpenedWorkbook{std::move(book), true};
+    ExcelApp = OpenedWorkbook{std::move(book)};
 }
 
 void ExcelSelectSheet(std::int32_t index)
 {
     if (!ExcelApp.book)
         throw WorkbookError::invalidVariantOperation();
-    if (!ExcelApp.open)
+    if (ExcelApp.book->isClosed())
         throw WorkbookError::noWorkbookOpen();
     const Worksheet &sheet = ExcelApp.book->worksheet(index);
     ExcelSheet = SheetReference{ExcelApp.book, &sheet,
@@ -94,6 +71,8 @@ QStringView ExcelGetCellText(std::int32_t row, std::int32_t column, TextBuilder 
 {
     if (!ExcelSheet.sheet)
         throw WorkbookError::invalidVariantOperation();
+    if (ExcelSheet.book->isClosed())
+        throw WorkbookError::noWorkbookOpen();
     return ExcelSheet.book->cellTextView(*ExcelSheet.sheet, row, column, *ExcelSheet.locale,
                                          scratch);
 }
@@ -102,9 +81,12 @@ void ExcelClose()
 {
     if (!ExcelApp.book)
         throw WorkbookError::invalidVariantOperation();
-    if (!ExcelApp.open)
+    if (ExcelApp.book->isClosed())
         throw WorkbookError::noWorkbookOpen();
-    ExcelApp.open = false;
+    // Closing without saving: the cells are of no further use, and a big workbook's memory
+    // should not outlive its import (the sheet reference keeps the object until the next
+    // selection).
+    ExcelApp.book->close();
 }
 
 void ExcelRelease()

@@ -449,10 +449,10 @@ void TestExceling::twoOpensInARow()
 
     ExcelOpen(b);
     QVERIFY(ExcelAppWorkbook() != first.lock());
-    // ExcelSheet still refers to the first workbook and keeps it alive.
+    // ExcelSheet still refers to the first workbook and keeps it alive, closed.
     QVERIFY(!first.expired());
     QCOMPARE(ExcelSheetWorkbook(), first.lock());
-    QCOMPARE(ExcelGetCell(1, 1), QStringLiteral("A"));
+    QCOMPARE(kindOf([] { ExcelGetCell(1, 1); }), WorkbookError::Kind::NoWorkbookOpen);
 
     ExcelSelectSheet(1);
     QVERIFY(first.expired());
@@ -493,12 +493,20 @@ void TestExceling::closeKeepsReferences()
     ExcelClose();
     QCOMPARE(ExcelAppWorkbook(), book);
     QCOMPARE(ExcelSheetWorkbook(), book);
-    QCOMPARE(ExcelGetCell(1, 1), QStringLiteral("A"));
-    // Workbook 1 is gone now: neither selecting nor closing finds it.
+    // The objects stay; the closed workbook's cells are gone with their memory.
+    QVERIFY(book->isClosed());
+    QCOMPARE(book->worksheetCount(), 1);
+    QCOMPARE(book->worksheet(1).cellCount(), std::size_t{0});
     QString message;
+    QCOMPARE(kindOf([] { ExcelGetCell(1, 1); }, &message), WorkbookError::Kind::NoWorkbookOpen);
+    QCOMPARE(message, QStringLiteral("No workbook is open"));
+    // Workbook 1 is gone now: neither selecting nor closing finds it.
     QCOMPARE(kindOf([] { ExcelSelectSheet(1); }, &message), WorkbookError::Kind::NoWorkbookOpen);
     QCOMPARE(message, QStringLiteral("No workbook is open"));
     QCOMPARE(kindOf([] { ExcelClose(); }), WorkbookError::Kind::NoWorkbookOpen);
+    // The next open and select read again.
+    ExcelOpen(a);
+    ExcelSelectSheet(1);
     QCOMPARE(ExcelGetCell(1, 1), QStringLiteral("A"));
 }
 

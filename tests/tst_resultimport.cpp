@@ -104,6 +104,13 @@ FileIdentity IdentityOf(const QString &path)
     return buffer.Identity();
 }
 
+// An import uses its snapshot up; the tests that import one snapshot several times put it back.
+void Refill(SnapshotBuffer &snapshot, QByteArrayView bytes, const FileIdentity &identity)
+{
+    std::memcpy(snapshot.RoomFor(bytes.size()), bytes.data(), size_t(bytes.size()));
+    snapshot.Commit(bytes.size(), identity);
+}
+
 } // namespace
 
 // The import from snapshot bytes to the table, through the real reader and the real model.
@@ -455,12 +462,19 @@ void TestResultImport::tornSnapshot()
     file.close();
     // Long settled, but the file has moved on since.
     const std::int64_t later = snapshot.Identity().changedNs + 10 * SettleNs;
+    const QByteArray taken = snapshot.Bytes().toByteArray();
+    const FileIdentity identity = snapshot.Identity();
     QVERIFY_THROWS_EXCEPTION(TornSnapshot,
                              ImportSnapshot(snapshot, watched, tempPath(), table, later));
     QCOMPARE(TableState(table), before);
     QCOMPARE(leftovers(), QStringList());
+    // Used up, and its change time kept for the rule.
+    QVERIFY(!snapshot.HasSnapshot());
+    QCOMPARE(snapshot.FileBufferSize(), 0);
+    QCOMPARE(snapshot.Identity().changedNs, identity.changedNs);
 
     // Gone altogether counts as changed as well.
+    Refill(snapshot, taken, identity);
     QVERIFY(QFile::remove(watched));
     QVERIFY_THROWS_EXCEPTION(TornSnapshot,
                              ImportSnapshot(snapshot, watched, tempPath(), table, later));
@@ -479,22 +493,29 @@ void TestResultImport::damagedWhileUnchanged()
         SnapshotBuffer snapshot;
         QCOMPARE(FileSnapshot().Take(watched, snapshot).outcome, SnapshotOutcome::Taken);
 
+        const FileIdentity identity = snapshot.Identity();
+        QCOMPARE(snapshot.Bytes(), QByteArrayView(bytes));
+
         ResultTable table;
         const TableState before(table);
         // Fresh from the writer: perhaps caught half way, so tried again.
-        const std::int64_t changed = snapshot.Identity().changedNs;
+        const std::int64_t changed = identity.changedNs;
         QVERIFY_THROWS_EXCEPTION(TornSnapshot, ImportSnapshot(snapshot, watched, tempPath(), table,
                                                               changed + SettleNs - 1));
         QCOMPARE(TableState(table), before);
         // From a clock far ahead of ours: no telling, so reported.
-        QVERIFY(ThrownWorkbookError([&] {
-                    ImportSnapshot(snapshot, watched, tempPath(), table, changed - SettleNs);
-                }) != QStringLiteral("none"));
+        Refill(snapshot, bytes, identity);
+        const QString early = ThrownWorkbookError(
+            [&] { ImportSnapshot(snapshot, watched, tempPath(), table, changed - SettleNs); });
         // Settled: reported.
+        Refill(snapshot, bytes, identity);
         const QString message = ThrownWorkbookError(
             [&] { ImportSnapshot(snapshot, watched, tempPath(), table, changed + SettleNs); });
-        QVERIFY2(message.startsWith(QStringLiteral("The workbook is damaged")) ||
-                     message == QStringLiteral("The file is not an Excel workbook"),
+        QCOMPARE(early, message);
+        // The bytes that were taken, not an empty copy.
+        QVERIFY2(message.startsWith(bytes.size() == 3000
+                                        ? QStringLiteral("The workbook is damaged")
+                                        : QStringLiteral("The file is not an Excel workbook")),
                  qPrintable(message));
         QCOMPARE(TableState(table), before);
         QCOMPARE(leftovers(), QStringList());
@@ -515,11 +536,14 @@ void TestResultImport::tornRuleOnlyForContent()
     file.write(workbook(QStringLiteral("long")));
     file.close();
 
+    const QByteArray taken = snapshot.Bytes().toByteArray();
+    const FileIdentity identity = snapshot.Identity();
     ResultTable table;
     ImportSnapshot(snapshot, watched, tempPath(), table);
     QCOMPARE(contents(table), expectedTable(QStringLiteral("short")));
 
     // An I/O error of the temporary copy is ours to report, changed file or not.
+    Refill(snapshot, taken, identity);
     QCOMPARE(ThrownInOutError([&] {
                  ImportSnapshot(snapshot, watched,
                                 m_watched.path() + QStringLiteral("/none/tempfgr1.xls"), table);

@@ -3,8 +3,12 @@
 #include "util/InOutError.h"
 
 #include <QTest>
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <functional>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -167,6 +171,7 @@ private Q_SLOTS:
     void largeFileGrowsBufferOnce();
     void fileAboveLimitReportedOncePerScan();
     void bufferRefusesRoomAboveLimit();
+    void releasedBufferKeepsRoomButNotPages();
     void failureAfterOpenReportedOnceAtGiveUp();
     void failureAfterOpenThenSuccessIsSilent();
     void tornSnapshotRetriedSilently();
@@ -481,6 +486,40 @@ void TestScanScheduler::bufferRefusesRoomAboveLimit()
     QCOMPARE(buffer.Capacity(), SnapshotBuffer::CapacityLimit);
     QVERIFY(!buffer.HasSnapshot());
     QCOMPARE(buffer.FileBufferSize(), 0);
+}
+
+void TestScanScheduler::releasedBufferKeepsRoomButNotPages()
+{
+    SnapshotBuffer buffer;
+    constexpr std::int64_t Size = 15'000'000;
+    char *room = buffer.RoomFor(Size);
+    std::memset(room, 'x', Size);
+    const FileIdentity identity{Size, 1, 2, 3, 4};
+    buffer.Commit(Size, identity);
+
+    const auto page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t first = (std::uintptr_t(room) + page - 1) / page * page;
+    const size_t pages = size_t((std::uintptr_t(room) + Size) / page * page - first) / page;
+    const auto residentPages = [&] {
+        std::vector<unsigned char> resident(pages);
+        if (::mincore(reinterpret_cast<void *>(first), pages * page, resident.data()) != 0)
+            return size_t(-1);
+        return size_t(std::count_if(resident.begin(), resident.end(),
+                                    [](unsigned char bit) { return bit & 1; }));
+    };
+    QCOMPARE(residentPages(), pages);
+
+    buffer.Release();
+    QVERIFY(!buffer.HasSnapshot());
+    QCOMPARE(buffer.FileBufferSize(), 0);
+    QCOMPARE(buffer.Identity().changedNs, identity.changedNs);
+    QCOMPARE(residentPages(), size_t{0});
+    // The room stays: the next snapshot of that size needs no allocation.
+    QCOMPARE(buffer.RoomFor(Size), room);
+    QCOMPARE(buffer.Allocations(), 2);
+    room[Size - 1] = 'y';
+    buffer.Commit(Size, identity);
+    QCOMPARE(buffer.Bytes().back(), 'y');
 }
 
 void TestScanScheduler::failureAfterOpenReportedOnceAtGiveUp()

@@ -9,6 +9,7 @@
 #include "app/ScanScheduler.h"
 #include "app/TableText.h"
 #include "platform/FileSnapshot.h"
+#include "platform/LargeBlocks.h"
 #include "sheet/exceling.h"
 #include "util/ErrorText.h"
 #include "util/ViewerError.h"
@@ -139,6 +140,7 @@ int Dump(const Options &options)
 
 int main(int argc, char **argv)
 {
+    ReturnLargeBlocksWhenFreed();
     Options options;
     bool workbookGiven = false;
     bool optionsEnded = false;
