@@ -1,7 +1,7 @@
 #include "app/HeadlessScan.h"
 
+#include "app/ImportTarget.h"
 #include "app/ResultImport.h"
-#include "app/ResultTable.h"
 #include "app/ScanScheduler.h"
 #include "app/TornSnapshot.h"
 
@@ -20,7 +20,7 @@ HeadlessScan::HeadlessScan(SnapshotSource &source, QString tempPath, Pause pause
 {
 }
 
-HeadlessScan::Outcome HeadlessScan::Run(const QString &workbook, ResultTable &table,
+HeadlessScan::Outcome HeadlessScan::Run(const QString &workbook, ImportTarget &table,
                                         std::chrono::milliseconds retry)
 {
     m_workbook = workbook;

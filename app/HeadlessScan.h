@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <functional>
 
-class ResultTable;
+class ImportTarget;
 class SnapshotSource;
 
 // One scan of the watched workbook as the viewer's timers run it, without a window or an event
@@ -31,7 +31,7 @@ public:
     HeadlessScan(SnapshotSource &source, QString tempPath, Pause pause, Clock clock = WallClockNs);
 
     // Import errors, and the I/O error of a copy the scan gave up on, leave as exceptions.
-    Outcome Run(const QString &workbook, ResultTable &table, std::chrono::milliseconds retry);
+    Outcome Run(const QString &workbook, ImportTarget &table, std::chrono::milliseconds retry);
 
     // Of the last Run: open attempts made, and snapshots that turned out torn.
     int Attempts() const noexcept { return m_attempts; }
@@ -48,7 +48,7 @@ private:
     Pause m_pause;
     Clock m_clock;
     QString m_workbook;
-    ResultTable *m_table = nullptr;
+    ImportTarget *m_table = nullptr;
     bool m_missing = false;
     bool m_imported = false;
     int m_attempts = 0;

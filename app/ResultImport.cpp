@@ -1,6 +1,6 @@
 #include "app/ResultImport.h"
 
-#include "app/ResultTable.h"
+#include "app/ImportTarget.h"
 #include "app/SnapshotBuffer.h"
 #include "app/TornSnapshot.h"
 #include "platform/FileDescriptor.h"
@@ -87,7 +87,7 @@ private:
 class TableFill
 {
 public:
-    explicit TableFill(ResultTable &table)
+    explicit TableFill(ImportTarget &table)
         : m_table(table)
     {
         m_table.BeginFill();
@@ -97,7 +97,7 @@ public:
     TableFill &operator=(const TableFill &) = delete;
 
 private:
-    ResultTable &m_table;
+    ImportTarget &m_table;
 };
 
 bool IsContentError(const WorkbookError &error)
@@ -125,7 +125,7 @@ QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId)
 namespace {
 
 // Everything after the copy is on disk: open it, take the table out, close it.
-void ReadCopy(ImportCleanup &cleanup, const QString &tempPath, ResultTable &table)
+void ReadCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &table)
 {
     QString openedPath = tempPath;
     ExcelOpen(openedPath);
@@ -158,7 +158,7 @@ void ReadCopy(ImportCleanup &cleanup, const QString &tempPath, ResultTable &tabl
 
 } // namespace
 
-void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable &table)
+void ImportResults(QByteArrayView snapshot, const QString &tempPath, ImportTarget &table)
 {
     ImportCleanup cleanup(tempPath);
     WriteWholeFile(tempPath, snapshot);
@@ -166,7 +166,7 @@ void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable
 }
 
 void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
-                    const QString &tempPath, ResultTable &table, std::int64_t nowNs)
+                    const QString &tempPath, ImportTarget &table, std::int64_t nowNs)
 {
     const FileIdentity identity = snapshot.Identity();
     try {
@@ -199,7 +199,7 @@ void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
 }
 
 void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
-                    const QString &tempPath, ResultTable &table)
+                    const QString &tempPath, ImportTarget &table)
 {
     ImportSnapshot(snapshot, resultFileName, tempPath, table, WallClockNs());
 }

@@ -4,7 +4,7 @@
 #include <QString>
 #include <cstdint>
 
-class ResultTable;
+class ImportTarget;
 class SnapshotBuffer;
 
 // The shape of the table taken from the first worksheet.
@@ -20,12 +20,13 @@ constexpr int Worksheet = 1;
 // "tempfgr", the window's id and ".xls".
 QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId);
 
-// Replaces the table's contents with the first 13 columns of the snapshot's first worksheet.
+// Replaces the table's contents with the first 13 columns of the snapshot's first worksheet
+// (the viewer's ResultTable, or a TableTextWriter that writes them out as they come).
 // The snapshot is written to `tempPath`, read from there and the copy deleted. Whatever step
 // fails, the workbook is closed and the copy deleted before the error leaves, so a failed import
 // never blocks the next one; the table keeps its contents unless the failure came after the
 // workbook was opened and its sheet selected.
-void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable &table);
+void ImportResults(QByteArrayView snapshot, const QString &tempPath, ImportTarget &table);
 
 // ImportResults on the scan's snapshot of `resultFileName`. A copy that is not a readable
 // workbook raises TornSnapshot instead of its error, so that the scan tries again, while the
@@ -37,7 +38,7 @@ void ImportResults(QByteArrayView snapshot, const QString &tempPath, ResultTable
 // released (see SnapshotBuffer::Release), so an attempt after this one takes a new snapshot.
 constexpr std::int64_t SettleNs = 2'000'000'000;
 void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
-                    const QString &tempPath, ResultTable &table, std::int64_t nowNs);
+                    const QString &tempPath, ImportTarget &table, std::int64_t nowNs);
 // The same at the present time.
 void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
-                    const QString &tempPath, ResultTable &table);
+                    const QString &tempPath, ImportTarget &table);

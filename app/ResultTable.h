@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ImportTarget.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 #include <QStringView>
@@ -13,7 +15,7 @@
 //
 // The view follows it through the usual model signals plus the few below for what a table
 // model has no signal for (widths, heights, the fixed row and the current cell).
-class ResultTable : public QAbstractTableModel
+class ResultTable : public QAbstractTableModel, public ImportTarget
 {
     Q_OBJECT
 
@@ -28,11 +30,11 @@ public:
 
     int ColCount() const { return m_colCount; }
     // Never below 1. Columns that come into being are DefaultColWidth wide.
-    void SetColCount(int count);
-    int RowCount() const { return m_rowCount; }
+    void SetColCount(int count) override;
+    int RowCount() const override { return m_rowCount; }
     // Never below 1. Setting 1 while row 0 is fixed unfixes it for the rest of the table's
     // life. Rows that remain keep their heights; new rows are DefaultRowHeight high.
-    void SetRowCount(int count);
+    void SetRowCount(int count) override;
     int FixedRows() const { return m_fixedRows; }
 
     // Out of range: empty text, and writes are ignored.
@@ -42,7 +44,7 @@ public:
     void SetCells(int col, int row, const QString &text);
     void SetCells(int col, int row, QString &&text);
     // The characters are copied: `text` may go as soon as the call returns.
-    void SetCells(int col, int row, QStringView text);
+    void SetCells(int col, int row, QStringView text) override;
 
     // Out of range: 0, and writes are ignored.
     int ColWidths(int col) const;
@@ -53,20 +55,20 @@ public:
     // The current cell. A value outside the table is brought into it (the row into the
     // non-fixed rows). Only a change emits currentCellChanged.
     int Col() const { return m_col; }
-    void SetCol(int col);
+    void SetCol(int col) override;
     int Row() const { return m_row; }
-    void SetRow(int row);
+    void SetRow(int row) override;
 
     // Two blank rows, every column DefaultColWidth wide; ColCount, row heights and FixedRows
     // stay as they are.
-    void ClearGrid();
+    void ClearGrid() override;
     // Row 0 one and a half times as high, the fraction dropped (24 becomes 36).
     void ApplyHeaderHeightRule();
 
     // A bulk fill: between BeginFill and EndFill SetCells emits nothing, and EndFill reports
     // the whole table changed once. Calls nest.
-    void BeginFill();
-    void EndFill();
+    void BeginFill() override;
+    void EndFill() override;
 
     // Characters held in the text arena, the garbage of overwritten cells included.
     std::size_t ArenaChars() const { return m_arenaUsed; }

@@ -1,103 +1,134 @@
 #include "app/TableText.h"
 
 #include "app/ResultTable.h"
+#include "app/TableTextWriter.h"
 
 #include <QBuffer>
-#include <QIODevice>
 
 namespace {
 
-// Records are gathered up to about this many characters before they are converted and
-// written: big enough that a write is not made per record, small enough to stay in the cache.
-constexpr qsizetype BatchChars = 32 * 1024;
-
-bool WriteUtf8(QIODevice &out, const QString &text)
+// Without an early exit the loop is vectorised; fields are short.
+bool NeedsQuotes(const char16_t *from, const char16_t *end)
 {
-    const QByteArray bytes = text.toUtf8();
-    return out.write(bytes) == bytes.size();
+    bool quoted = false;
+    for (; from < end; ++from) {
+        const char16_t c = *from;
+        quoted |= (c == u',') | (c == u'"') | (c == u'\r') | (c == u'\n');
+    }
+    return quoted;
+}
+
+// Writes a character that is not ASCII; `from` is past it, and past its low surrogate too
+// when the two make a pair.
+inline char *Utf8(char *to, char16_t c, const char16_t *&from, const char16_t *end)
+{
+    if (c < 0x800) { // Cyrillic among others: the common case
+        *to++ = char(0xC0 | (c >> 6));
+        *to++ = char(0x80 | (c & 0x3F));
+        return to;
+    }
+    if (c < 0xD800 || c > 0xDFFF) {
+        *to++ = char(0xE0 | (c >> 12));
+        *to++ = char(0x80 | ((c >> 6) & 0x3F));
+        *to++ = char(0x80 | (c & 0x3F));
+        return to;
+    }
+    if (c < 0xDC00 && from < end && *from >= 0xDC00 && *from <= 0xDFFF) {
+        const char32_t u = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(*from++) - 0xDC00);
+        *to++ = char(0xF0 | (u >> 18));
+        *to++ = char(0x80 | ((u >> 12) & 0x3F));
+        *to++ = char(0x80 | ((u >> 6) & 0x3F));
+        *to++ = char(0x80 | (u & 0x3F));
+        return to;
+    }
+    *to++ = '?';
+    return to;
+}
+
+// The letter that follows the backslash for a character a TSV field escapes, or 0.
+char TsvEscape(char16_t c)
+{
+    switch (c) {
+    case u'\\':
+        return '\\';
+    case u'\t':
+        return 't';
+    case u'\n':
+        return 'n';
+    case u'\r':
+        return 'r';
+    default:
+        return 0;
+    }
 }
 
 } // namespace
 
-void AppendCsvField(QString &record, QStringView text)
+char *EncodeField(char *to, QStringView text, TableTextFormat format)
 {
-    const bool quoted =
-        text.contains(u',') || text.contains(u'"') || text.contains(u'\r') || text.contains(u'\n');
-    if (!quoted) {
-        record += text;
-        return;
+    const char16_t *from = text.utf16();
+    const char16_t *const end = from + text.size();
+    const bool csv = format == TableTextFormat::Csv;
+    const bool quoted = csv && NeedsQuotes(from, end);
+    if (quoted)
+        *to++ = '"';
+    while (from < end) {
+        const char16_t c = *from++;
+        if (c >= 0x80) {
+            to = Utf8(to, c, from, end);
+            continue;
+        }
+        if (csv) {
+            if (c == u'"')
+                *to++ = '"';
+        } else if (const char escape = TsvEscape(c)) {
+            *to++ = '\\';
+            *to++ = escape;
+            continue;
+        }
+        *to++ = char(c);
     }
-    record += u'"';
-    for (const QChar c : text) {
-        if (c == u'"')
-            record += u'"';
-        record += c;
-    }
-    record += u'"';
+    if (quoted)
+        *to++ = '"';
+    return to;
 }
 
-void AppendTsvField(QString &record, QStringView text)
+void AppendField(QByteArray &out, QStringView text, TableTextFormat format)
 {
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'\\':
-            record += QStringView(u"\\\\");
-            break;
-        case u'\t':
-            record += QStringView(u"\\t");
-            break;
-        case u'\n':
-            record += QStringView(u"\\n");
-            break;
-        case u'\r':
-            record += QStringView(u"\\r");
-            break;
-        default:
-            record += c;
-        }
-    }
+    const qsizetype start = out.size();
+    out.resize(start + MaxFieldBytes(text.size()));
+    out.resize(EncodeField(out.data() + start, text, format) - out.constData());
 }
 
 QString CsvField(const QString &text)
 {
-    QString field;
-    AppendCsvField(field, text);
-    return field;
+    QByteArray field;
+    AppendField(field, text, TableTextFormat::Csv);
+    return QString::fromUtf8(field);
 }
 
 QString TsvField(const QString &text)
 {
-    QString field;
-    AppendTsvField(field, text);
-    return field;
+    QByteArray field;
+    AppendField(field, text, TableTextFormat::Tsv);
+    return QString::fromUtf8(field);
 }
 
 bool WriteTableText(const ResultTable &table, TableTextFormat format, QIODevice &out)
 {
-    const bool csv = format == TableTextFormat::Csv;
-    const QChar separator = csv ? u',' : u'\t';
-    const QStringView recordEnd = csv ? QStringView(u"\r\n") : QStringView(u"\n");
-    QString batch;
-    batch.reserve(BatchChars + 1024);
+    TableTextWriter writer(format, out);
+    writer.SetColCount(table.ColCount());
+    writer.SetRowCount(table.RowCount());
+    writer.BeginFill();
     QString cell; // one buffer for every cell's text
     for (int row = 0; row < table.RowCount(); ++row) {
         for (int col = 0; col < table.ColCount(); ++col) {
-            if (col > 0)
-                batch += separator;
             table.CellsInto(col, row, cell);
-            if (csv)
-                AppendCsvField(batch, cell);
-            else
-                AppendTsvField(batch, cell);
-        }
-        batch += recordEnd;
-        if (batch.size() >= BatchChars) {
-            if (!WriteUtf8(out, batch))
-                return false;
-            batch.resize(0);
+            writer.SetCells(col, row, cell);
         }
     }
-    return batch.isEmpty() || WriteUtf8(out, batch);
+    writer.EndFill();
+    return writer.Written();
 }
 
 QByteArray TableText(const ResultTable &table, TableTextFormat format)

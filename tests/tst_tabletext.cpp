@@ -1,7 +1,9 @@
 #include "app/ResultTable.h"
 #include "app/TableText.h"
+#include "app/TableTextWriter.h"
 
 #include <QBuffer>
+#include <QRandomGenerator>
 #include <QTest>
 
 // The dump tool's CSV and TSV writers.
@@ -18,6 +20,8 @@ private Q_SLOTS:
     void headerOnlyTable();
     void bigTableWrittenInBatches();
     void refusedWrite();
+    void encodingMatchesQtUtf8();
+    void writerTakesCellsInImportOrder();
 };
 
 void TestTableText::csvField_data()
@@ -137,6 +141,75 @@ void TestTableText::refusedWrite()
     QVERIFY(readOnly.open(QIODevice::ReadOnly));
     QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QBuffer): ReadOnly device");
     QVERIFY(!WriteTableText(table, TableTextFormat::Csv, readOnly));
+}
+
+void TestTableText::encodingMatchesQtUtf8()
+{
+    // The fields are encoded by hand: against Qt's own UTF-8 of the quoted or escaped text,
+    // for random texts of quotes, separators, escapes, 1- to 3-byte characters, surrogate
+    // pairs and lone halves of them, at every place in the text.
+    const char16_t pool[] = {u'a',      u',',    u'"',    u'\r',  u'\n',    u'\t',    u'\\',
+                             u'\x7f',   u'\x80', u'\xff', u'Ж',   u'\x7ff', u'\x800', u'€',
+                             u'\xffff', 0xD83D,  0xDE00,  0xDBFF, 0xDFFF,   0xDC00,   0xD800};
+    QRandomGenerator random(1209);
+    for (int i = 0; i < 20'000; ++i) {
+        QString text;
+        for (int n = int(random.bounded(12)); n > 0; --n)
+            text += QChar(pool[random.bounded(int(std::size(pool)))]);
+        QString csv = text;
+        csv.replace(u'"', QStringLiteral("\"\""));
+        if (text.contains(u',') || text.contains(u'"') || text.contains(u'\r') ||
+            text.contains(u'\n'))
+            csv = u'"' + csv + u'"';
+        QString tsv;
+        for (const QChar c : text) {
+            const int escape = QStringView(u"\\\t\n\r").indexOf(c);
+            tsv += escape < 0 ? QString(c) : u'\\' + QString(u"\\tnr"[escape]);
+        }
+        QByteArray field("x");
+        AppendField(field, text, TableTextFormat::Csv);
+        QCOMPARE(field, "x" + csv.toUtf8());
+        field.resize(0);
+        AppendField(field, text, TableTextFormat::Tsv);
+        QCOMPARE(field, tsv.toUtf8());
+        QVERIFY(field.size() <= MaxFieldBytes(text.size()));
+    }
+}
+
+void TestTableText::writerTakesCellsInImportOrder()
+{
+    QByteArray written;
+    QBuffer out(&written);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    TableTextWriter writer(TableTextFormat::Csv, out);
+    writer.ClearGrid();
+    writer.SetColCount(3);
+    writer.SetRowCount(4);
+    writer.BeginFill();
+    writer.BeginFill();
+    writer.SetCells(0, 0, u"a");
+    writer.SetCells(2, 0, u"c");     // (1, 0) skipped: empty
+    writer.SetCells(1, 2, u"x,y");   // row 1 skipped
+    writer.SetCells(0, 0, u"late");  // behind: ignored
+    writer.SetCells(3, 2, u"out");   // outside: ignored
+    writer.SetCells(0, 4, u"below"); // outside: ignored
+    writer.EndFill();
+    // Inside a nested fill nothing is complete yet.
+    QVERIFY(!writer.Written());
+    writer.EndFill();
+    QVERIFY(writer.Written());
+    QCOMPARE(written, QByteArray("a,,c\r\n,,\r\n,\"x,y\",\r\n,,\r\n"));
+    QCOMPARE(writer.RowCount(), 4);
+
+    // Counts below one are one, as in the table.
+    written.clear();
+    out.seek(0);
+    TableTextWriter tsv(TableTextFormat::Tsv, out);
+    tsv.SetColCount(0);
+    tsv.SetRowCount(-3);
+    tsv.BeginFill();
+    tsv.EndFill();
+    QCOMPARE(written, QByteArray("\n"));
 }
 
 QTEST_GUILESS_MAIN(TestTableText)

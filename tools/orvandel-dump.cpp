@@ -5,9 +5,9 @@
 #include "app/HeadlessScan.h"
 #include "app/LaunchContext.h"
 #include "app/ResultImport.h"
-#include "app/ResultTable.h"
 #include "app/ScanScheduler.h"
 #include "app/TableText.h"
+#include "app/TableTextWriter.h"
 #include "platform/FileSnapshot.h"
 #include "platform/LargeBlocks.h"
 #include "sheet/exceling.h"
@@ -104,9 +104,16 @@ int Dump(const Options &options)
     FileSnapshot source;
     HeadlessScan scan(source, TemporaryWorkbookPath(GetAppDir(), quint64(::getpid())),
                       [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); });
-    ResultTable table;
+    // The records go out while the import fills them in: the table is never kept, as cells or
+    // as text. Nothing is written unless the import gets as far as filling.
+    QFile out;
+    if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        PrintError(QStringLiteral("The table could not be written to standard output"));
+        return ImportFailed;
+    }
+    TableTextWriter writer(options.format, out);
     const HeadlessScan::Outcome outcome =
-        scan.Run(options.workbook, table, std::chrono::milliseconds(options.retryMs));
+        scan.Run(options.workbook, writer, std::chrono::milliseconds(options.retryMs));
     if (options.stats && outcome != HeadlessScan::Outcome::Missing)
         std::fprintf(stderr, "orvandel-dump: attempts %d torn %d\n", scan.Attempts(),
                      scan.TornSnapshots());
@@ -126,10 +133,7 @@ int Dump(const Options &options)
     case HeadlessScan::Outcome::Imported:
         break;
     }
-    // Written as it is made: the text of a big table is never in memory as a whole.
-    QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly) || !WriteTableText(table, options.format, out) ||
-        !out.flush() || std::fflush(stdout) != 0) {
+    if (!writer.Written()) {
         PrintError(QStringLiteral("The table could not be written to standard output"));
         return ImportFailed;
     }
