@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 SnapshotBuffer::SnapshotBuffer()
-    : m_data(std::make_unique_for_overwrite<char[]>(InitialCapacity))
+    : m_data(InitialCapacity)
     , m_capacity(InitialCapacity)
     , m_allocations(1)
 {
@@ -22,10 +22,11 @@ char *SnapshotBuffer::RoomFor(std::int64_t size)
     if (size > m_capacity) {
         const std::int64_t capacity = std::max(size, std::min(2 * m_capacity, CapacityLimit));
         // Uninitialised: the pages are touched only by the read that fills them.
-        std::unique_ptr<char[]> grown(new (std::nothrow) char[static_cast<size_t>(capacity)]);
-        if (!grown)
+        try {
+            m_data = LargeBlock(static_cast<std::size_t>(capacity));
+        } catch (const std::bad_alloc &) {
             return nullptr;
-        m_data = std::move(grown);
+        }
         m_capacity = capacity;
         ++m_allocations;
     }

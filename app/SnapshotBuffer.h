@@ -1,11 +1,11 @@
 #pragma once
 
 #include "platform/FileIdentity.h"
+#include "platform/LargePages.h"
 #include "platform/SnapshotStorage.h"
 
 #include <QByteArrayView>
 #include <cstdint>
-#include <memory>
 
 // The latest snapshot of the watched workbook (FileBuffer and FileBufferSize), owned by the
 // window for the life of the process. It starts with room for 10,000,004 bytes and grows,
@@ -49,7 +49,7 @@ public:
     void Release() noexcept;
 
 private:
-    std::unique_ptr<char[]> m_data;
+    LargeBlock m_data;
     std::int64_t m_capacity = 0;
     int m_allocations = 0;
     std::int32_t m_size = 0;

@@ -1,5 +1,5 @@
 #include "app/UnitOrvandel.h"
-#include "platform/LargeBlocks.h"
+#include "platform/LargePages.h"
 #include "platform/TerminationSignals.h"
 #include "sheet/exceling.h"
 

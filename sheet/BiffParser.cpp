@@ -143,7 +143,7 @@ public:
     void skip(std::size_t n) { read(nullptr, n); }
 
     // Appends `count` characters, 16-bit when `wide` and 8-bit (Latin-1) otherwise.
-    void chars(std::size_t count, bool wide, std::vector<char16_t> &out)
+    void chars(std::size_t count, bool wide, StringTable::Buffer &out)
     {
         while (count > 0) {
             if (m_segment >= m_segments.size())
@@ -180,7 +180,7 @@ public:
 
     // A BIFF8 text: its length (8 or 16 bits), option byte, rich-text and phonetic headers,
     // characters, then the formatting runs and phonetic block, which are skipped.
-    void unicodeText(bool shortLength, std::vector<char16_t> &out)
+    void unicodeText(bool shortLength, StringTable::Buffer &out)
     {
         const std::size_t count = shortLength ? u8() : u16();
         const std::uint8_t options = u8();

@@ -65,7 +65,7 @@ CodePageDecoder::CodePageDecoder(int codePage)
     }
 }
 
-void CodePageDecoder::append(std::vector<char16_t> &out, const std::uint8_t *text,
+void CodePageDecoder::append(StringTable::Buffer &out, const std::uint8_t *text,
                              std::size_t size) const
 {
     if (m_codePage == Utf8) {

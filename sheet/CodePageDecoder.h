@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sheet/StringTable.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -12,7 +14,7 @@ public:
     explicit CodePageDecoder(int codePage = 1252);
 
     int codePage() const { return m_codePage; }
-    void append(std::vector<char16_t> &out, const std::uint8_t *text, std::size_t size) const;
+    void append(StringTable::Buffer &out, const std::uint8_t *text, std::size_t size) const;
 
 private:
     int m_codePage;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/LargePages.h"
+
 #include <QString>
 #include <QStringView>
 #include <cstdint>
@@ -11,6 +13,8 @@
 class StringTable
 {
 public:
+    using Buffer = std::vector<char16_t, LargePageAllocator<char16_t>>;
+
     StringTable() { m_ends.reserve(64); }
 
     void reserve(std::size_t strings, std::size_t chars)
@@ -20,7 +24,7 @@ public:
     }
 
     // The buffer the next string is appended to; close it with finish().
-    std::vector<char16_t> &buffer() { return m_chars; }
+    Buffer &buffer() { return m_chars; }
     // Ends the string appended since the previous finish() and returns its number.
     std::uint32_t finish()
     {
@@ -44,6 +48,6 @@ public:
     }
 
 private:
-    std::vector<char16_t> m_chars;
-    std::vector<std::size_t> m_ends;
+    Buffer m_chars;
+    std::vector<std::size_t, LargePageAllocator<std::size_t>> m_ends;
 };

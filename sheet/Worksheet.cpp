@@ -48,7 +48,7 @@ void Worksheet::finish()
 void Worksheet::release()
 {
     // Assigning {} would keep the capacity: only a fresh vector gives the memory back.
-    m_cells = std::vector<Cell>();
+    m_cells = decltype(m_cells)();
     m_rowStart = std::vector<std::uint32_t>();
     m_columnCount = 0;
 }

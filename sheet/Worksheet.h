@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/LargePages.h"
+
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -53,7 +55,7 @@ public:
 
 private:
     QString m_name;
-    std::vector<Cell> m_cells;
+    std::vector<Cell, LargePageAllocator<Cell>> m_cells;
     std::vector<std::uint32_t> m_rowStart;
     int m_columnCount = 0;
 };

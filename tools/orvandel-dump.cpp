@@ -9,7 +9,7 @@
 #include "app/TableText.h"
 #include "app/TableTextWriter.h"
 #include "platform/FileSnapshot.h"
-#include "platform/LargeBlocks.h"
+#include "platform/LargePages.h"
 #include "sheet/exceling.h"
 #include "util/ErrorText.h"
 #include "util/ViewerError.h"
