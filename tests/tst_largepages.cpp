@@ -1,3 +1,4 @@
+#include "SmapsField.h"
 #include "platform/LargePages.h"
 
 #include <QFile>
@@ -16,23 +17,6 @@ bool HugePagesOnRequest()
         return false;
     const QByteArray mode = setting.readAll();
     return mode.contains("[always]") || mode.contains("[madvise]");
-}
-
-// AnonHugePages of the mapping that starts at `block`, from /proc/self/smaps.
-qint64 HugePagesKiB(const void *block)
-{
-    QFile smaps(QStringLiteral("/proc/self/smaps"));
-    if (!smaps.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray start = QByteArray::number(quintptr(block), 16) + '-';
-    bool inMapping = false;
-    for (const QByteArray &line : smaps.readAll().split('\n')) {
-        if (line.startsWith(start))
-            inMapping = true;
-        else if (inMapping && line.startsWith("AnonHugePages:"))
-            return line.simplified().split(' ').value(1).toLongLong();
-    }
-    return -1;
 }
 
 } // namespace
@@ -74,7 +58,8 @@ void TestLargePages::bigBlocksGetHugePages()
     const LargeBlock block(8 * LargeBlockBytes);
     std::memset(block.get(), 1, block.size());
     // The system may be short of free huge pages; at least some are expected.
-    QVERIFY2(HugePagesKiB(block.get()) > 0, "no huge page in a block that asked for them");
+    QVERIFY2(SmapsFieldKiB(block.get(), "AnonHugePages") > 0,
+             "no huge page in a block that asked for them");
 }
 
 void TestLargePages::containerGrowsAndShrinks()

@@ -1,3 +1,4 @@
+#include "SmapsField.h"
 #include "platform/MappedFile.h"
 #include "util/InOutError.h"
 
@@ -27,24 +28,11 @@ bool Same(const MappedFile &file, const QByteArray &bytes)
            std::memcmp(file.Bytes().data(), bytes.data(), file.Bytes().size()) == 0;
 }
 
-// The part of the mapping that the process has mapped in now, from /proc/self/smaps (whether
-// the pages are in the page cache says nothing: they are, all the time).
+// The part of the mapping that the process has mapped in now (whether the pages are in the
+// page cache says nothing: they are, all the time).
 qint64 MappedInKiB(const MappedFile &file)
 {
-    QFile smaps(QStringLiteral("/proc/self/smaps"));
-    if (!smaps.open(QIODevice::ReadOnly | QIODevice::Text))
-        return -1;
-    const QByteArray start =
-        QByteArray::number(quintptr(file.Bytes().data()), 16).rightJustified(8, '0') + '-';
-    bool inMapping = false;
-    // readAll: a file in /proc has no size, so atEnd() would hold at once.
-    for (const QByteArray &line : smaps.readAll().split('\n')) {
-        if (line.startsWith(start))
-            inMapping = true;
-        else if (inMapping && line.startsWith("Rss:"))
-            return line.simplified().split(' ').value(1).toLongLong();
-    }
-    return -1;
+    return SmapsFieldKiB(file.Bytes().data(), "Rss");
 }
 
 } // namespace
