@@ -56,6 +56,7 @@ private:
     friend class BiffParser;
 
     Workbook() = default;
+    void prefetchTextsAfter(const Worksheet &sheet, const Worksheet::Cell *cell) const;
 
     StringTable m_strings;
     std::vector<Worksheet> m_sheets;

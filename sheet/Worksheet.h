@@ -46,6 +46,9 @@ public:
     // 0-based; null when the place holds no cell.
     const Cell *find(std::int64_t row, std::int64_t column) const;
 
+    // Past the last cell: the cells that follow one found by find() go up to here.
+    const Cell *cellsEnd() const { return m_cells.data() + m_cells.size(); }
+
     // Rows and columns up to the last one that holds a cell.
     int rowCount() const
     {
