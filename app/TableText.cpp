@@ -4,18 +4,15 @@
 #include "app/TableTextWriter.h"
 
 #include <QBuffer>
+#include <cstring>
 
 namespace {
 
-// Without an early exit the loop is vectorised; fields are short.
-bool NeedsQuotes(const char16_t *from, const char16_t *end)
+// The characters that make a CSV field quoted. All of them sort at or below the comma, so one
+// comparison settles most characters.
+bool QuotedInCsv(char16_t c)
 {
-    bool quoted = false;
-    for (; from < end; ++from) {
-        const char16_t c = *from;
-        quoted |= (c == u',') | (c == u'"') | (c == u'\r') | (c == u'\n');
-    }
-    return quoted;
+    return c <= u',' && (c == u',' || c == u'"' || c == u'\r' || c == u'\n');
 }
 
 // Writes a character that is not ASCII; `from` is past it, and past its low surrogate too
@@ -69,9 +66,8 @@ char *EncodeField(char *to, QStringView text, TableTextFormat format)
     const char16_t *from = text.utf16();
     const char16_t *const end = from + text.size();
     const bool csv = format == TableTextFormat::Csv;
-    const bool quoted = csv && NeedsQuotes(from, end);
-    if (quoted)
-        *to++ = '"';
+    char *const start = to;
+    bool quoted = false;
     while (from < end) {
         const char16_t c = *from++;
         if (c >= 0x80) {
@@ -79,8 +75,11 @@ char *EncodeField(char *to, QStringView text, TableTextFormat format)
             continue;
         }
         if (csv) {
-            if (c == u'"')
-                *to++ = '"';
+            if (QuotedInCsv(c)) {
+                quoted = true;
+                if (c == u'"')
+                    *to++ = '"';
+            }
         } else if (const char escape = TsvEscape(c)) {
             *to++ = '\\';
             *to++ = escape;
@@ -88,8 +87,14 @@ char *EncodeField(char *to, QStringView text, TableTextFormat format)
         }
         *to++ = char(c);
     }
-    if (quoted)
+    // Written in one pass on the chance that no quotes are needed, as for most fields; the
+    // few that need them are moved up to make room for the opening one.
+    if (quoted) {
+        std::memmove(start + 1, start, std::size_t(to - start));
+        *start = '"';
+        to += 1;
         *to++ = '"';
+    }
     return to;
 }
 
