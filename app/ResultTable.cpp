@@ -4,49 +4,77 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string>
 
 namespace {
 
-using Chunks = std::vector<std::unique_ptr<char16_t[]>>;
+using Chunks = std::vector<std::unique_ptr<char[]>>;
 
-// Calls piece(chunk, at, count) for each stretch of [offset, offset + length) that lies in
-// one chunk.
+// Calls piece(chunk, at, count) for each stretch of [offset, offset + length) bytes that lies
+// in one chunk.
 template<typename Piece>
 void ForEachPiece(std::size_t offset, std::size_t length, std::size_t shift, Piece piece)
 {
-    const std::size_t chunkChars = std::size_t(1) << shift;
+    const std::size_t chunkBytes = std::size_t(1) << shift;
     while (length > 0) {
-        const std::size_t at = offset & (chunkChars - 1);
-        const std::size_t count = std::min(length, chunkChars - at);
+        const std::size_t at = offset & (chunkBytes - 1);
+        const std::size_t count = std::min(length, chunkBytes - at);
         piece(offset >> shift, at, count);
         offset += count;
         length -= count;
     }
 }
 
-// Appends `text` at `used` characters into `chunks`, adding chunks as they fill up; a text
+// Appends `size` bytes at `used` bytes into `chunks`, adding chunks as they fill up; a text
 // may run on from one chunk into the next.
-void AppendChars(Chunks &chunks, std::size_t &used, QStringView text, std::size_t shift)
+void AppendBytes(Chunks &chunks, std::size_t &used, const char *from, std::size_t size,
+                 std::size_t shift)
 {
-    const char16_t *from = text.utf16();
-    ForEachPiece(used, std::size_t(text.size()), shift,
-                 [&](std::size_t chunk, std::size_t at, std::size_t count) {
-                     if (chunk == chunks.size())
-                         chunks.push_back(
-                             std::make_unique_for_overwrite<char16_t[]>(std::size_t(1) << shift));
-                     std::memcpy(chunks[chunk].get() + at, from, count * sizeof(char16_t));
-                     from += count;
-                 });
-    used += std::size_t(text.size());
+    ForEachPiece(used, size, shift, [&](std::size_t chunk, std::size_t at, std::size_t count) {
+        if (chunk == chunks.size())
+            chunks.push_back(std::make_unique_for_overwrite<char[]>(std::size_t(1) << shift));
+        std::memcpy(chunks[chunk].get() + at, from, count);
+        from += count;
+    });
+    used += size;
 }
 
-void CopyChars(const Chunks &chunks, std::size_t offset, std::size_t length, char16_t *to,
+void CopyBytes(const Chunks &chunks, std::size_t offset, std::size_t size, char *to,
                std::size_t shift)
 {
-    ForEachPiece(offset, length, shift, [&](std::size_t chunk, std::size_t at, std::size_t count) {
-        std::memcpy(to, chunks[chunk].get() + at, count * sizeof(char16_t));
+    ForEachPiece(offset, size, shift, [&](std::size_t chunk, std::size_t at, std::size_t count) {
+        std::memcpy(to, chunks[chunk].get() + at, count);
         to += count;
     });
+}
+
+// Writes the text one byte a character and tells whether that was all of it, that is, whether
+// it is Latin-1; if not, what was written is of no use. One pass: most texts are Latin-1, and
+// the test costs as much as the copy.
+bool NarrowIfLatin1(const char16_t *__restrict from, std::size_t length, char *__restrict to)
+{
+    char16_t all = 0;
+    std::size_t i = 0;
+    // Blocks of a fixed size, which the compiler turns into vector instructions at -O2.
+    for (; i + 8 <= length; i += 8) {
+        char16_t block = 0;
+        for (std::size_t k = 0; k < 8; ++k) {
+            block |= from[i + k];
+            to[i + k] = char(from[i + k]);
+        }
+        all |= block;
+    }
+    for (; i < length; ++i) {
+        all |= from[i];
+        to[i] = char(from[i]);
+    }
+    return all < 0x100;
+}
+
+void Widen(const char *from, std::size_t length, char16_t *to)
+{
+    for (std::size_t i = 0; i < length; ++i)
+        to[i] = char16_t(static_cast<unsigned char>(from[i]));
 }
 
 } // namespace
@@ -76,7 +104,7 @@ void ResultTable::SetColCount(int count)
             if (col < kept)
                 cells[static_cast<std::size_t>(row) * count + col] = cell;
             else
-                m_arenaGarbage += cell.length;
+                m_arenaGarbage += cell.bytes();
         }
     }
 
@@ -130,7 +158,7 @@ void ResultTable::SetRowCount(int count)
 QString ResultTable::Cells(int col, int row) const
 {
     QString text;
-    if (isCell(col, row) && m_cells[static_cast<std::size_t>(row) * m_colCount + col].length > 0)
+    if (isCell(col, row) && m_cells[static_cast<std::size_t>(row) * m_colCount + col].length() > 0)
         CellsInto(col, row, text);
     return text;
 }
@@ -139,14 +167,22 @@ void ResultTable::CellsInto(int col, int row, QString &text) const
 {
     const Span cell =
         isCell(col, row) ? m_cells[static_cast<std::size_t>(row) * m_colCount + col] : Span();
-    if (cell.length == 0) {
+    if (cell.length() == 0) {
         if (!text.isEmpty())
             text.resize(0); // the buffer stays for the next cell
         return;
     }
-    text.resize(qsizetype(cell.length));
-    CopyChars(m_chunks, cell.offset, cell.length, reinterpret_cast<char16_t *>(text.data()),
-              ChunkShift);
+    text.resize(qsizetype(cell.length()));
+    auto *to = reinterpret_cast<char16_t *>(text.data());
+    if (cell.wide()) {
+        CopyBytes(m_chunks, cell.offset, cell.bytes(), reinterpret_cast<char *>(to), ChunkShift);
+        return;
+    }
+    ForEachPiece(cell.offset, cell.bytes(), ChunkShift,
+                 [&](std::size_t chunk, std::size_t at, std::size_t count) {
+                     Widen(m_chunks[chunk].get() + at, count, to);
+                     to += count;
+                 });
 }
 
 void ResultTable::SetCells(int col, int row, const QString &text)
@@ -167,17 +203,20 @@ void ResultTable::SetCells(int col, int row, QStringView text)
     // text that fits in the chunk being filled. Nothing becomes garbage and nothing is told.
     Span &cell = span(col, row);
     const auto length = std::size_t(text.size());
-    const std::size_t at = m_arenaUsed & (ChunkChars - 1);
-    if (cell.length == 0 && m_fillDepth > 0 && length <= ChunkChars - at &&
+    const std::size_t at = m_arenaUsed & (ChunkBytes - 1);
+    if (cell.length() == 0 && m_fillDepth > 0 && 2 * length <= ChunkBytes - at &&
         (m_arenaUsed >> ChunkShift) < m_chunks.size() &&
-        length <= std::numeric_limits<std::uint32_t>::max() - m_arenaUsed) {
+        2 * length <= std::numeric_limits<std::uint32_t>::max() - m_arenaUsed) {
         m_filledSomething = true;
         if (length == 0)
             return;
-        std::memcpy(m_chunks[m_arenaUsed >> ChunkShift].get() + at, text.utf16(),
-                    length * sizeof(char16_t));
-        cell = Span{std::uint32_t(m_arenaUsed), std::uint32_t(length)};
-        m_arenaUsed += length;
+        // Room for the text as UTF-16 is there: tried one byte a character first.
+        char *to = m_chunks[m_arenaUsed >> ChunkShift].get() + at;
+        const bool wide = !NarrowIfLatin1(text.utf16(), length, to);
+        if (wide)
+            std::memcpy(to, text.utf16(), 2 * length);
+        cell = Span::of(std::uint32_t(m_arenaUsed), length, wide);
+        m_arenaUsed += cell.bytes();
         return;
     }
     storeCell(col, row, text);
@@ -187,28 +226,28 @@ void ResultTable::SetCells(int col, int row, QStringView text)
 void ResultTable::storeCell(int col, int row, QStringView text)
 {
     Span &cell = span(col, row);
-    m_arenaGarbage += cell.length;
+    m_arenaGarbage += cell.bytes();
     cell = Span();
     if (!text.isEmpty()) {
         constexpr std::size_t Limit = std::numeric_limits<std::uint32_t>::max();
         const auto length = std::size_t(text.size());
-        if (length > Limit - m_arenaUsed)
+        std::string narrow(length, '\0');
+        const bool wide = !NarrowIfLatin1(text.utf16(), length, narrow.data());
+        const std::size_t size = wide ? 2 * length : length;
+        if (size > Limit - m_arenaUsed)
             compactArena();
-        // Offsets and lengths are 32-bit: far beyond any table a snapshot can hold, but a
-        // table that would overflow them is refused rather than corrupted.
-        if (length > Limit - m_arenaUsed)
+        // Offsets are 32-bit and lengths 31-bit: far beyond any table a snapshot can hold, but
+        // a table that would overflow them is refused rather than corrupted.
+        if (size > Limit - m_arenaUsed || length > Span::LengthMask)
             throw std::bad_alloc();
         const auto offset = std::uint32_t(m_arenaUsed);
-        appendToArena(text);
+        AppendBytes(m_chunks, m_arenaUsed,
+                    wide ? reinterpret_cast<const char *>(text.utf16()) : narrow.data(), size,
+                    ChunkShift);
         // `cell` may have moved if compactArena ran: look it up again.
-        span(col, row) = Span{offset, std::uint32_t(length)};
+        span(col, row) = Span::of(offset, length, wide);
     }
     compactArenaIfWasteful();
-}
-
-void ResultTable::appendToArena(QStringView text)
-{
-    AppendChars(m_chunks, m_arenaUsed, text, ChunkShift);
 }
 
 void ResultTable::compactArena()
@@ -216,15 +255,13 @@ void ResultTable::compactArena()
     Chunks chunks;
     std::size_t used = 0;
     for (Span &cell : m_cells) {
-        if (cell.length == 0)
+        if (cell.length() == 0)
             continue;
         const auto offset = std::uint32_t(used);
         // Piece by piece: a text can run on from one chunk into the next in either arena.
-        ForEachPiece(cell.offset, cell.length, ChunkShift,
+        ForEachPiece(cell.offset, cell.bytes(), ChunkShift,
                      [&](std::size_t chunk, std::size_t at, std::size_t count) {
-                         AppendChars(chunks, used,
-                                     QStringView(m_chunks[chunk].get() + at, qsizetype(count)),
-                                     ChunkShift);
+                         AppendBytes(chunks, used, m_chunks[chunk].get() + at, count, ChunkShift);
                      });
         cell.offset = offset;
     }
@@ -244,14 +281,14 @@ void ResultTable::compactArenaIfWasteful()
         return;
     }
     // Below a chunk of text the garbage is not worth a copy.
-    if (m_arenaGarbage > m_arenaUsed / 2 && m_arenaUsed >= ChunkChars)
+    if (m_arenaGarbage > m_arenaUsed / 2 && m_arenaUsed >= ChunkBytes)
         compactArena();
 }
 
 void ResultTable::dropCells(std::size_t from)
 {
     for (std::size_t i = from; i < m_cells.size(); ++i)
-        m_arenaGarbage += m_cells[i].length;
+        m_arenaGarbage += m_cells[i].bytes();
 }
 
 void ResultTable::cellChanged(int col, int row)

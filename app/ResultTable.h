@@ -70,8 +70,9 @@ public:
     void BeginFill() override;
     void EndFill() override;
 
-    // Characters held in the text arena, the garbage of overwritten cells included.
-    std::size_t ArenaChars() const { return m_arenaUsed; }
+    // Bytes held in the text arena, the garbage of overwritten cells included. A text takes
+    // one byte a character when it is all Latin-1, two otherwise.
+    std::size_t ArenaBytes() const { return m_arenaUsed; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -85,16 +86,27 @@ Q_SIGNALS:
     void fixedRowsChanged(int fixedRows);
 
 private:
-    // A cell's text in the arena; an empty cell is {0, 0}.
+    // A cell's text in the arena, Latin-1 or UTF-16; an empty cell is {0, 0}.
     struct Span
     {
-        std::uint32_t offset = 0;
-        std::uint32_t length = 0;
+        static constexpr std::uint32_t Wide = 0x8000'0000u;
+        static constexpr std::uint32_t LengthMask = Wide - 1;
+
+        std::uint32_t offset = 0;         // in bytes
+        std::uint32_t lengthAndWidth = 0; // characters, and Wide for UTF-16
+
+        static Span of(std::uint32_t offset, std::size_t length, bool wide)
+        {
+            return {offset, std::uint32_t(length) | (wide ? Wide : 0)};
+        }
+        std::size_t length() const { return lengthAndWidth & LengthMask; }
+        bool wide() const { return (lengthAndWidth & Wide) != 0; }
+        std::size_t bytes() const { return wide() ? 2 * length() : length(); }
     };
-    // 256 Ki characters (512 KiB) per chunk: chunks are never moved or grown, so filling the
-    // arena never copies it, and at most one chunk is partly unused.
-    static constexpr std::size_t ChunkShift = 18;
-    static constexpr std::size_t ChunkChars = std::size_t(1) << ChunkShift;
+    // 512 KiB per chunk: chunks are never moved or grown, so filling the arena never copies
+    // it, and at most one chunk is partly unused.
+    static constexpr std::size_t ChunkShift = 19;
+    static constexpr std::size_t ChunkBytes = std::size_t(1) << ChunkShift;
 
     bool isCell(int col, int row) const
     {
@@ -103,7 +115,6 @@ private:
     Span &span(int col, int row) { return m_cells[std::size_t(row) * m_colCount + col]; }
     // Stores the text of a cell without telling the views.
     void storeCell(int col, int row, QStringView text);
-    void appendToArena(QStringView text);
     // Copies the live texts into fresh chunks, in cell order, and drops the garbage.
     void compactArena();
     void compactArenaIfWasteful();
@@ -120,9 +131,9 @@ private:
     int m_fillDepth = 0;
     bool m_filledSomething = false;
     std::vector<Span> m_cells; // row by row, m_colCount per row
-    std::vector<std::unique_ptr<char16_t[]>> m_chunks;
-    std::size_t m_arenaUsed = 0;    // characters appended since the arena was last emptied
-    std::size_t m_arenaGarbage = 0; // of those, characters no cell refers to any more
+    std::vector<std::unique_ptr<char[]>> m_chunks;
+    std::size_t m_arenaUsed = 0;    // bytes appended since the arena was last emptied
+    std::size_t m_arenaGarbage = 0; // of those, bytes no cell refers to any more
     std::vector<int> m_colWidths;
     std::vector<int> m_rowHeights;
 };

@@ -8,6 +8,18 @@
 
 namespace {
 
+// The table's arena holds 512 KiB a chunk.
+constexpr std::size_t ChunkBytes = std::size_t(1) << 19;
+
+// What a text takes in the arena: a byte a character for Latin-1, two for anything wider.
+std::size_t ArenaSize(QStringView text)
+{
+    bool latin1 = true;
+    for (const QChar c : text)
+        latin1 = latin1 && c.unicode() < 0x100;
+    return std::size_t(text.size()) * (latin1 ? 1 : 2);
+}
+
 QString label(int col, int row)
 {
     return QStringLiteral("%1:%2").arg(col).arg(row);
@@ -41,6 +53,7 @@ private Q_SLOTS:
     void overwrittenCellsAreCompacted();
     void longTextsRunAcrossChunks();
     void clearGridEmptiesTheArena();
+    void latin1AndWiderTextsReadBackExactly();
     void outOfRangeIsHarmless();
     void currentCellSignalsOnlyChanges();
     void currentCellStaysInsideTheTable();
@@ -223,7 +236,9 @@ void TestResultTable::overwrittenCellsAreCompacted()
             for (int col = 0; col < 13; ++col) {
                 // Lengths vary so that texts are not overwritten in place; some are empty.
                 const int repeat = (row * 7 + col * 3 + round) % 9;
-                const QString text = QString(label(col, row) + u'é').repeated(repeat);
+                // Latin-1 and wider texts take one and two bytes a character.
+                const QString text =
+                    QString(label(col, row) + (col % 2 ? u'é' : u'ж')).repeated(repeat);
                 table.SetCells(col, row, QStringView(text));
                 expected[std::size_t(row) * 13 + col] = text;
                 longest = std::max(longest, std::size_t(text.size()));
@@ -231,12 +246,12 @@ void TestResultTable::overwrittenCellsAreCompacted()
         }
         std::size_t live = 0;
         for (const QString &text : expected)
-            live += std::size_t(text.size());
+            live += ArenaSize(text);
         // Half of the arena at most is garbage, plus the chunk it is allowed to fill first.
-        QVERIFY2(table.ArenaChars() <= 2 * live + (std::size_t(1) << 18) + longest,
-                 qPrintable(QStringLiteral("round %1: %2 chars held for %3 live")
+        QVERIFY2(table.ArenaBytes() <= 2 * live + ChunkBytes + 2 * longest,
+                 qPrintable(QStringLiteral("round %1: %2 bytes held for %3 live")
                                 .arg(round)
-                                .arg(table.ArenaChars())
+                                .arg(table.ArenaBytes())
                                 .arg(live)));
     }
     for (int row = 0; row < 500; ++row) {
@@ -251,7 +266,7 @@ void TestResultTable::overwrittenCellsAreCompacted()
         for (int col = 0; col < 2; ++col)
             QCOMPARE(table.Cells(col, row), expected[std::size_t(row) * 13 + col]);
     }
-    QVERIFY(table.ArenaChars() < (std::size_t(1) << 18));
+    QVERIFY(table.ArenaBytes() < ChunkBytes);
     table.SetRowCount(5);
     QVERIFY(table.Cells(0, 4).isEmpty());
 }
@@ -280,14 +295,14 @@ void TestResultTable::longTextsRunAcrossChunks()
             if ((row == 5 && col == 5) || (row == 6 && col == 6))
                 continue;
             QCOMPARE(table.Cells(col, row), huge.mid(row * 13 + col, 1000 + row * 37));
-            live += std::size_t(1000 + row * 37);
+            live += ArenaSize(QStringView(huge).mid(row * 13 + col, 1000 + row * 37));
         }
     }
     // Most of the arena becomes garbage: it is squeezed out, and the texts that are moved
     // must still read the same.
     table.SetCells(5, 5, QStringLiteral("short"));
     table.SetCells(6, 6, QStringLiteral("brief"));
-    QCOMPARE(table.ArenaChars(), live + 10);
+    QCOMPARE(table.ArenaBytes(), live + 10);
     QCOMPARE(table.Cells(5, 5), QStringLiteral("short"));
     QCOMPARE(table.Cells(6, 6), QStringLiteral("brief"));
     QCOMPARE(table.Cells(12, 39), huge.mid(39 * 13 + 12, 1000 + 39 * 37));
@@ -300,15 +315,43 @@ void TestResultTable::clearGridEmptiesTheArena()
     table.SetColCount(13);
     table.SetRowCount(2000);
     fillLabels(table);
-    QVERIFY(table.ArenaChars() > 0);
+    QVERIFY(table.ArenaBytes() > 0);
     table.ClearGrid();
-    QCOMPARE(table.ArenaChars(), std::size_t(0));
+    QCOMPARE(table.ArenaBytes(), std::size_t(0));
     QVERIFY(table.Cells(0, 0).isEmpty());
     // And the next fill starts from the front.
     table.SetRowCount(3);
     fillLabels(table);
     QCOMPARE(table.Cells(12, 2), label(12, 2));
-    QCOMPARE(table.ArenaChars(), std::size_t(3 * (10 * 3 + 3 * 4))); // "0:0" to "12:2"
+    QCOMPARE(table.ArenaBytes(), std::size_t(3 * (10 * 3 + 3 * 4))); // "0:0" to "12:2"
+}
+
+void TestResultTable::latin1AndWiderTextsReadBackExactly()
+{
+    // The edges of Latin-1 and the characters just past it, alone and mixed, through the bulk
+    // fill and through single writes; a text in one byte a character takes half the room.
+    const QString texts[] = {
+        QStringLiteral("plain"),   QString(QChar(0x7f)) + QChar(0x80) + QChar(0xff),
+        QStringLiteral("é\u0100"), QStringLiteral("ÿ"),
+        QStringLiteral("Иванов"),  QString(QChar(0xD83D)) + QChar(0xDE00),
+        QStringLiteral("a\nb"),    QString(QChar(0)),
+    };
+    ResultTable table;
+    table.SetColCount(int(std::size(texts)));
+    table.SetRowCount(3);
+    table.BeginFill();
+    for (int col = 0; col < table.ColCount(); ++col)
+        table.SetCells(col, 0, texts[col]);
+    table.EndFill();
+    for (int col = 0; col < table.ColCount(); ++col)
+        table.SetCells(col, 1, texts[table.ColCount() - 1 - col]);
+    std::size_t bytes = 0;
+    for (int col = 0; col < table.ColCount(); ++col) {
+        QCOMPARE(table.Cells(col, 0), texts[col]);
+        QCOMPARE(table.Cells(col, 1), texts[table.ColCount() - 1 - col]);
+        bytes += 2 * ArenaSize(texts[col]);
+    }
+    QCOMPARE(table.ArenaBytes(), bytes);
 }
 
 void TestResultTable::outOfRangeIsHarmless()
