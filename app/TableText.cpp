@@ -15,15 +15,10 @@ bool QuotedInCsv(char16_t c)
     return c <= u',' && (c == u',' || c == u'"' || c == u'\r' || c == u'\n');
 }
 
-// Writes a character that is not ASCII; `from` is past it, and past its low surrogate too
-// when the two make a pair.
-inline char *Utf8(char *to, char16_t c, const char16_t *&from, const char16_t *end)
+// Writes a character from U+0800 on; `from` is past it, and past its low surrogate too when
+// the two make a pair.
+char *Utf8Wide(char *to, char16_t c, const char16_t *&from, const char16_t *end)
 {
-    if (c < 0x800) { // Cyrillic among others: the common case
-        *to++ = char(0xC0 | (c >> 6));
-        *to++ = char(0x80 | (c & 0x3F));
-        return to;
-    }
     if (c < 0xD800 || c > 0xDFFF) {
         *to++ = char(0xE0 | (c >> 12));
         *to++ = char(0x80 | ((c >> 6) & 0x3F));
@@ -59,34 +54,46 @@ char TsvEscape(char16_t c)
     }
 }
 
+// One loop per format, so that the test for the format is not made per character. `quoted`
+// is set when a CSV field needs quotes.
+template<TableTextFormat Format>
+char *Encode(char *to, const char16_t *from, const char16_t *const end, bool &quoted)
+{
+    while (from < end) {
+        const char16_t c = *from++;
+        if (c < 0x80) {
+            if constexpr (Format == TableTextFormat::Csv) {
+                if (QuotedInCsv(c)) {
+                    quoted = true;
+                    if (c == u'"')
+                        *to++ = '"';
+                }
+            } else if (const char escape = TsvEscape(c)) {
+                *to++ = '\\';
+                *to++ = escape;
+                continue;
+            }
+            *to++ = char(c);
+        } else if (c < 0x800) { // Cyrillic among others: the common case past ASCII
+            *to++ = char(0xC0 | (c >> 6));
+            *to++ = char(0x80 | (c & 0x3F));
+        } else {
+            to = Utf8Wide(to, c, from, end);
+        }
+    }
+    return to;
+}
+
 } // namespace
 
 char *EncodeField(char *to, QStringView text, TableTextFormat format)
 {
     const char16_t *from = text.utf16();
     const char16_t *const end = from + text.size();
-    const bool csv = format == TableTextFormat::Csv;
     char *const start = to;
     bool quoted = false;
-    while (from < end) {
-        const char16_t c = *from++;
-        if (c >= 0x80) {
-            to = Utf8(to, c, from, end);
-            continue;
-        }
-        if (csv) {
-            if (QuotedInCsv(c)) {
-                quoted = true;
-                if (c == u'"')
-                    *to++ = '"';
-            }
-        } else if (const char escape = TsvEscape(c)) {
-            *to++ = '\\';
-            *to++ = escape;
-            continue;
-        }
-        *to++ = char(c);
-    }
+    to = format == TableTextFormat::Csv ? Encode<TableTextFormat::Csv>(to, from, end, quoted)
+                                        : Encode<TableTextFormat::Tsv>(to, from, end, quoted);
     // Written in one pass on the chance that no quotes are needed, as for most fields; the
     // few that need them are moved up to make room for the opening one.
     if (quoted) {

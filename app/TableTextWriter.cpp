@@ -56,6 +56,11 @@ void TableTextWriter::EndFill()
 
 void TableTextWriter::SetCells(int col, int row, QStringView text)
 {
+    // The import's case: the very next cell.
+    if (col == m_col && row == m_row && m_depth > 0 && row < m_rowCount) {
+        writeField(text);
+        return;
+    }
     if (m_depth == 0 || col < 0 || col >= m_colCount || row < 0 || row >= m_rowCount)
         return;
     if (row < m_row || (row == m_row && col < m_col))
@@ -82,7 +87,8 @@ void TableTextWriter::writeField(QStringView text)
 {
     const bool csv = m_format == TableTextFormat::Csv;
     // A separator before, a record end (at most two bytes) after.
-    char *to = room(MaxFieldBytes(text.size()) + 3);
+    const qsizetype most = MaxFieldBytes(text.size()) + 3;
+    char *to = m_capacity - m_used >= most ? m_batch.get() + m_used : room(most);
     if (m_col > 0)
         *to++ = csv ? ',' : '\t';
     to = EncodeField(to, text, m_format);
@@ -92,10 +98,12 @@ void TableTextWriter::writeField(QStringView text)
         *to++ = '\n';
         m_col = 0;
         ++m_row;
+        m_used = to - m_batch.get();
+        if (m_used >= BatchBytes)
+            flush();
+        return;
     }
     m_used = to - m_batch.get();
-    if (m_used >= BatchBytes)
-        flush();
 }
 
 void TableTextWriter::flush()

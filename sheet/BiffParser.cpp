@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -227,7 +228,7 @@ std::span<const std::uint8_t> text8(std::span<const std::uint8_t> data, std::siz
 
 namespace {
 
-constexpr std::size_t ProgressStep = std::size_t(1) << 20;
+constexpr std::size_t ProgressStep = std::size_t(256) << 10;
 
 } // namespace
 
@@ -336,8 +337,15 @@ void BiffParser::parse()
         throw WorkbookError::unsupported(QStringLiteral("a chart or macro sheet, not a workbook"));
     }
     finishFormats();
-    for (Worksheet &sheet : m_book.m_sheets)
+    // Places in the string table are 32-bit; a stream has fewer bytes than that, and each
+    // character takes at least one of them, but a table this size is refused, not cut off.
+    if (m_book.m_strings.charCount() > std::numeric_limits<std::uint32_t>::max())
+        throw damagedRecords("the workbook's texts are too long");
+    for (Worksheet &sheet : m_book.m_sheets) {
         sheet.finish();
+        sheet.resolveTexts(m_book.m_strings);
+    }
+    m_book.m_strings.dropIndex();
 }
 
 void BiffParser::parseGlobals(std::size_t &pos)

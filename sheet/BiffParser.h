@@ -19,7 +19,7 @@ class Worksheet;
 class BiffParser
 {
 public:
-    // Told, every megabyte or so, how far the records have been read: the place in `stream`
+    // Told, every 256 KiB or so, how far the records have been read: the place in `stream`
     // before which nothing is needed again (a hostile file may still make the parser look
     // back, so the bytes must stay readable).
     using Progress = std::function<void(const std::uint8_t *readUpTo)>;

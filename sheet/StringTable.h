@@ -7,9 +7,10 @@
 #include <cstdint>
 #include <vector>
 
-// All the texts of a workbook's cells in one UTF-16 buffer, addressed by number: the shared
-// string table first, then the texts that cells hold themselves. One allocation for all of
-// them instead of one per string; a QString is made only when a cell is read.
+// All the texts of a workbook's cells in one UTF-16 buffer: the shared string table first,
+// then the texts that cells hold themselves. While the workbook is read a string is known by
+// its number; once it is read, by its place, and the numbers' index goes. One allocation for
+// all of them instead of one per string; a QString is made only when a cell is read.
 class StringTable
 {
 public:
@@ -35,17 +36,27 @@ public:
     void discard() { m_chars.resize(m_ends.empty() ? 0 : m_ends.back()); }
 
     std::size_t size() const { return m_ends.size(); }
+    std::size_t charCount() const { return m_chars.size(); }
 
-    QString text(std::uint32_t index) const { return view(index).toString(); }
-
-    // Valid as long as the table is not appended to.
-    QStringView view(std::uint32_t index) const
+    struct Place
+    {
+        std::uint32_t begin;
+        std::uint32_t length;
+    };
+    // Where string `index` is in chars(); {0, 0} for a number the table does not have.
+    Place place(std::uint32_t index) const
     {
         if (index >= m_ends.size())
-            return QStringView();
+            return {0, 0};
         const std::size_t begin = index == 0 ? 0 : m_ends[index - 1];
-        return QStringView(m_chars.data() + begin, static_cast<qsizetype>(m_ends[index] - begin));
+        return {std::uint32_t(begin), std::uint32_t(m_ends[index] - begin)};
     }
+    QStringView chars(Place place) const
+    {
+        return QStringView(m_chars.data() + place.begin, qsizetype(place.length));
+    }
+    // The numbers are not needed once every cell knows its place: their memory goes.
+    void dropIndex() { m_ends = decltype(m_ends)(); }
 
 private:
     Buffer m_chars;

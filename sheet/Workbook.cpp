@@ -67,7 +67,7 @@ void Workbook::prefetchTextsAfter(const Worksheet &sheet, const Worksheet::Cell 
     const Worksheet::Cell *const end = std::min(cell + 4, sheet.cellsEnd());
     for (const Worksheet::Cell *ahead = cell + 2; ahead < end; ++ahead) {
         if (ahead->kind == Worksheet::Kind::Text)
-            __builtin_prefetch(m_strings.view(ahead->text).utf16());
+            __builtin_prefetch(m_strings.chars(ahead->chars).utf16());
     }
 }
 
@@ -87,7 +87,7 @@ QStringView Workbook::cellTextView(const Worksheet &sheet, qint64 row, qint64 co
             AppendNumberText(scratch, cell->number, locale);
         return scratch.view();
     case Worksheet::Kind::Text:
-        return m_strings.view(cell->text);
+        return m_strings.chars(cell->chars);
     case Worksheet::Kind::Boolean:
         return BooleanTextView(cell->code != 0);
     case Worksheet::Kind::Error:

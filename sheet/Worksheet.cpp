@@ -14,20 +14,25 @@ void Worksheet::finish()
     const auto before = [](const Cell &a, const Cell &b) {
         return a.row != b.row ? a.row < b.row : a.column < b.column;
     };
-    // Writers emit cells row by row, so sorting is usually not needed at all.
-    if (!std::is_sorted(m_cells.begin(), m_cells.end(), before))
+    // Writers emit cells row by row, once each, so usually there is nothing to sort and
+    // nothing to drop: one look through the cells tells.
+    bool ordered = true;
+    for (std::size_t i = 1; i < m_cells.size() && ordered; ++i)
+        ordered = before(m_cells[i - 1], m_cells[i]);
+    if (!ordered) {
         std::stable_sort(m_cells.begin(), m_cells.end(), before);
-    // Keep the last of several cells at one place, as a reader going through the records
-    // would see it.
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < m_cells.size(); ++i) {
-        if (kept > 0 && m_cells[kept - 1].row == m_cells[i].row &&
-            m_cells[kept - 1].column == m_cells[i].column)
-            m_cells[kept - 1] = m_cells[i];
-        else
-            m_cells[kept++] = m_cells[i];
+        // Keep the last of several cells at one place, as a reader going through the records
+        // would see it.
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < m_cells.size(); ++i) {
+            if (kept > 0 && m_cells[kept - 1].row == m_cells[i].row &&
+                m_cells[kept - 1].column == m_cells[i].column)
+                m_cells[kept - 1] = m_cells[i];
+            else
+                m_cells[kept++] = m_cells[i];
+        }
+        m_cells.resize(kept);
     }
-    m_cells.resize(kept);
 
     m_rowStart.clear();
     m_columnCount = 0;
@@ -35,14 +40,22 @@ void Worksheet::finish()
         return;
     const std::size_t rows = std::size_t(m_cells.back().row) + 1;
     m_rowStart.assign(rows + 1, 0);
+    std::uint16_t widest = 0;
     std::size_t i = 0;
     for (std::size_t r = 0; r <= rows; ++r) {
-        while (i < m_cells.size() && m_cells[i].row < r)
-            ++i;
         m_rowStart[r] = static_cast<std::uint32_t>(i);
+        while (i < m_cells.size() && m_cells[i].row == r)
+            widest = std::max(widest, m_cells[i++].column);
     }
-    for (const Cell &c : m_cells)
-        m_columnCount = std::max(m_columnCount, int(c.column) + 1);
+    m_columnCount = int(widest) + 1;
+}
+
+void Worksheet::resolveTexts(const StringTable &strings)
+{
+    for (Cell &cell : m_cells) {
+        if (cell.kind == Kind::Text)
+            cell.chars = strings.place(cell.text);
+    }
 }
 
 void Worksheet::release()

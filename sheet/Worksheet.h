@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/LargePages.h"
+#include "sheet/StringTable.h"
 
 #include <QString>
 #include <cstdint>
@@ -18,8 +19,9 @@ public:
     {
         union {
             double number;
-            std::uint32_t text; // string table index, for Text
-            std::uint8_t code;  // 0/1 for Boolean, the BIFF error code for Error
+            std::uint32_t text;       // string table index, for Text, while the workbook is parsed
+            StringTable::Place chars; // for Text, after resolveTexts
+            std::uint8_t code;        // 0/1 for Boolean, the BIFF error code for Error
         };
         std::uint16_t row;
         std::uint16_t column;
@@ -40,6 +42,9 @@ public:
     Cell &addedCell(std::size_t index) { return m_cells[index]; }
     // Sorts the cells and builds the row index; call once after the last add().
     void finish();
+    // Turns every Text cell's string number into the place of its characters, so that reading
+    // a text needs no look-up in the table's index; call once, after finish().
+    void resolveTexts(const StringTable &strings);
     // Gives the cells' memory back; the sheet then holds no cell.
     void release();
 
