@@ -25,7 +25,8 @@ QByteArray Pattern(int size)
 bool Same(const MappedFile &file, const QByteArray &bytes)
 {
     return qsizetype(file.Bytes().size()) == bytes.size() &&
-           std::memcmp(file.Bytes().data(), bytes.data(), file.Bytes().size()) == 0;
+           (bytes.isEmpty() ||
+            std::memcmp(file.Bytes().data(), bytes.data(), file.Bytes().size()) == 0);
 }
 
 // The part of the mapping that the process has mapped in now (whether the pages are in the
