@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QFile>
 
-// A field ("Rss", "AnonHugePages", ...) of the mapping that starts at `start`, in KiB, from
-// /proc/self/smaps; -1 when there is no such mapping.
+// A field ("Rss", "AnonHugePages", "THPeligible", ...) of the mapping that starts at `start`,
+// from /proc/self/smaps (sizes in KiB); -1 when there is no such mapping or field.
 inline qint64 SmapsFieldKiB(const void *start, const QByteArray &field)
 {
     QFile smaps(QStringLiteral("/proc/self/smaps"));

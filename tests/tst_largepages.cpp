@@ -57,9 +57,12 @@ void TestLargePages::bigBlocksGetHugePages()
         QSKIP("transparent huge pages are switched off on this system");
     const LargeBlock block(8 * LargeBlockBytes);
     std::memset(block.get(), 1, block.size());
-    // The system may be short of free huge pages; at least some are expected.
-    QVERIFY2(SmapsFieldKiB(block.get(), "AnonHugePages") > 0,
-             "no huge page in a block that asked for them");
+    // Whether a mapping may have huge pages is what the block asks for; whether the system
+    // had free ones to give at that moment is its own affair.
+    const qint64 eligible = SmapsFieldKiB(block.get(), "THPeligible");
+    if (eligible < 0)
+        QSKIP("this kernel does not say which mappings may have huge pages");
+    QCOMPARE(eligible, 1);
 }
 
 void TestLargePages::containerGrowsAndShrinks()
