@@ -6,6 +6,7 @@
 #include "sheet/WorkbookError.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -167,7 +168,10 @@ public:
             const std::size_t start = out.size();
             out.resize(start + n);
             char16_t *dst = out.data() + start;
-            if (wide) {
+            if (wide && std::endian::native == std::endian::little) {
+                // The file's UTF-16 is little-endian, as this machine's is.
+                std::memcpy(dst, p, 2 * n);
+            } else if (wide) {
                 for (std::size_t i = 0; i < n; ++i)
                     dst[i] = char16_t(LoadU16(p + 2 * i));
             } else {
