@@ -8,13 +8,6 @@
 
 namespace {
 
-// The application object's counterpart: the workbook opened last (ExcelClose closes it but
-// the object stays).
-struct OpenedWorkbook
-{
-    std::shared_ptr<Workbook> book;
-};
-
 // A worksheet reference: keeps its workbook object alive, whatever ExcelApp does meanwhile;
 // once that workbook is closed its cells cannot be read. The user's locale is taken when the
 // sheet is selected and its parts looked up once, not per cell.
@@ -25,7 +18,9 @@ struct SheetReference
     std::shared_ptr<const LocaleTexts> locale;
 };
 
-OpenedWorkbook ExcelApp;
+// The application object's counterpart: the workbook opened last (ExcelClose closes it but
+// the object stays).
+std::shared_ptr<Workbook> ExcelApp;
 SheetReference ExcelSheet;
 
 } // namespace
@@ -43,22 +38,22 @@ void ExcelOpen(QString &fileName)
             [&file](const std::uint8_t *readUpTo) { file.ReleaseBefore(readUpTo); });
     } catch (...) {
         // The previous workbook goes whether or not the new one opens.
-        ExcelApp = OpenedWorkbook();
+        ExcelApp.reset();
         throw;
     }
     // Only now, with the new workbook in hand, is the previous one released.
-    ExcelApp = OpenedWorkbook{std::move(book)};
+    ExcelApp = std::move(book);
 }
 
 void ExcelSelectSheet(std::int32_t index)
 {
-    if (!ExcelApp.book)
+    if (!ExcelApp)
         throw WorkbookError::invalidVariantOperation();
-    if (ExcelApp.book->isClosed())
+    if (ExcelApp->isClosed())
         throw WorkbookError::noWorkbookOpen();
-    const Worksheet &sheet = ExcelApp.book->worksheet(index);
-    ExcelSheet = SheetReference{ExcelApp.book, &sheet,
-                                std::make_shared<const LocaleTexts>(QLocale::system())};
+    const Worksheet &sheet = ExcelApp->worksheet(index);
+    ExcelSheet =
+        SheetReference{ExcelApp, &sheet, std::make_shared<const LocaleTexts>(QLocale::system())};
 }
 
 QString ExcelGetCell(std::int32_t row, std::int32_t column)
@@ -79,25 +74,25 @@ QStringView ExcelGetCellText(std::int32_t row, std::int32_t column, TextBuilder 
 
 void ExcelClose()
 {
-    if (!ExcelApp.book)
+    if (!ExcelApp)
         throw WorkbookError::invalidVariantOperation();
-    if (ExcelApp.book->isClosed())
+    if (ExcelApp->isClosed())
         throw WorkbookError::noWorkbookOpen();
     // Closing without saving: the cells are of no further use, and a big workbook's memory
     // should not outlive its import (the sheet reference keeps the object until the next
     // selection).
-    ExcelApp.book->close();
+    ExcelApp->close();
 }
 
 void ExcelRelease()
 {
     ExcelSheet = SheetReference();
-    ExcelApp = OpenedWorkbook();
+    ExcelApp.reset();
 }
 
 std::shared_ptr<const Workbook> ExcelAppWorkbook()
 {
-    return ExcelApp.book;
+    return ExcelApp;
 }
 
 std::shared_ptr<const Workbook> ExcelSheetWorkbook()
