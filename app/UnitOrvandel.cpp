@@ -1,13 +1,13 @@
 #include "app/UnitOrvandel.h"
 
-#include "app/GradientPanel.h"
-#include "app/LoadSaveSettings.h"
-#include "app/ResultGrid.h"
-#include "app/ResultImport.h"
-#include "app/ResultTable.h"
-#include "app/SpinEdit.h"
-#include "app/WindowFont.h"
-#include "platform/ParentNotifier.h"
+#include "app/core/ResultImport.h"
+#include "app/core/ResultTable.h"
+#include "app/ui/GradientPanel.h"
+#include "app/ui/LoadSaveSettings.h"
+#include "app/ui/ResultGrid.h"
+#include "app/ui/SpinEdit.h"
+#include "app/ui/WindowFont.h"
+#include "platform/x11/ParentNotifier.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

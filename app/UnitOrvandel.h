@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/ErrorReport.h"
-#include "app/FormEnvironment.h"
-#include "app/LaunchContext.h"
-#include "app/ScanHost.h"
-#include "app/ScanScheduler.h"
-#include "app/SnapshotBuffer.h"
-#include "app/WindowPlacement.h"
+#include "app/core/LaunchContext.h"
+#include "app/core/ScanHost.h"
+#include "app/core/ScanScheduler.h"
+#include "app/core/SnapshotBuffer.h"
+#include "app/ui/ErrorReport.h"
+#include "app/ui/FormEnvironment.h"
+#include "app/ui/WindowPlacement.h"
 #include "platform/FileSnapshot.h"
 
 #include <QWidget>

@@ -5,9 +5,10 @@
 // Usage: bench_reader [WORKBOOK.xls] [RUNS]. Without a workbook, one is made with
 // scripts/make_big_workbook.py (python3-xlwt) in the current directory.
 
-#include "sheet/LocaleTexts.h"
-#include "sheet/Workbook.h"
+#include "sheet/WorkbookFormats.h"
 #include "sheet/exceling.h"
+#include "sheet/model/LocaleTexts.h"
+#include "sheet/model/Workbook.h"
 #include "util/ViewerError.h"
 
 #include <QCoreApplication>
@@ -125,7 +126,7 @@ int main(int argc, char **argv)
         for (int i = 0; i < runs; ++i) {
             QElapsedTimer t;
             t.start();
-            const auto book = Workbook::fromBytes(bytes);
+            const auto book = ReadWorkbook(bytes);
             parse.push_back(double(t.nsecsElapsed()) / 1e6);
             const Worksheet &sheet = book->worksheet(1);
             const LocaleTexts locale(QLocale::system()); // as ExcelSelectSheet takes it

@@ -7,9 +7,9 @@
 // Usage: bench_refresh [WORKBOOK.xls] [RUNS]. Without a workbook, one is made in the current
 // directory with python3-xlwt (scripts/make_big_workbook.py).
 
-#include "app/ResultImport.h"
-#include "app/ResultTable.h"
-#include "app/SnapshotBuffer.h"
+#include "app/core/ResultImport.h"
+#include "app/core/ResultTable.h"
+#include "app/core/SnapshotBuffer.h"
 #include "platform/FileSnapshot.h"
 #include "sheet/exceling.h"
 #include "util/ViewerError.h"

@@ -1,6 +1,6 @@
 // Any list of parameters: the launch context resolves or raises the conversion error, and what
 // it resolves agrees with the parameters.
-#include "app/LaunchContext.h"
+#include "app/core/LaunchContext.h"
 #include "util/Collection.h"
 #include "util/ConvertError.h"
 

@@ -1,8 +1,8 @@
 // The settings file on any bytes of any length: the decoder on the record the first 25 bytes
 // make, and the file reader on a file holding all of them. Both must agree, and a decoded
 // record must survive being written and read again.
-#include "app/SettingsFile.h"
-#include "app/WindowSettings.h"
+#include "app/core/SettingsFile.h"
+#include "app/core/WindowSettings.h"
 #include "util/InOutError.h"
 
 #include <QString>

@@ -1,8 +1,9 @@
 #include "sheet/exceling.h"
 
 #include "platform/MappedFile.h"
-#include "sheet/LocaleTexts.h"
-#include "sheet/WorkbookError.h"
+#include "sheet/WorkbookFormats.h"
+#include "sheet/model/LocaleTexts.h"
+#include "sheet/model/WorkbookError.h"
 
 #include <QLocale>
 
@@ -27,15 +28,19 @@ SheetReference ExcelSheet;
 
 void ExcelOpen(QString &fileName)
 {
+    ExcelOpen(fileName, nullptr);
+}
+
+void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled)
+{
     std::shared_ptr<Workbook> book;
     try {
         // Read through a mapping that gives back what the parse has gone past: a big file
         // never sits in memory whole next to the workbook made of it.
         MappedFile file(fileName);
-        const std::span<const std::uint8_t> bytes = file.Bytes();
-        book = Workbook::fromBytes(
-            QByteArrayView(bytes.data(), qsizetype(bytes.size())),
-            [&file](const std::uint8_t *readUpTo) { file.ReleaseBefore(readUpTo); });
+        const ReadControl control(
+            [&file](const std::uint8_t *readUpTo) { file.ReleaseBefore(readUpTo); }, cancelled);
+        book = ReadWorkbook(file.Bytes(), control);
     } catch (...) {
         // The previous workbook goes whether or not the new one opens.
         ExcelApp.reset();

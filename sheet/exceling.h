@@ -1,9 +1,10 @@
 #pragma once
 
-#include "sheet/TextBuilder.h"
-#include "sheet/Workbook.h"
+#include "sheet/model/TextBuilder.h"
+#include "sheet/model/Workbook.h"
 
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -12,10 +13,13 @@
 // open workbook (ExcelApp) and a reference to one of its worksheets (ExcelSheet), which keeps
 // that workbook alive on its own, like a reference to an automation object would.
 
-// Reads the whole file and parses it into a new workbook object, then releases the previous
-// one. On failure the previous one is released as well and the error (InOutError for the
-// operating system's errors, WorkbookError for the content) is raised.
+// Reads the whole file, in any format the reader knows, and parses it into a new workbook object,
+// then releases the previous one. On failure the previous one is released as well and the error
+// (InOutError for the operating system's errors, WorkbookError for the content) is raised.
 void ExcelOpen(QString &fileName);
+// The same, for an open on another thread that may be called off: once `*cancelled` is true
+// the reading stops and ReadCancelled is raised (the previous workbook is released as well).
+void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled);
 
 // Makes worksheet `index` (1-based, counting worksheets only) of the open workbook the one
 // ExcelGetCell reads. ExcelSheet changes only when this succeeds.

@@ -2,16 +2,16 @@
 // The same import as the viewer's (an exclusive snapshot, retried while the file is locked, a
 // temporary copy beside the executable, the first 13 columns of the first worksheet), without
 // a window.
-#include "app/HeadlessScan.h"
-#include "app/LaunchContext.h"
-#include "app/ResultImport.h"
-#include "app/ScanScheduler.h"
-#include "app/TableText.h"
-#include "app/TableTextWriter.h"
+#include "app/core/LaunchContext.h"
+#include "app/core/ResultImport.h"
+#include "app/core/ScanScheduler.h"
 #include "platform/FileSnapshot.h"
 #include "platform/LargePages.h"
 #include "sheet/exceling.h"
-#include "util/ErrorText.h"
+#include "tools/HeadlessScan.h"
+#include "tools/TableText.h"
+#include "tools/TableTextWriter.h"
+#include "util/ReportText.h"
 #include "util/ViewerError.h"
 
 #include <QFile>

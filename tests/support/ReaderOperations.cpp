@@ -1,6 +1,6 @@
 #include "tests/support/ReaderOperations.h"
 
-#include "app/ResultImport.h"
+#include "app/core/ResultImport.h"
 #include "sheet/exceling.h"
 #include "util/ViewerError.h"
 

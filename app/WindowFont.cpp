@@ -1,9 +1,0 @@
-#include "app/WindowFont.h"
-
-QFont WindowFont()
-{
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    return font;
-}

@@ -1,0 +1,205 @@
+#include "app/core/ResultImport.h"
+
+#include "app/core/ImportTarget.h"
+#include "app/core/SnapshotBuffer.h"
+#include "app/core/TornSnapshot.h"
+#include "platform/FileDescriptor.h"
+#include "platform/FileSnapshot.h"
+#include "platform/WallClock.h"
+#include "sheet/exceling.h"
+#include "sheet/model/WorkbookError.h"
+#include "util/InOutError.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Creates `path` anew, replacing whatever has that name, and writes `bytes` in one go. The old
+// file is unlinked rather than truncated: a copy left behind read-only, or a link planted under
+// the name, is replaced and never written through.
+void WriteWholeFile(const QString &path, QByteArrayView bytes)
+{
+    const QByteArray name = QFile::encodeName(path);
+    ::unlink(name.constData());
+    FileDescriptor file(
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!file.IsOpen())
+        InOutError::raiseErrno(errno);
+    const char *data = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(file.Get(), data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        // Once part of the snapshot is on disk the write has written fewer bytes than asked,
+        // whatever the reason the rest was refused for.
+        if (n < 0 && left < bytes.size())
+            throw InOutError(InOutError::DiskFull);
+        if (n < 0)
+            InOutError::raiseErrno(errno);
+        if (n == 0)
+            throw InOutError(InOutError::DiskFull);
+        data += n;
+        left -= n;
+    }
+    if (const int error = file.Close())
+        InOutError::raiseErrno(error);
+}
+
+// Undoes what a failed import left: the workbook open in the reader and the copy on disk.
+class ImportCleanup
+{
+public:
+    explicit ImportCleanup(QString path)
+        : m_path(std::move(path))
+    {
+    }
+    ~ImportCleanup()
+    {
+        if (m_workbookOpen) {
+            try {
+                ExcelClose();
+            } catch (...) {
+                // The error that ended the import is the one to report.
+            }
+        }
+        ::unlink(QFile::encodeName(m_path).constData());
+    }
+    ImportCleanup(const ImportCleanup &) = delete;
+    ImportCleanup &operator=(const ImportCleanup &) = delete;
+
+    // `path` is the name the reader left after opening: the one to delete.
+    void workbookOpened(QString path)
+    {
+        m_path = std::move(path);
+        m_workbookOpen = true;
+    }
+    void workbookClosed() { m_workbookOpen = false; }
+
+private:
+    QString m_path;
+    bool m_workbookOpen = false;
+};
+
+class TableFill
+{
+public:
+    explicit TableFill(ImportTarget &table)
+        : m_table(table)
+    {
+        m_table.BeginFill();
+    }
+    ~TableFill() { m_table.EndFill(); }
+    TableFill(const TableFill &) = delete;
+    TableFill &operator=(const TableFill &) = delete;
+
+private:
+    ImportTarget &m_table;
+};
+
+bool IsContentError(const WorkbookError &error)
+{
+    switch (error.kind()) {
+    case WorkbookError::Kind::NotWorkbook:
+    case WorkbookError::Kind::Damaged:
+    case WorkbookError::Kind::Encrypted:
+    case WorkbookError::Kind::NoSuchSheet:
+        return true;
+    case WorkbookError::Kind::NoWorkbookOpen:
+    case WorkbookError::Kind::InvalidVariantOperation:
+        return false;
+    }
+    return false;
+}
+
+} // namespace
+
+QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId)
+{
+    return appDir + QStringLiteral("tempfgr") + QString::number(windowId) + QStringLiteral(".xls");
+}
+
+namespace {
+
+// Everything after the copy is on disk: open it, take the table out, close it.
+void ReadCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &table)
+{
+    QString openedPath = tempPath;
+    ExcelOpen(openedPath);
+    cleanup.workbookOpened(openedPath);
+    ExcelSelectSheet(ResultShape::Worksheet);
+    table.ClearGrid();
+
+    // The texts go straight from the workbook into the table, with no QString per cell.
+    TextBuilder scratch;
+    int end = ResultShape::FirstDataRow;
+    while (!ExcelGetCellText(end, ResultShape::KeyColumn, scratch).isEmpty())
+        ++end;
+
+    table.SetColCount(ResultShape::ColumnCount);
+    table.SetRowCount(end - 1);
+    {
+        // One change notice for the whole fill instead of one per cell; also when a read fails.
+        const TableFill fill(table);
+        for (int row = ResultShape::HeaderRow; row < end; ++row) {
+            for (int column = 1; column <= ResultShape::ColumnCount; ++column)
+                table.SetCells(column - 1, row - 1, ExcelGetCellText(row, column, scratch));
+        }
+    }
+    table.SetCol(0);
+    table.SetRow(table.RowCount() - 1);
+
+    ExcelClose();
+    cleanup.workbookClosed();
+}
+
+} // namespace
+
+void ImportResults(QByteArrayView snapshot, const QString &tempPath, ImportTarget &table)
+{
+    ImportCleanup cleanup(tempPath);
+    WriteWholeFile(tempPath, snapshot);
+    ReadCopy(cleanup, tempPath, table);
+}
+
+void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
+                    const QString &tempPath, ImportTarget &table, std::int64_t nowNs)
+{
+    const FileIdentity identity = snapshot.Identity();
+    try {
+        ImportCleanup cleanup(tempPath);
+        try {
+            WriteWholeFile(tempPath, snapshot.Bytes());
+        } catch (...) {
+            snapshot.Release();
+            throw;
+        }
+        // From here on the copy on disk is the snapshot: the buffer's memory is not held
+        // through the parse and the fill, the import's peak.
+        snapshot.Release();
+        ReadCopy(cleanup, tempPath, table);
+    } catch (const WorkbookError &error) {
+        // A writer that ignores locks can change a file within one timestamp tick without
+        // changing its size, or be held up between truncating the file and writing it; such a
+        // copy may be no workbook at all. If the file moved on since the copy, or the copy is
+        // of a change too fresh to have settled, the damage is ours, not the writer's: try
+        // again instead of reporting it. A mix of two versions can look like any bad content,
+        // a missing first worksheet or an encryption record included; content that stays bad
+        // while the file stays the same is reported by a later attempt.
+        // A change time further in the future than that says nothing (a skewed file server).
+        const std::int64_t age = nowNs - identity.changedNs;
+        const bool fresh = age > -SettleNs && age < SettleNs;
+        if (IsContentError(error) && (fresh || FileChangedSince(resultFileName, identity)))
+            throw TornSnapshot();
+        throw;
+    }
+}
+
+void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
+                    const QString &tempPath, ImportTarget &table)
+{
+    ImportSnapshot(snapshot, resultFileName, tempPath, table, WallClockNs());
+}

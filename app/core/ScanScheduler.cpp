@@ -1,0 +1,121 @@
+#include "app/core/ScanScheduler.h"
+
+#include "app/core/TornSnapshot.h"
+#include "util/InOutError.h"
+
+#include <limits>
+
+namespace {
+
+std::uint32_t IntervalMs(int intervalSeconds)
+{
+    return static_cast<std::uint32_t>(intervalSeconds) * 1000u;
+}
+
+// Set for the duration of an import.
+class ImportGuard
+{
+public:
+    explicit ImportGuard(bool &flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
+    ~ImportGuard() { m_flag = false; }
+    ImportGuard(const ImportGuard &) = delete;
+    ImportGuard &operator=(const ImportGuard &) = delete;
+
+private:
+    bool &m_flag;
+};
+
+} // namespace
+
+ScanScheduler::ScanScheduler(ScanHost &host, SnapshotSource &source, SnapshotBuffer &snapshot)
+    : m_host(host)
+    , m_source(source)
+    , m_snapshot(snapshot)
+{
+}
+
+void ScanScheduler::StartCadence(std::uint32_t now, int intervalSeconds)
+{
+    m_lastScanTick = now - IntervalMs(intervalSeconds);
+}
+
+void ScanScheduler::TimerScanTimer(std::uint32_t now, int intervalSeconds)
+{
+    // Unsigned difference: right across the wrap of the tick counter.
+    if (now - m_lastScanTick < IntervalMs(intervalSeconds))
+        return;
+    m_lastScanTick = now;
+    m_openAttempts = 0;
+    m_scanError.reset();
+    SetRetryTimer(true);
+}
+
+void ScanScheduler::TimerScanOpenFileTimer(const QString &resultFileName)
+{
+    if (m_importing)
+        return;
+    if (m_openAttempts < std::numeric_limits<std::int32_t>::max())
+        ++m_openAttempts;
+
+    const SnapshotResult result = m_source.Take(resultFileName, m_snapshot);
+    switch (result.outcome) {
+    case SnapshotOutcome::Missing:
+        // No attempt limit while the file is missing.
+        m_host.ClearGrid();
+        return;
+    case SnapshotOutcome::Refused:
+    case SnapshotOutcome::Torn:
+        AttemptFailed();
+        return;
+    case SnapshotOutcome::Failed:
+        m_scanError = result.errorCode;
+        AttemptFailed();
+        return;
+    case SnapshotOutcome::TooLarge:
+        // Retrying cannot help; the next scan looks again.
+        SetRetryTimer(false);
+        throw ViewerError(
+            QStringLiteral("The workbook is %1 bytes; the viewer reads at most %2 bytes")
+                .arg(result.fileSize)
+                .arg(m_snapshot.Limit()));
+    case SnapshotOutcome::Taken:
+        SetRetryTimer(false);
+        Import();
+        return;
+    }
+}
+
+void ScanScheduler::Import()
+{
+    try {
+        const ImportGuard guard(m_importing);
+        m_host.LoadResults();
+    } catch (const TornSnapshot &) {
+        // The attempt that took this snapshot has been counted already.
+        if (m_openAttempts < MaxOpenAttempts)
+            SetRetryTimer(true);
+        else
+            AttemptFailed();
+    }
+}
+
+void ScanScheduler::AttemptFailed()
+{
+    if (m_openAttempts < MaxOpenAttempts)
+        return;
+    SetRetryTimer(false);
+    if (const std::optional<int> error = std::exchange(m_scanError, std::nullopt))
+        throw InOutError(*error);
+}
+
+void ScanScheduler::SetRetryTimer(bool enabled)
+{
+    if (m_retryEnabled == enabled)
+        return;
+    m_retryEnabled = enabled;
+    m_host.SetRetryTimerEnabled(enabled);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "app/core/ScanHost.h"
+#include "app/core/SnapshotBuffer.h"
+#include "platform/SnapshotSource.h"
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+// Decides when the watched workbook is read and takes its snapshot. It knows no timers: the
+// window calls TimerScanTimer every 1000 ms while TimerScan is enabled and
+// TimerScanOpenFileTimer every 300 ms while the scheduler wants the retry timer, and passes
+// the tick count, the interval from SpinUpdate and the file name at every call. Stopping
+// (disabling TimerScan) is the window's business alone: a scan already under way runs on.
+//
+// Errors leave TimerScanOpenFileTimer as exceptions: an import error from LoadResults, a file
+// above the size limit (once per scan), and an I/O error that followed a successful open,
+// reported once when the scan gives up.
+//
+// Re-entrancy: while LoadResults runs (it may spin an event loop), a retry tick does nothing
+// at all, so no second import can start and the snapshot under the import is never
+// overwritten; a cadence tick may still start the next scan, whose retry ticks then wait for
+// the import to end.
+class ScanScheduler
+{
+public:
+    static constexpr std::int32_t MaxOpenAttempts = 30;
+
+    ScanScheduler(ScanHost &host, SnapshotSource &source, SnapshotBuffer &snapshot);
+    ScanScheduler(const ScanScheduler &) = delete;
+    ScanScheduler &operator=(const ScanScheduler &) = delete;
+
+    // Called once at start-up, before TimerScan is enabled: puts the last scan start one
+    // whole interval in the past, so the first TimerScan tick starts a scan.
+    void StartCadence(std::uint32_t now, int intervalSeconds);
+    void TimerScanTimer(std::uint32_t now, int intervalSeconds);
+    void TimerScanOpenFileTimer(const QString &resultFileName);
+
+    std::uint32_t LastScanTick() const noexcept { return m_lastScanTick; }
+    std::int32_t OpenAttempts() const noexcept { return m_openAttempts; }
+    // Whether TimerScanOpenFile should be running, as last told to the host.
+    bool RetryTimerEnabled() const noexcept { return m_retryEnabled; }
+    bool Importing() const noexcept { return m_importing; }
+
+private:
+    void SetRetryTimer(bool enabled);
+    // A failed attempt: try again on the next tick, or give up after the last one allowed.
+    void AttemptFailed();
+    void Import();
+
+    ScanHost &m_host;
+    SnapshotSource &m_source;
+    SnapshotBuffer &m_snapshot;
+    std::uint32_t m_lastScanTick = 0;
+    std::int32_t m_openAttempts = 0;
+    bool m_retryEnabled = false;
+    bool m_importing = false;
+    // The I/O error of this scan's latest failed copy, reported if the scan gives up.
+    std::optional<int> m_scanError;
+};

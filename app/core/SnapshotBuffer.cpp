@@ -1,0 +1,57 @@
+#include "app/core/SnapshotBuffer.h"
+
+#include <algorithm>
+#include <cassert>
+#include <new>
+#include <sys/mman.h>
+#include <unistd.h>
+
+SnapshotBuffer::SnapshotBuffer()
+    : m_data(InitialCapacity)
+    , m_capacity(InitialCapacity)
+    , m_allocations(1)
+{
+}
+
+char *SnapshotBuffer::RoomFor(std::int64_t size)
+{
+    if (size < 0 || size > CapacityLimit)
+        return nullptr;
+    m_hasSnapshot = false;
+    m_size = 0;
+    if (size > m_capacity) {
+        const std::int64_t capacity = std::max(size, std::min(2 * m_capacity, CapacityLimit));
+        // Uninitialised: the pages are touched only by the read that fills them.
+        try {
+            m_data = LargeBlock(static_cast<std::size_t>(capacity));
+        } catch (const std::bad_alloc &) {
+            return nullptr;
+        }
+        m_capacity = capacity;
+        ++m_allocations;
+    }
+    return m_data.get();
+}
+
+void SnapshotBuffer::Commit(std::int64_t size, const FileIdentity &identity)
+{
+    assert(size >= 0 && size <= m_capacity);
+    m_size = static_cast<std::int32_t>(size);
+    m_identity = identity;
+    m_hasSnapshot = true;
+}
+
+void SnapshotBuffer::Release() noexcept
+{
+    m_size = 0;
+    m_hasSnapshot = false;
+    // The whole room, not just the last snapshot: a copy refused half way touched pages too.
+    // Only whole pages inside the block can go; the block itself belongs to the allocator.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(m_data.get());
+    const std::uintptr_t first = (start + page - 1) / page * page;
+    const std::uintptr_t end = (start + static_cast<std::uintptr_t>(m_capacity)) / page * page;
+    // A failure leaves the pages where they are, which costs memory and nothing else.
+    if (end > first)
+        ::madvise(reinterpret_cast<void *>(first), end - first, MADV_DONTNEED);
+}

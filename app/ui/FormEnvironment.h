@@ -1,0 +1,23 @@
+#pragma once
+
+#include "app/ui/ErrorReport.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+
+// What the main window takes from the process around it: its command line, its directory, the
+// clock, and how notices and errors reach the user. The program passes the real ones; tests
+// pass their own, so a window can be driven without a command line, a dialog or waiting.
+struct FormEnvironment
+{
+    QStringList arguments; // with the program name first, as the process got them
+    QString appDir;
+    QString title;
+    std::function<std::uint32_t()> tickCount;
+    std::function<void(const QString &)> notice;
+    ErrorReport::Presenter errorPresenter;
+
+    static FormEnvironment OfProcess();
+};

@@ -1,0 +1,33 @@
+#include "app/ui/LoadSaveSettings.h"
+
+#include "app/core/SettingsFile.h"
+#include "app/ui/WindowPlacement.h"
+
+#include <QSpinBox>
+
+void LoadSettings(WindowPlacement &placement, QSpinBox &spinUpdate, const QString &appDir,
+                  const std::function<void(const QString &)> &notice)
+{
+    const SettingsReadResult read = ReadSettingsFile(SettingsFileName(appDir));
+    switch (read.status) {
+    case SettingsReadResult::Status::NotFound:
+        notice(SettingsNotFoundNotice.toString());
+        return;
+    case SettingsReadResult::Status::Damaged:
+        notice(SettingsDamagedNotice.toString());
+        return;
+    case SettingsReadResult::Status::Loaded:
+        break;
+    }
+    placement.Apply(read.settings);
+    spinUpdate.setValue(read.settings.Interval);
+}
+
+void SaveSettings(const WindowPlacement &placement, const QSpinBox &spinUpdate,
+                  const QString &appDir)
+{
+    WindowSettings settings;
+    placement.ReadInto(settings);
+    settings.Interval = spinUpdate.value();
+    WriteSettingsFile(SettingsFileName(appDir), settings);
+}

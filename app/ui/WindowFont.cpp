@@ -1,0 +1,9 @@
+#include "app/ui/WindowFont.h"
+
+QFont WindowFont()
+{
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}

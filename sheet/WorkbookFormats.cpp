@@ -1,0 +1,32 @@
+#include "sheet/WorkbookFormats.h"
+
+#include "sheet/biff/BiffFormat.h"
+#include "sheet/model/Workbook.h"
+#include "sheet/model/WorkbookError.h"
+
+namespace {
+
+// In the order they are tried: the binary containers first, text formats last, since almost
+// anything can be read as text.
+const WorkbookFormat *const Formats[] = {
+    &BiffFormat,
+};
+
+} // namespace
+
+std::shared_ptr<Workbook> ReadWorkbook(std::span<const std::uint8_t> bytes,
+                                       const ReadControl &control)
+{
+    for (const WorkbookFormat *format : Formats) {
+        if (format->recognizes(bytes))
+            return format->read(bytes, control);
+    }
+    throw WorkbookError::notWorkbook();
+}
+
+std::shared_ptr<Workbook> ReadWorkbook(QByteArrayView bytes, const ReadControl &control)
+{
+    return ReadWorkbook(std::span<const std::uint8_t>(
+                            reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size()),
+                        control);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+// What a workbook reader is told while it reads: how far into its input it has come, so that
+// the pages of a mapped file it has gone past can be handed back, and whether the reading is
+// still wanted. Readers call passed() and stillWanted() every few hundred kilobytes.
+class ReadControl
+{
+public:
+    // The place in the input before which nothing is needed again (a hostile file may still
+    // make a reader look back, so the bytes must stay readable).
+    using Progress = std::function<void(const std::uint8_t *readUpTo)>;
+
+    ReadControl() = default;
+    ReadControl(Progress progress, const std::atomic<bool> *cancelled)
+        : m_progress(std::move(progress))
+        , m_cancelled(cancelled)
+    {
+    }
+
+    void passed(const std::uint8_t *readUpTo) const
+    {
+        if (m_progress)
+            m_progress(readUpTo);
+    }
+    bool reportsProgress() const { return bool(m_progress); }
+
+    // Raises ReadCancelled once the reading is no longer wanted.
+    void stillWanted() const;
+
+private:
+    Progress m_progress;
+    const std::atomic<bool> *m_cancelled = nullptr;
+};
+
+// Raised out of a reader whose reading was called off; no error of the workbook's.
+class ReadCancelled
+{
+};

@@ -1,0 +1,646 @@
+#include "app/core/ScanScheduler.h"
+#include "app/core/TornSnapshot.h"
+#include "util/InOutError.h"
+
+#include <QTest>
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// What the scripted file looks like at a given moment.
+struct FakeFile
+{
+    SnapshotOutcome state = SnapshotOutcome::Taken;
+    QByteArray bytes;
+    std::int64_t size = -1; // overrides bytes.size() for files too large to hold
+    int errorCode = 0;
+};
+
+using Ms = std::uint64_t;
+
+// A scripted watched file; it writes through SnapshotStorage exactly as the real one does.
+class FakeSource final : public SnapshotSource
+{
+public:
+    std::function<FakeFile(Ms)> fileAt = [](Ms) {
+        return FakeFile{};
+    };
+    const Ms *clock = nullptr;
+    int takes = 0;
+
+    SnapshotResult Take(const QString &, SnapshotStorage &storage) override
+    {
+        ++takes;
+        const FakeFile file = fileAt(*clock);
+        if (file.state == SnapshotOutcome::Failed)
+            return SnapshotResult::failed(file.errorCode);
+        if (file.state != SnapshotOutcome::Taken)
+            return SnapshotResult::of(file.state);
+        const std::int64_t size = file.size >= 0 ? file.size : file.bytes.size();
+        if (size > storage.Limit())
+            return SnapshotResult::of(SnapshotOutcome::TooLarge, size);
+        char *room = storage.RoomFor(size);
+        std::memcpy(room, file.bytes.constData(), static_cast<size_t>(file.bytes.size()));
+        storage.Commit(size, FileIdentity{size, 1, 1, 7, 9});
+        return SnapshotResult::of(SnapshotOutcome::Taken, size);
+    }
+};
+
+// The window around the scheduler, with both timers simulated on a millisecond clock that
+// starts close to the tick counter's wrap.
+class Window final : public ScanHost
+{
+public:
+    static constexpr Ms Boot = (Ms{1} << 32) - 100'000;
+
+    Ms now = Boot;
+    int interval = 20;
+    bool cadenceEnabled = false;
+    Ms nextCadence = 0;
+    bool retryEnabled = false;
+    Ms nextRetry = 0;
+    int retryStarts = 0;
+
+    std::vector<Ms> clears;
+    std::vector<Ms> loads;
+    std::vector<std::int32_t> loadSizes;
+    std::vector<QString> errors;
+    std::function<void()> duringLoad;
+
+    FakeSource source;
+    SnapshotBuffer snapshot;
+    ScanScheduler scheduler{*this, source, snapshot};
+
+    Window() { source.clock = &now; }
+
+    std::uint32_t tick() const { return static_cast<std::uint32_t>(now); }
+    Ms sinceBoot() const { return now - Boot; }
+
+    void SetRetryTimerEnabled(bool enabled) override
+    {
+        QVERIFY(enabled != retryEnabled);
+        retryEnabled = enabled;
+        if (enabled) {
+            ++retryStarts;
+            nextRetry = now + 300;
+        }
+    }
+    void ClearGrid() override { clears.push_back(now - Boot); }
+    void LoadResults() override
+    {
+        loads.push_back(now - Boot);
+        loadSizes.push_back(snapshot.FileBufferSize());
+        if (duringLoad)
+            duringLoad();
+    }
+
+    void Start()
+    {
+        scheduler.StartCadence(tick(), interval);
+        SetCadence(true);
+    }
+    void SetCadence(bool enabled)
+    {
+        cadenceEnabled = enabled;
+        nextCadence = now + 1000;
+    }
+    void RetryTick()
+    {
+        try {
+            scheduler.TimerScanOpenFileTimer(QStringLiteral("/results/Bellquor.xls"));
+        } catch (const ViewerError &error) {
+            errors.push_back(error.message());
+        }
+    }
+    // Fires the timers in time order until `untilSinceBoot`.
+    void Run(Ms untilSinceBoot)
+    {
+        const Ms end = Boot + untilSinceBoot;
+        for (;;) {
+            const Ms cadence = cadenceEnabled ? nextCadence : UINT64_MAX;
+            const Ms retry = retryEnabled ? nextRetry : UINT64_MAX;
+            const Ms next = std::min(cadence, retry);
+            if (next > end)
+                break;
+            now = next;
+            if (next == cadence) {
+                nextCadence += 1000;
+                scheduler.TimerScanTimer(tick(), interval);
+            } else {
+                nextRetry += 300;
+                RetryTick();
+            }
+        }
+        now = end;
+    }
+};
+
+FakeFile Present(QByteArray bytes = QByteArrayLiteral("workbook"))
+{
+    return {SnapshotOutcome::Taken, std::move(bytes), -1, 0};
+}
+FakeFile With(SnapshotOutcome state, int errorCode = 0)
+{
+    return {state, {}, -1, errorCode};
+}
+
+} // namespace
+
+class TestScanScheduler : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstScanAtFirstTick();
+    void heldTwoSecondsSucceedsAtSeventhRetry();
+    void heldPastNineSecondsGivesUpSilently();
+    void missingFileClearsWithoutLimit();
+    void missingThenLockedGivesUpAtOnce();
+    void stopWhileMissingRunsScanToItsEnd();
+    void restartKeepsLastScanTick();
+    void tickWrapKeepsInterval();
+    void intervalRaisedMidWait();
+    void cadenceTickDoesNotRestartRetryRhythm();
+    void emptyFile();
+    void largeFileGrowsBufferOnce();
+    void fileAboveLimitReportedOncePerScan();
+    void bufferRefusesRoomAboveLimit();
+    void releasedBufferKeepsRoomButNotPages();
+    void failureAfterOpenReportedOnceAtGiveUp();
+    void failureAfterOpenThenSuccessIsSilent();
+    void tornSnapshotRetriedSilently();
+    void tornSnapshotAtLastAttemptGivesUp();
+    void importErrorPropagatesOnce();
+    void noSecondImportWhileImporting();
+};
+
+void TestScanScheduler::firstScanAtFirstTick()
+{
+    Window w;
+    w.Start();
+    QCOMPARE(w.scheduler.LastScanTick(), static_cast<std::uint32_t>(w.tick() - 20'000));
+    w.Run(999);
+    QVERIFY(!w.retryEnabled);
+    w.Run(1000);
+    QVERIFY(w.retryEnabled);
+    QCOMPARE(w.scheduler.LastScanTick(), w.tick());
+    QCOMPARE(w.scheduler.OpenAttempts(), 0);
+    w.Run(20'999);
+    QCOMPARE(w.loads, std::vector<Ms>{1300});
+    QCOMPARE(w.scheduler.OpenAttempts(), 1);
+    QVERIFY(!w.retryEnabled);
+    w.Run(21'300);
+    QCOMPARE(w.loads, (std::vector<Ms>{1300, 21'300}));
+    QVERIFY(w.errors.empty());
+}
+
+void TestScanScheduler::heldTwoSecondsSucceedsAtSeventhRetry()
+{
+    Window w;
+    // Held from the scan's start (1000) for 2 s.
+    w.source.fileAt = [](Ms t) {
+        return t - Window::Boot < 3000 ? With(SnapshotOutcome::Refused) : Present();
+    };
+    w.Start();
+    w.Run(15'000);
+    QCOMPARE(w.loads, std::vector<Ms>{1000 + 7 * 300});
+    QCOMPARE(w.scheduler.OpenAttempts(), 7);
+    QVERIFY(w.errors.empty());
+    QVERIFY(!w.retryEnabled);
+}
+
+void TestScanScheduler::heldPastNineSecondsGivesUpSilently()
+{
+    Window w;
+    w.source.fileAt = [](Ms t) {
+        return t - Window::Boot < 15'000 ? With(SnapshotOutcome::Refused) : Present();
+    };
+    w.Start();
+    w.Run(1000 + 9000 - 1);
+    QVERIFY(w.retryEnabled);
+    QCOMPARE(w.source.takes, 29);
+    w.Run(1000 + 9000);
+    QVERIFY(!w.retryEnabled);
+    QCOMPARE(w.scheduler.OpenAttempts(), 30);
+    QCOMPARE(w.source.takes, 30);
+    w.Run(20'999);
+    QCOMPARE(w.source.takes, 30);
+    QVERIFY(w.loads.empty());
+    QVERIFY(w.clears.empty());
+    QVERIFY(w.errors.empty());
+    // The next scan one interval after the previous scan's start.
+    w.Run(21'000);
+    QCOMPARE(w.scheduler.LastScanTick(), w.tick());
+    w.Run(22'000);
+    QCOMPARE(w.loads, std::vector<Ms>{21'300});
+}
+
+void TestScanScheduler::missingFileClearsWithoutLimit()
+{
+    Window w;
+    // There for the first scan, deleted, back at 40 s.
+    w.source.fileAt = [](Ms t) {
+        const Ms s = t - Window::Boot;
+        return s < 5000 || s >= 40'000 ? Present() : With(SnapshotOutcome::Missing);
+    };
+    w.Start();
+    w.Run(21'000 + 300 * 50);
+    QCOMPARE(w.loads, std::vector<Ms>{1300});
+    QCOMPARE(w.clears.size(), size_t{50});
+    QCOMPARE(w.clears.front(), Ms{21'300});
+    for (size_t i = 1; i < w.clears.size(); ++i)
+        QCOMPARE(w.clears[i] - w.clears[i - 1], Ms{300});
+    QCOMPARE(w.scheduler.OpenAttempts(), 50);
+    QVERIFY(w.retryEnabled);
+    // The file is back at 40 s and read on the next retry tick, without waiting for the scan
+    // that starts at 41 s.
+    w.Run(40'999);
+    QCOMPARE(w.loads, (std::vector<Ms>{1300, 40'200}));
+    QCOMPARE(w.clears.size(), size_t{(40'200 - 21'300) / 300});
+    QVERIFY(!w.retryEnabled);
+    QVERIFY(w.errors.empty());
+}
+
+void TestScanScheduler::missingThenLockedGivesUpAtOnce()
+{
+    Window w;
+    w.source.fileAt = [](Ms t) {
+        return t - Window::Boot <= 1000 + 40 * 300 ? With(SnapshotOutcome::Missing)
+                                                   : With(SnapshotOutcome::Refused);
+    };
+    w.Start();
+    w.Run(1000 + 41 * 300);
+    QCOMPARE(w.clears.size(), size_t{40});
+    QCOMPARE(w.scheduler.OpenAttempts(), 41);
+    QVERIFY(!w.retryEnabled);
+    QVERIFY(w.errors.empty());
+    QCOMPARE(w.source.takes, 41);
+    w.Run(20'999);
+    QCOMPARE(w.source.takes, 41);
+}
+
+void TestScanScheduler::stopWhileMissingRunsScanToItsEnd()
+{
+    Window w;
+    w.source.fileAt = [](Ms t) {
+        const Ms s = t - Window::Boot;
+        return s >= 30'000 ? Present() : With(SnapshotOutcome::Missing);
+    };
+    w.Start();
+    w.Run(5000);
+    w.SetCadence(false);
+    w.Run(29'999);
+    QCOMPARE(w.clears.size(), size_t{(29'999 - 1000) / 300});
+    QVERIFY(w.retryEnabled);
+    // The file is back: imported once, then everything rests until Start.
+    w.Run(200'000);
+    QCOMPARE(w.loads, std::vector<Ms>{1000 + 97 * 300});
+    QVERIFY(!w.retryEnabled);
+    QCOMPARE(w.source.takes, 97);
+
+    // Held by the writer when it reappears after 30 retry ticks: the scan gives up.
+    Window held;
+    held.source.fileAt = [](Ms t) {
+        return t - Window::Boot >= 30'000 ? With(SnapshotOutcome::Refused)
+                                          : With(SnapshotOutcome::Missing);
+    };
+    held.Start();
+    held.Run(5000);
+    held.SetCadence(false);
+    held.Run(200'000);
+    QVERIFY(!held.retryEnabled);
+    QCOMPARE(held.source.takes, 97);
+    QVERIFY(held.loads.empty());
+    QVERIFY(held.errors.empty());
+}
+
+void TestScanScheduler::restartKeepsLastScanTick()
+{
+    Window w;
+    w.Start();
+    w.Run(2000);
+    w.SetCadence(false);
+    w.Run(50'000);
+    const std::uint32_t last = w.scheduler.LastScanTick();
+    // Restarted long after the interval: the scan starts at the first tick.
+    w.SetCadence(true);
+    QCOMPARE(w.scheduler.LastScanTick(), last);
+    w.Run(51'000);
+    QCOMPARE(w.scheduler.LastScanTick(), w.tick());
+    // Restarted within the interval: waits for it, measured from the last start.
+    w.Run(52'000);
+    w.SetCadence(false);
+    w.Run(60'500);
+    w.SetCadence(true);
+    w.Run(70'999);
+    QCOMPARE(w.loads.size(), size_t{2});
+    w.Run(71'800);
+    QCOMPARE(w.scheduler.LastScanTick(), static_cast<std::uint32_t>(Window::Boot + 71'500));
+    QCOMPARE(w.loads, (std::vector<Ms>{1300, 51'300, 71'800}));
+}
+
+void TestScanScheduler::tickWrapKeepsInterval()
+{
+    Window w;
+    w.interval = 10;
+    w.Start();
+    std::vector<std::uint32_t> starts;
+    // Boot lies 100 s before the wrap: run across it.
+    for (Ms s = 1000; s <= 200'000; s += 1000) {
+        w.Run(s);
+        if (w.scheduler.LastScanTick() == w.tick() && w.scheduler.OpenAttempts() == 0)
+            starts.push_back(w.tick());
+    }
+    QCOMPARE(starts.size(), size_t{20});
+    QVERIFY(starts.front() > starts.back()); // the counter wrapped in between
+    for (size_t i = 1; i < starts.size(); ++i)
+        QCOMPARE(static_cast<std::uint32_t>(starts[i] - starts[i - 1]), 10'000u);
+    QCOMPARE(w.loads.size(), size_t{20});
+}
+
+void TestScanScheduler::intervalRaisedMidWait()
+{
+    Window w;
+    w.interval = 10;
+    w.Start();
+    w.Run(5000);
+    w.interval = 1000;
+    w.Run(1000 + 999'999);
+    QCOMPARE(w.loads.size(), size_t{1});
+    w.Run(1000 + 1'000'000 + 300);
+    QCOMPARE(w.loads, (std::vector<Ms>{1300, 1'001'300}));
+
+    // Lowered below the time already waited: the next tick starts a scan.
+    w.interval = 20;
+    w.Run(1'001'000 + 15'500);
+    QCOMPARE(w.loads.size(), size_t{2});
+    w.interval = 10;
+    w.Run(1'001'000 + 16'000);
+    QCOMPARE(w.scheduler.LastScanTick(), static_cast<std::uint32_t>(Window::Boot + 1'017'000));
+}
+
+void TestScanScheduler::cadenceTickDoesNotRestartRetryRhythm()
+{
+    Window w;
+    w.interval = 10;
+    w.source.fileAt = [](Ms) {
+        return With(SnapshotOutcome::Missing);
+    };
+    w.Start();
+    w.Run(30'000);
+    // Three scans started while the retry timer ran; it was started once and kept its phase:
+    // after the scan at 21 s the ticks fall at 21.1 s ... 29.8 s, not 21.3 s ... 29.7 s.
+    QCOMPARE(w.retryStarts, 1);
+    QCOMPARE(w.scheduler.LastScanTick(), static_cast<std::uint32_t>(Window::Boot + 21'000));
+    QCOMPARE(w.scheduler.OpenAttempts(), 30);
+    QCOMPARE(w.clears.size(), size_t{(30'000 - 1000) / 300});
+}
+
+void TestScanScheduler::emptyFile()
+{
+    Window w;
+    w.source.fileAt = [](Ms) {
+        return Present(QByteArray());
+    };
+    w.Start();
+    w.Run(1300);
+    QCOMPARE(w.loadSizes, std::vector<std::int32_t>{0});
+    QVERIFY(w.snapshot.HasSnapshot());
+    QVERIFY(w.errors.empty());
+}
+
+void TestScanScheduler::largeFileGrowsBufferOnce()
+{
+    Window w;
+    QByteArray big(15'000'000, '\0');
+    for (qsizetype i = 0; i < big.size(); i += 4096)
+        big[i] = static_cast<char>(i / 4096);
+    w.source.fileAt = [&big](Ms) {
+        return Present(big);
+    };
+    w.Start();
+    QCOMPARE(w.snapshot.Capacity(), 10'000'004);
+    w.Run(1300);
+    QCOMPARE(w.loadSizes, std::vector<std::int32_t>{15'000'000});
+    QCOMPARE(w.snapshot.Allocations(), 2);
+    const std::int64_t grown = w.snapshot.Capacity();
+    QVERIFY(grown >= 15'000'000);
+    QVERIFY(w.snapshot.Bytes() == big);
+    w.Run(100'000);
+    QCOMPARE(w.loads.size(), size_t{5});
+    QCOMPARE(w.snapshot.Allocations(), 2);
+    QCOMPARE(w.snapshot.Capacity(), grown);
+
+    // A smaller file later leaves the buffer as large as it is.
+    w.source.fileAt = [](Ms) {
+        return Present(QByteArrayLiteral("small"));
+    };
+    w.Run(120'000);
+    QCOMPARE(w.snapshot.Capacity(), grown);
+    QCOMPARE(w.snapshot.Bytes(), QByteArrayView("small"));
+}
+
+void TestScanScheduler::fileAboveLimitReportedOncePerScan()
+{
+    Window w;
+    w.source.fileAt = [](Ms) {
+        FakeFile file = Present();
+        file.size = 300'000'000;
+        return file;
+    };
+    w.Start();
+    w.Run(20'999);
+    const QString expected =
+        QStringLiteral("The workbook is 300000000 bytes; the viewer reads at most 268435456 bytes");
+    QCOMPARE(w.errors, std::vector<QString>{expected});
+    QCOMPARE(w.source.takes, 1);
+    QVERIFY(!w.retryEnabled);
+    QVERIFY(w.loads.empty());
+    w.Run(40'999);
+    QCOMPARE(w.errors.size(), size_t{2});
+    QCOMPARE(w.source.takes, 2);
+    QCOMPARE(w.snapshot.Allocations(), 1);
+    QCOMPARE(w.snapshot.Capacity(), 10'000'004);
+}
+
+void TestScanScheduler::bufferRefusesRoomAboveLimit()
+{
+    SnapshotBuffer buffer;
+    char *room = buffer.RoomFor(4);
+    std::memcpy(room, "abcd", 4);
+    buffer.Commit(4, FileIdentity{4, 1, 1, 1, 1});
+    QCOMPARE(buffer.Bytes(), QByteArrayView("abcd"));
+    QCOMPARE(buffer.RoomFor(SnapshotBuffer::CapacityLimit + 1), nullptr);
+    QCOMPARE(buffer.RoomFor(-1), nullptr);
+    // Refused requests leave the snapshot alone.
+    QVERIFY(buffer.HasSnapshot());
+    QCOMPARE(buffer.Allocations(), 1);
+    // Exactly the limit is allowed; growth stops there.
+    QVERIFY(buffer.RoomFor(SnapshotBuffer::CapacityLimit) != nullptr);
+    QCOMPARE(buffer.Capacity(), SnapshotBuffer::CapacityLimit);
+    QVERIFY(!buffer.HasSnapshot());
+    QCOMPARE(buffer.FileBufferSize(), 0);
+}
+
+void TestScanScheduler::releasedBufferKeepsRoomButNotPages()
+{
+    SnapshotBuffer buffer;
+    constexpr std::int64_t Size = 15'000'000;
+    char *room = buffer.RoomFor(Size);
+    std::memset(room, 'x', Size);
+    const FileIdentity identity{Size, 1, 2, 3, 4};
+    buffer.Commit(Size, identity);
+
+    const auto page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t first = (std::uintptr_t(room) + page - 1) / page * page;
+    const size_t pages = size_t((std::uintptr_t(room) + Size) / page * page - first) / page;
+    const auto residentPages = [&] {
+        std::vector<unsigned char> resident(pages);
+        if (::mincore(reinterpret_cast<void *>(first), pages * page, resident.data()) != 0)
+            return size_t(-1);
+        return size_t(std::count_if(resident.begin(), resident.end(),
+                                    [](unsigned char bit) { return bit & 1; }));
+    };
+    QCOMPARE(residentPages(), pages);
+
+    buffer.Release();
+    QVERIFY(!buffer.HasSnapshot());
+    QCOMPARE(buffer.FileBufferSize(), 0);
+    QCOMPARE(buffer.Identity().changedNs, identity.changedNs);
+    QCOMPARE(residentPages(), size_t{0});
+    // The room stays: the next snapshot of that size needs no allocation.
+    QCOMPARE(buffer.RoomFor(Size), room);
+    QCOMPARE(buffer.Allocations(), 2);
+    room[Size - 1] = 'y';
+    buffer.Commit(Size, identity);
+    QCOMPARE(buffer.Bytes().back(), 'y');
+}
+
+void TestScanScheduler::failureAfterOpenReportedOnceAtGiveUp()
+{
+    Window w;
+    w.source.fileAt = [](Ms) {
+        return With(SnapshotOutcome::Failed, 5);
+    };
+    w.Start();
+    w.Run(1000 + 29 * 300);
+    QVERIFY(w.errors.empty());
+    QVERIFY(w.retryEnabled);
+    w.Run(20'999);
+    QCOMPARE(w.errors, std::vector<QString>{QStringLiteral("File access denied")});
+    QCOMPARE(w.scheduler.OpenAttempts(), 30);
+    QVERIFY(!w.retryEnabled);
+    // Failure, then locked to the end: the failure is still what the scan reports, once.
+    w.source.fileAt = [](Ms t) {
+        return t - Window::Boot < 21'400 ? With(SnapshotOutcome::Failed, 5)
+                                         : With(SnapshotOutcome::Refused);
+    };
+    w.Run(40'999);
+    QCOMPARE(w.errors.size(), size_t{2});
+}
+
+void TestScanScheduler::failureAfterOpenThenSuccessIsSilent()
+{
+    Window w;
+    w.source.fileAt = [](Ms t) {
+        return t - Window::Boot < 2000 ? With(SnapshotOutcome::Failed, InOutError::ReadBeyondEnd)
+                                       : Present();
+    };
+    w.Start();
+    w.Run(20'999);
+    QCOMPARE(w.loads, std::vector<Ms>{2200});
+    QVERIFY(w.errors.empty());
+}
+
+void TestScanScheduler::tornSnapshotRetriedSilently()
+{
+    Window w;
+    int torn = 2;
+    w.duringLoad = [&torn] {
+        if (torn-- > 0)
+            throw TornSnapshot();
+    };
+    w.Start();
+    w.Run(20'999);
+    QCOMPARE(w.loads, (std::vector<Ms>{1300, 1600, 1900}));
+    QCOMPARE(w.scheduler.OpenAttempts(), 3);
+    QVERIFY(!w.retryEnabled);
+    QVERIFY(w.errors.empty());
+    QVERIFY(!w.scheduler.Importing());
+}
+
+void TestScanScheduler::tornSnapshotAtLastAttemptGivesUp()
+{
+    Window w;
+    w.source.fileAt = [](Ms t) {
+        return t - Window::Boot < 1000 + 30 * 300 ? With(SnapshotOutcome::Refused) : Present();
+    };
+    w.duringLoad = [] {
+        throw TornSnapshot();
+    };
+    w.Start();
+    w.Run(20'999);
+    QCOMPARE(w.loads, std::vector<Ms>{1000 + 30 * 300});
+    QVERIFY(!w.retryEnabled);
+    QVERIFY(w.errors.empty());
+}
+
+void TestScanScheduler::importErrorPropagatesOnce()
+{
+    Window w;
+    w.duringLoad = [&w] {
+        QVERIFY(!w.retryEnabled);
+        throw InOutError(InOutError::DiskFull);
+    };
+    w.Start();
+    w.Run(20'999);
+    QCOMPARE(w.errors, std::vector<QString>{QStringLiteral("Disk full")});
+    QCOMPARE(w.loads.size(), size_t{1});
+    QVERIFY(!w.scheduler.Importing());
+    w.duringLoad = nullptr;
+    w.Run(21'300);
+    QCOMPARE(w.loads.size(), size_t{2});
+}
+
+void TestScanScheduler::noSecondImportWhileImporting()
+{
+    Window w;
+    w.interval = 10;
+    int nested = 0;
+    // The import spins an event loop for a long time: ticks of both timers arrive inside it.
+    w.duringLoad = [&] {
+        if (nested++ > 0)
+            return;
+        const int takes = w.source.takes;
+        QVERIFY(w.scheduler.Importing());
+        w.RetryTick();
+        w.RetryTick();
+        QCOMPARE(w.source.takes, takes);
+        QCOMPARE(w.loads.size(), size_t{1});
+        QVERIFY(w.clears.empty());
+        // A cadence tick past the interval starts the next scan meanwhile.
+        w.now += 15'000;
+        w.scheduler.TimerScanTimer(w.tick(), w.interval);
+        QVERIFY(w.retryEnabled);
+        w.RetryTick();
+        QCOMPARE(w.source.takes, takes);
+    };
+    w.Start();
+    w.Run(1300);
+    QCOMPARE(w.loads.size(), size_t{1});
+    QVERIFY(w.retryEnabled);
+    QCOMPARE(w.scheduler.OpenAttempts(), 0);
+    // The next scan's snapshot is taken once the import has ended.
+    w.Run(16'600);
+    QCOMPARE(w.loads.size(), size_t{2});
+    QCOMPARE(w.scheduler.OpenAttempts(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestScanScheduler)
+#include "tst_scanscheduler.moc"

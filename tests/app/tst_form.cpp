@@ -1,0 +1,297 @@
+#include "app/UnitOrvandel.h"
+#include "app/core/ResultTable.h"
+#include "app/core/SettingsFile.h"
+#include "app/core/WindowSettings.h"
+#include "app/ui/GradientPanel.h"
+#include "app/ui/ResultGrid.h"
+#include "app/ui/SpinEdit.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+// The main window on the offscreen platform, driven through its handlers with a fake clock.
+class TestForm : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void layout();
+    void gradient();
+    void startUpLoadsSettingsAndStartsCadence();
+    void firstRunShowsNoticeBeforeWindow();
+    void conversionErrorStopsStartUp();
+    void settingsErrorStopsStartUp();
+    void stopThenStart();
+    void scanImportsTheWorkbook();
+    void missingWorkbookEmptiesTable();
+    void closeSavesSettings();
+    void failedSaveIsReportedAndWindowCloses();
+
+private:
+    std::unique_ptr<TForm1> makeForm(const QStringList &parameters);
+    void writeSettings(int interval);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_appDir;
+    std::uint32_t m_now = 0;
+    QStringList m_notices;
+    QStringList m_errors;
+};
+
+void TestForm::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_appDir = m_dir->path() + u'/';
+    m_now = 5'000'000;
+    m_notices.clear();
+    m_errors.clear();
+}
+
+std::unique_ptr<TForm1> TestForm::makeForm(const QStringList &parameters)
+{
+    FormEnvironment environment;
+    environment.arguments = QStringList{m_appDir + QStringLiteral("Orvandel")} + parameters;
+    environment.appDir = m_appDir;
+    environment.title = QStringLiteral("Orvandel");
+    environment.tickCount = [this] {
+        return m_now;
+    };
+    environment.notice = [this](const QString &text) {
+        m_notices << text;
+    };
+    environment.errorPresenter = [this](const QString &, const QString &text) {
+        m_errors << text;
+    };
+    return std::make_unique<TForm1>(std::move(environment));
+}
+
+void TestForm::writeSettings(int interval)
+{
+    WindowSettings settings;
+    settings.Interval = interval;
+    WriteSettingsFile(SettingsFileName(m_appDir), settings);
+}
+
+void TestForm::layout()
+{
+    // Without a settings file the window keeps the layout as built.
+    const auto form = makeForm({});
+    QCOMPARE(form->pos(), QPoint(294, 152));
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QCOMPARE(form->windowTitle(), QStringLiteral(" Безопасный просмотр результатов тестирования "));
+    QCOMPARE(form->size(), QSize(653, 438));
+    QVERIFY(!form->windowIcon().isNull());
+    QCOMPARE(form->LMDPanelFill1->geometry(), QRect(0, 0, 653, 438));
+    QCOMPARE(form->LMDSimplePanel1->geometry(), QRect(0, 0, 653, 49));
+    QCOMPARE(form->GridResult->geometry(), QRect(0, 49, 653, 389));
+    QVERIFY(!form->LMDSimplePanel1->autoFillBackground());
+    QCOMPARE(form->ButtonStart->geometry(), QRect(24, 13, 73, 25));
+    QCOMPARE(form->ButtonStart->text(), QStringLiteral("Стоп"));
+    QCOMPARE(form->ButtonStart->palette().color(QPalette::ButtonText), QColor(255, 0, 0));
+    QCOMPARE(form->LMDLabel1->text(), QStringLiteral(" Частота обновления "));
+    QCOMPARE(form->LMDLabel1->pos(), QPoint(128, 18));
+    QCOMPARE(form->LMDLabel2->text(), QStringLiteral("сек."));
+    // The tool strip reads left to right without overlaps, whatever the font.
+    QVERIFY(form->SpinUpdate->x() >= 244);
+    QVERIFY(form->SpinUpdate->x() > form->LMDLabel1->geometry().right());
+    QVERIFY(form->LMDLabel2->x() > form->SpinUpdate->geometry().right());
+    QCOMPARE(form->SpinUpdate->minimum(), 10);
+    QCOMPARE(form->SpinUpdate->maximum(), 1000);
+    QCOMPARE(form->SpinUpdate->value(), 20);
+    QCOMPARE(form->TimerScan->interval(), 1000);
+    QCOMPARE(form->TimerScanOpenFile->interval(), 300);
+    QVERIFY(!form->TimerScanOpenFile->isActive());
+    QCOMPARE(form->GridResult->table().ColCount(), 12);
+    QCOMPARE(form->GridResult->table().RowCount(), 2);
+
+    // The keyboard focus goes grid, spin edit, button.
+    QCOMPARE(QApplication::focusWidget(), form->GridResult);
+    QTest::keyClick(form->GridResult, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), form->SpinUpdate);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), form->ButtonStart);
+}
+
+void TestForm::gradient()
+{
+    const auto form = makeForm({});
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QImage image(form->LMDPanelFill1->size(), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    form->LMDPanelFill1->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    QCOMPARE(image.pixel(10, 0), qRgb(247, 245, 245));
+    QCOMPARE(image.pixel(10, 3), qRgb(247, 245, 245)); // band 0 covers rows 0 to 3 of 438
+    QCOMPARE(image.pixel(10, 4), qRgb(246, 244, 245));
+    QCOMPARE(image.pixel(10, 219), qRgb(211, 210, 234));
+    QCOMPARE(image.pixel(600, 437), qRgb(176, 176, 224));
+}
+
+void TestForm::startUpLoadsSettingsAndStartsCadence()
+{
+    writeSettings(50);
+    const auto form = makeForm({QStringLiteral("/data/results.xls"), QStringLiteral("77")});
+    QVERIFY(m_errors.isEmpty());
+    QVERIFY(m_notices.isEmpty());
+    QCOMPARE(form->Context().ResultFileName, QStringLiteral("/data/results.xls"));
+    QCOMPARE(form->Context().NotifyWindow, 77);
+    QCOMPARE(form->GridResult->table().RowHeights(0), 36);
+    QCOMPARE(form->SpinUpdate->value(), 50);
+    QCOMPARE(form->Scheduler().LastScanTick(), m_now - 50'000u);
+    QVERIFY(form->TimerScan->isActive());
+    QVERIFY(!form->TimerScanOpenFile->isActive());
+}
+
+void TestForm::firstRunShowsNoticeBeforeWindow()
+{
+    bool visibleAtNotice = true;
+    FormEnvironment environment;
+    environment.arguments = {m_appDir + QStringLiteral("Orvandel")};
+    environment.appDir = m_appDir;
+    environment.tickCount = [this] {
+        return m_now;
+    };
+    TForm1 *created = nullptr;
+    environment.notice = [&](const QString &text) {
+        m_notices << text;
+        visibleAtNotice = created && created->isVisible();
+    };
+    environment.errorPresenter = [this](const QString &, const QString &text) {
+        m_errors << text;
+    };
+    TForm1 form(std::move(environment));
+    created = &form;
+    QCOMPARE(m_notices, QStringList{SettingsNotFoundNotice.toString()});
+    QVERIFY(!visibleAtNotice);
+    QCOMPARE(form.SpinUpdate->value(), 20);
+    QCOMPARE(form.pos(), QPoint(294, 152));
+    QCOMPARE(form.Context().ResultFileName, m_appDir + QStringLiteral("Bellquor.xls"));
+    QVERIFY(form.TimerScan->isActive());
+}
+
+void TestForm::conversionErrorStopsStartUp()
+{
+    writeSettings(50);
+    const auto form = makeForm({QStringLiteral("/data/results.xls"), QStringLiteral("2147483648")});
+    QCOMPARE(m_errors, QStringList{QStringLiteral("'2147483648' is not a valid integer value.")});
+    QCOMPARE(form->Context().ResultFileName, QStringLiteral("/data/results.xls"));
+    QCOMPARE(form->Context().NotifyWindow, 0);
+    QCOMPARE(form->GridResult->table().RowHeights(0), 24); // the header rule did not run
+    QCOMPARE(form->SpinUpdate->value(), 20);               // no settings loaded
+    QVERIFY(!form->TimerScan->isActive());
+    QCOMPARE(form->ButtonStart->text(), QStringLiteral("Стоп"));
+
+    // Nothing scans until the button has been pressed twice; the cadence then counts from 0.
+    form->ButtonStartClick();
+    QCOMPARE(form->ButtonStart->text(), QStringLiteral("Старт"));
+    QVERIFY(!form->TimerScan->isActive());
+    form->ButtonStartClick();
+    QCOMPARE(form->ButtonStart->text(), QStringLiteral("Стоп"));
+    QVERIFY(form->TimerScan->isActive());
+    QCOMPARE(form->Scheduler().LastScanTick(), 0u);
+}
+
+void TestForm::settingsErrorStopsStartUp()
+{
+    QFile file(SettingsFileName(m_appDir));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(24, '\0'));
+    file.close();
+    const auto form = makeForm({});
+    QCOMPARE(m_errors, QStringList{QStringLiteral("Read beyond end of file.")});
+    QCOMPARE(form->GridResult->table().RowHeights(0), 36);
+    QVERIFY(!form->TimerScan->isActive());
+}
+
+void TestForm::stopThenStart()
+{
+    writeSettings(20);
+    const auto form = makeForm({});
+    const std::uint32_t last = form->Scheduler().LastScanTick();
+    QTest::mouseClick(form->ButtonStart, Qt::LeftButton);
+    QCOMPARE(form->ButtonStart->text(), QStringLiteral("Старт"));
+    QCOMPARE(form->ButtonStart->palette().color(QPalette::ButtonText), QColor(0, 128, 0));
+    QVERIFY(!form->TimerScan->isActive());
+    QTest::mouseClick(form->ButtonStart, Qt::LeftButton);
+    QCOMPARE(form->ButtonStart->text(), QStringLiteral("Стоп"));
+    QCOMPARE(form->ButtonStart->palette().color(QPalette::ButtonText), QColor(255, 0, 0));
+    QVERIFY(form->TimerScan->isActive());
+    QCOMPARE(form->Scheduler().LastScanTick(), last);
+}
+
+void TestForm::scanImportsTheWorkbook()
+{
+    writeSettings(20);
+    const QString workbook = m_appDir + QStringLiteral("results.xls");
+    QVERIFY(QFile::copy(QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/fixtures/xlwt-results.xls"),
+                        workbook));
+    const auto form = makeForm({workbook});
+    form->TimerScanTimer(); // one whole interval has passed since the cadence started
+    QVERIFY(form->TimerScanOpenFile->isActive());
+    form->TimerScanOpenFileTimer();
+    QVERIFY(m_errors.isEmpty());
+    QVERIFY(!form->TimerScanOpenFile->isActive());
+    const ResultTable &table = form->GridResult->table();
+    QCOMPARE(table.ColCount(), 13);
+    QVERIFY(table.RowCount() > 1);
+    QVERIFY(!table.Cells(0, 0).isEmpty());
+    QCOMPARE(table.Row(), table.RowCount() - 1);
+    // The private copy is gone and nothing else was left beside the executable.
+    QCOMPARE(QDir(m_appDir).entryList(QDir::Files | QDir::NoDotAndDotDot),
+             (QStringList{QStringLiteral("Orvandel.conf"), QStringLiteral("results.xls")}));
+}
+
+void TestForm::missingWorkbookEmptiesTable()
+{
+    writeSettings(20);
+    const auto form = makeForm({m_appDir + QStringLiteral("absent.xls")});
+    form->GridResult->table().SetCells(3, 1, QStringLiteral("old"));
+    form->TimerScanTimer();
+    for (int i = 0; i < 40; ++i)
+        form->TimerScanOpenFileTimer();
+    QVERIFY(form->TimerScanOpenFile->isActive()); // no attempt limit while the file is missing
+    QCOMPARE(form->GridResult->table().Cells(3, 1), QString());
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestForm::closeSavesSettings()
+{
+    writeSettings(20);
+    const auto form = makeForm({});
+    form->SpinUpdate->setValue(137);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QVERIFY(QFile::remove(SettingsFileName(m_appDir)));
+    QVERIFY(form->close());
+    const SettingsReadResult saved = ReadSettingsFile(SettingsFileName(m_appDir));
+    QCOMPARE(saved.status, SettingsReadResult::Status::Loaded);
+    QCOMPARE(saved.settings.Interval, 137);
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestForm::failedSaveIsReportedAndWindowCloses()
+{
+    writeSettings(20);
+    const auto form = makeForm({});
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    // The application directory goes away under the running viewer.
+    QVERIFY(m_dir->remove());
+    QVERIFY(form->close());
+    QVERIFY(!form->isVisible());
+    QCOMPARE(m_errors, QStringList{QStringLiteral("File not found.")});
+}
+
+QTEST_MAIN(TestForm)
+#include "tst_form.moc"

@@ -1,0 +1,453 @@
+#include "app/core/SnapshotBuffer.h"
+#include "platform/FileSnapshot.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <array>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using StatBuffer = struct stat;
+
+const QString Writer = QStringLiteral(ORVANDEL_TEST_HELPER_DIR "/snapshot_writer");
+
+QByteArray Version(char tag, int size)
+{
+    QByteArray bytes(size, tag);
+    for (int i = 0; i < size; i += 97)
+        bytes[i] = static_cast<char>('0' + (i / 97) % 10);
+    return bytes;
+}
+
+void WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+StatBuffer StatOf(const QString &path)
+{
+    StatBuffer st{};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
+int OpenDescriptors()
+{
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).count());
+}
+
+// A storage with a small limit and guard bytes behind the room.
+class SmallStorage final : public SnapshotStorage
+{
+public:
+    static constexpr std::int64_t Room = 64;
+    std::array<char, Room + 16> bytes{};
+    int commits = 0;
+
+    SmallStorage() { bytes.fill('#'); }
+    std::int64_t Limit() const override { return Room; }
+    char *RoomFor(std::int64_t) override { return bytes.data(); }
+    void Commit(std::int64_t, const FileIdentity &) override { ++commits; }
+    bool GuardIntact() const
+    {
+        return std::all_of(bytes.begin() + Room, bytes.end(), [](char c) { return c == '#'; });
+    }
+};
+
+// A writer process; it is asked to stop and waited for when the test leaves.
+class WriterProcess
+{
+public:
+    explicit WriterProcess(const QStringList &arguments)
+    {
+        m_process.start(Writer, arguments);
+        m_ready = m_process.waitForReadyRead(5000) &&
+                  m_process.readLine().trimmed() == QByteArrayLiteral("ready");
+    }
+    ~WriterProcess() { Finish(); }
+
+    bool ready() const { return m_ready; }
+    bool Running() { return !m_process.waitForFinished(0); }
+    // The number of rewrites a rewriting writer reports at its end.
+    int Finish()
+    {
+        m_process.closeWriteChannel();
+        m_process.waitForFinished(10'000);
+        const QList<QByteArray> report = m_process.readAll().trimmed().split(' ');
+        if (report.size() == 2)
+            m_slowestRewriteMs = report.at(1).toLongLong() / 1000;
+        return report.at(0).toInt();
+    }
+    // The longest a single rewrite took, from its open to its close.
+    qint64 SlowestRewriteMs() const { return m_slowestRewriteMs; }
+
+private:
+    QProcess m_process;
+    bool m_ready = false;
+    qint64 m_slowestRewriteMs = 0;
+};
+
+} // namespace
+
+class TestFileSnapshot : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void takesWholeFileWithoutTouchingIt();
+    void missing_data();
+    void missing();
+    void fifoDoesNotBlock();
+    void emptyFile();
+    void aboveLimitNeverWritesBeyondRoom();
+    void hugeSparseFileRefusedUnread();
+    void heldByAnotherProcess_data();
+    void heldByAnotherProcess();
+    void readLockDoesNotKeepUsOut();
+    void inPlaceRewriterNeverGivesMixedCopy_data();
+    void inPlaceRewriterNeverGivesMixedCopy();
+    void replacedByRenameGivesWholeVersions();
+    void changedSince();
+    void withoutLeaseOnlyQuietFileTaken();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    FileSnapshot m_snapshot;
+};
+
+void TestFileSnapshot::init()
+{
+    QVERIFY(m_dir.isValid());
+    m_path = m_dir.filePath(QStringLiteral("Bellquor.xls"));
+    QFile::remove(m_path);
+}
+
+void TestFileSnapshot::takesWholeFileWithoutTouchingIt()
+{
+    const QByteArray content = Version('a', 50'000);
+    WriteFile(m_path, content);
+    const StatBuffer before = StatOf(m_path);
+    const int descriptors = OpenDescriptors();
+    SnapshotBuffer buffer;
+    for (int i = 0; i < 50; ++i) {
+        const SnapshotResult result = m_snapshot.Take(m_path, buffer);
+        QCOMPARE(result.outcome, SnapshotOutcome::Taken);
+        QCOMPARE(result.fileSize, content.size());
+    }
+    QCOMPARE(buffer.Bytes(), QByteArrayView(content));
+    QVERIFY(buffer.HasSnapshot());
+    QCOMPARE(buffer.Identity().size, content.size());
+    QCOMPARE(buffer.Identity().inode, static_cast<std::uint64_t>(before.st_ino));
+    QCOMPARE(OpenDescriptors(), descriptors);
+    const StatBuffer after = StatOf(m_path);
+    QCOMPARE(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    QCOMPARE(after.st_ctim.tv_nsec, before.st_ctim.tv_nsec);
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), content);
+    QVERIFY(!QFile::exists(m_path + QStringLiteral(".lock")));
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 1);
+}
+
+void TestFileSnapshot::missing_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("nothing") << QStringLiteral("absent.xls");
+    QTest::newRow("directory") << QStringLiteral("dir");
+    QTest::newRow("under a file") << QStringLiteral("file/x.xls");
+    QTest::newRow("dangling link") << QStringLiteral("dangling");
+    QTest::newRow("link loop") << QStringLiteral("loop1");
+    QTest::newRow("empty path") << QString();
+}
+
+void TestFileSnapshot::missing()
+{
+    QFETCH(QString, name);
+    const QString base = m_dir.path() + u'/';
+    QDir(m_dir.path()).mkpath(QStringLiteral("dir"));
+    WriteFile(base + QStringLiteral("file"), "x");
+    ::symlink("nowhere", QFile::encodeName(base + QStringLiteral("dangling")).constData());
+    ::symlink("loop2", QFile::encodeName(base + QStringLiteral("loop1")).constData());
+    ::symlink("loop1", QFile::encodeName(base + QStringLiteral("loop2")).constData());
+
+    const QString path = name.isEmpty() ? QString() : base + name;
+    const int descriptors = OpenDescriptors();
+    SmallStorage storage;
+    QCOMPARE(m_snapshot.Take(path, storage).outcome, SnapshotOutcome::Missing);
+    QVERIFY(!FileExists(path));
+    QCOMPARE(storage.commits, 0);
+    QCOMPARE(OpenDescriptors(), descriptors);
+    QVERIFY(FileExists(base + QStringLiteral("file")));
+}
+
+void TestFileSnapshot::fifoDoesNotBlock()
+{
+    QCOMPARE(::mkfifo(QFile::encodeName(m_path).constData(), 0600), 0);
+    QVERIFY(FileExists(m_path));
+    QElapsedTimer timer;
+    timer.start();
+    SmallStorage storage;
+    QCOMPARE(m_snapshot.Take(m_path, storage).outcome, SnapshotOutcome::Refused);
+    QVERIFY(timer.elapsed() < 1000);
+    QCOMPARE(storage.commits, 0);
+}
+
+void TestFileSnapshot::emptyFile()
+{
+    WriteFile(m_path, QByteArray());
+    SnapshotBuffer buffer;
+    const SnapshotResult result = m_snapshot.Take(m_path, buffer);
+    QCOMPARE(result.outcome, SnapshotOutcome::Taken);
+    QCOMPARE(buffer.FileBufferSize(), 0);
+    QVERIFY(buffer.HasSnapshot());
+}
+
+void TestFileSnapshot::aboveLimitNeverWritesBeyondRoom()
+{
+    SmallStorage storage;
+    WriteFile(m_path, Version('x', SmallStorage::Room + 1));
+    const SnapshotResult refused = m_snapshot.Take(m_path, storage);
+    QCOMPARE(refused.outcome, SnapshotOutcome::TooLarge);
+    QCOMPARE(refused.fileSize, SmallStorage::Room + 1);
+    QCOMPARE(storage.commits, 0);
+    QVERIFY(storage.GuardIntact());
+    QCOMPARE(storage.bytes[0], '#');
+
+    WriteFile(m_path, Version('y', SmallStorage::Room));
+    QCOMPARE(m_snapshot.Take(m_path, storage).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(storage.commits, 1);
+    QVERIFY(storage.GuardIntact());
+}
+
+void TestFileSnapshot::hugeSparseFileRefusedUnread()
+{
+    {
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(300'000'000));
+    }
+    SnapshotBuffer buffer;
+    const SnapshotResult result = m_snapshot.Take(m_path, buffer);
+    QCOMPARE(result.outcome, SnapshotOutcome::TooLarge);
+    QCOMPARE(result.fileSize, 300'000'000);
+    QCOMPARE(buffer.Allocations(), 1);
+    QVERIFY(!buffer.HasSnapshot());
+}
+
+void TestFileSnapshot::heldByAnotherProcess_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("flock") << QStringLiteral("flock");
+    QTest::newRow("POSIX write lock") << QStringLiteral("posix");
+    QTest::newRow("OFD write lock") << QStringLiteral("ofd");
+    QTest::newRow("open for writing") << QStringLiteral("open");
+}
+
+void TestFileSnapshot::heldByAnotherProcess()
+{
+    QFETCH(QString, mode);
+    const QByteArray content = Version('h', 5000);
+    WriteFile(m_path, content);
+    SnapshotBuffer buffer;
+    {
+        WriterProcess writer({mode, m_path});
+        QVERIFY(writer.ready());
+        const int descriptors = OpenDescriptors();
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(m_snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Refused);
+        QVERIFY(timer.elapsed() < 1000);
+        QVERIFY(!buffer.HasSnapshot());
+        QCOMPARE(OpenDescriptors(), descriptors);
+    }
+    QCOMPARE(m_snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(buffer.Bytes(), QByteArrayView(content));
+}
+
+void TestFileSnapshot::readLockDoesNotKeepUsOut()
+{
+    WriteFile(m_path, Version('r', 100));
+    WriterProcess reader({QStringLiteral("readlock"), m_path});
+    QVERIFY(reader.ready());
+    SnapshotBuffer buffer;
+    QCOMPARE(m_snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Taken);
+}
+
+void TestFileSnapshot::inPlaceRewriterNeverGivesMixedCopy_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<FileSnapshot::Leases>("leases");
+    // Reopens for every version: with a lease, copies are taken between its writes.
+    QTest::newRow("reopen") << QStringLiteral("reopen") << FileSnapshot::Leases::WhenAvailable;
+    // Keeps the file open for writing throughout: copied only after it closed the file.
+    QTest::newRow("overwrite") << QStringLiteral("overwrite")
+                               << FileSnapshot::Leases::WhenAvailable;
+    // Without leases the file is copied only once it has been quiet for a while.
+    QTest::newRow("reopen, no lease") << QStringLiteral("reopen") << FileSnapshot::Leases::Never;
+    QTest::newRow("overwrite, no lease")
+        << QStringLiteral("overwrite") << FileSnapshot::Leases::Never;
+}
+
+void TestFileSnapshot::inPlaceRewriterNeverGivesMixedCopy()
+{
+    QFETCH(QString, mode);
+    QFETCH(FileSnapshot::Leases, leases);
+    FileSnapshot snapshot(leases);
+    // Several pages each, of different sizes, so that a copy can catch a write half done.
+    const QByteArray versionA = Version('A', 3 * 4096 + 11);
+    const QByteArray versionB = Version('B', 17 * 4096 + 5);
+    const QString fileA = m_dir.filePath(QStringLiteral("a.bin"));
+    const QString fileB = m_dir.filePath(QStringLiteral("b.bin"));
+    WriteFile(fileA, versionA);
+    WriteFile(fileB, versionB);
+    WriteFile(m_path, versionB);
+
+    SnapshotBuffer buffer;
+    WriterProcess writer({mode, m_path, fileA, fileB, QStringLiteral("500")});
+    QVERIFY(writer.ready());
+    int taken = 0;
+    int refused = 0;
+    int torn = 0;
+    int mixed = 0;
+    QList<char> takenVersions;
+    while (writer.Running()) {
+        const SnapshotResult result = snapshot.Take(m_path, buffer);
+        switch (result.outcome) {
+        case SnapshotOutcome::Taken:
+            ++taken;
+            if (buffer.Bytes() != versionA && buffer.Bytes() != versionB) {
+                ++mixed;
+                break;
+            }
+            takenVersions.append(buffer.Bytes() == versionA ? 'A' : 'B');
+            break;
+        case SnapshotOutcome::Refused:
+            ++refused;
+            break;
+        case SnapshotOutcome::Torn:
+            ++torn;
+            break;
+        default:
+            QFAIL("unexpected outcome");
+        }
+    }
+    const int rewrites = writer.Finish();
+    qInfo("%s: %d rewrites (slowest %lld ms); %d taken, %d mixed, %d refused, %d torn",
+          qPrintable(mode), rewrites, static_cast<long long>(writer.SlowestRewriteMs()), taken,
+          mixed, refused, torn);
+    QVERIFY(rewrites > 10);
+    // With a lease never. Without one, only a writer that stood still for longer than the
+    // quiet time in the middle of a rewrite (a loaded machine's scheduler can do that) can
+    // be copied half way, which is the documented limit of that mode.
+    if (mixed > 0 && (leases != FileSnapshot::Leases::Never || writer.SlowestRewriteMs() < 100))
+        QFAIL("a copy that is neither version");
+    if (leases == FileSnapshot::Leases::Never) {
+        QCOMPARE(refused, 0);
+    } else if (mode == QStringLiteral("reopen")) {
+        QVERIFY(taken > 0);
+    } else {
+        // Copies only once the writer has closed the file after its last version.
+        const char last = rewrites % 2 == 1 ? 'A' : 'B';
+        QVERIFY(std::all_of(takenVersions.begin(), takenVersions.end(),
+                            [last](char v) { return v == last; }));
+    }
+}
+
+void TestFileSnapshot::replacedByRenameGivesWholeVersions()
+{
+    const QByteArray versionA = Version('A', 2 * 4096 + 1);
+    const QByteArray versionB = Version('B', 9 * 4096 + 3);
+    const QString fileA = m_dir.filePath(QStringLiteral("a.bin"));
+    const QString fileB = m_dir.filePath(QStringLiteral("b.bin"));
+    WriteFile(fileA, versionA);
+    WriteFile(fileB, versionB);
+
+    SnapshotBuffer buffer;
+    WriterProcess writer({QStringLiteral("rename"), m_path, fileA, fileB, QStringLiteral("500")});
+    QVERIFY(writer.ready());
+    int taken = 0;
+    int other = 0;
+    while (writer.Running()) {
+        const SnapshotOutcome outcome = m_snapshot.Take(m_path, buffer).outcome;
+        if (outcome == SnapshotOutcome::Taken) {
+            ++taken;
+            QVERIFY2(buffer.Bytes() == versionA || buffer.Bytes() == versionB,
+                     "a copy that is neither version");
+        } else {
+            QVERIFY(outcome == SnapshotOutcome::Torn || outcome == SnapshotOutcome::Refused);
+            ++other;
+        }
+    }
+    const int rewrites = writer.Finish();
+    qInfo("rename: %d rewrites; %d taken, %d not", rewrites, taken, other);
+    QVERIFY(taken > 0);
+}
+
+void TestFileSnapshot::changedSince()
+{
+    WriteFile(m_path, Version('c', 1000));
+    SnapshotBuffer buffer;
+    QCOMPARE(m_snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Taken);
+    const FileIdentity taken = buffer.Identity();
+    QVERIFY(!FileChangedSince(m_path, taken));
+
+    // Same size, rewritten in place.
+    {
+        const int fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::pwrite(fd, "Z", 1, 10), 1);
+        ::close(fd);
+    }
+    QVERIFY(FileChangedSince(m_path, taken));
+
+    QCOMPARE(m_snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Taken);
+    QVERIFY(!FileChangedSince(m_path, buffer.Identity()));
+    // Replaced by another file with the same bytes.
+    const QString other = m_dir.filePath(QStringLiteral("other"));
+    QVERIFY(QFile::copy(m_path, other));
+    QCOMPARE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(m_path).constData()),
+             0);
+    QVERIFY(FileChangedSince(m_path, buffer.Identity()));
+    QFile::remove(m_path);
+    QVERIFY(FileChangedSince(m_path, buffer.Identity()));
+}
+
+void TestFileSnapshot::withoutLeaseOnlyQuietFileTaken()
+{
+    const QByteArray content = Version('q', 9000);
+    WriteFile(m_path, content);
+    FileSnapshot snapshot(FileSnapshot::Leases::Never);
+    SnapshotBuffer buffer;
+    QCOMPARE(snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Torn);
+    QVERIFY(!buffer.HasSnapshot());
+    QThread::msleep(150);
+    QCOMPARE(snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(buffer.Bytes(), QByteArrayView(content));
+
+    // Locks still keep it out; a writer that merely has it open does not.
+    {
+        WriterProcess writer({QStringLiteral("flock"), m_path});
+        QVERIFY(writer.ready());
+        QCOMPARE(snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Refused);
+    }
+    WriterProcess idle({QStringLiteral("open"), m_path});
+    QVERIFY(idle.ready());
+    QCOMPARE(snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Taken);
+}
+
+QTEST_GUILESS_MAIN(TestFileSnapshot)
+#include "tst_filesnapshot.moc"

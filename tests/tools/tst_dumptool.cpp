@@ -1,0 +1,292 @@
+#include "tests/support/ImportTestFiles.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace importtest;
+
+namespace {
+
+const QString Tool = QStringLiteral(ORVANDEL_BIN_DIR "/orvandel-dump");
+const QString Writer = QStringLiteral(ORVANDEL_TEST_HELPER_DIR "/snapshot_writer");
+
+struct Run
+{
+    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+    qint64 pid = 0;
+};
+
+Run RunTool(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(Tool, arguments);
+    Run run;
+    if (!process.waitForStarted() || !process.waitForFinished(60000))
+        return run;
+    run.pid = process.processId();
+    run.exitStatus = process.exitStatus();
+    run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+// The tool's temporary copies: beside it, named after its process.
+QStringList TemporaryCopies()
+{
+    return QDir(QStringLiteral(ORVANDEL_BIN_DIR))
+        .entryList({QStringLiteral("tempfgr*.xls")}, QDir::Files);
+}
+
+} // namespace
+
+// orvandel-dump as scripts run it: the real binary on real files.
+class TestDumpTool : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanup();
+
+    void csv();
+    void tsv();
+    void sameTableAsTheImport_data();
+    void sameTableAsTheImport();
+    void missingFile();
+    void importError();
+    void lockedFile();
+    void stats();
+    void usage_data();
+    void usage();
+    void help();
+    void everyWorkbookOfTheCorpus();
+
+private:
+    QTemporaryDir m_dir;
+    QStringList m_copiesBefore;
+};
+
+void TestDumpTool::initTestCase()
+{
+    QVERIFY(QFileInfo(Tool).isExecutable());
+    QVERIFY(m_dir.isValid());
+    m_copiesBefore = TemporaryCopies();
+}
+
+void TestDumpTool::cleanup()
+{
+    QCOMPARE(TemporaryCopies(), m_copiesBefore);
+}
+
+void TestDumpTool::csv()
+{
+    const Run run = RunTool({dataPath(QStringLiteral("dump-texts.xls"))});
+    QCOMPARE(run.exitStatus, QProcess::NormalExit);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    const QString expected =
+        QStringLiteral("Name,\"Note, with comma\",Key,Tab,Backslash,Текст,CR,CRLF,Number,,,,\r\n"
+                       "\"He said \"\"hi\"\"\",\"line1\nline2\",k1,a\tb,C:\\dir\\,\"Привет, мир\","
+                       "\"cr\rhere\",\"x\r\ny\",42,,,,\r\n"
+                       "plain,,k2,,,,,,-7,,,,\r\n"
+                       "\"\"\"\",\",\",k3,\\t,\\,ё, ,,0,,,,\r\n");
+    QCOMPARE(QString::fromUtf8(run.out), expected);
+    // --csv is the default.
+    QCOMPARE(RunTool({QStringLiteral("--csv"), dataPath(QStringLiteral("dump-texts.xls"))}).out,
+             run.out);
+}
+
+void TestDumpTool::tsv()
+{
+    const Run run = RunTool({QStringLiteral("--tsv"), dataPath(QStringLiteral("dump-texts.xls"))});
+    QCOMPARE(run.exitCode, 0);
+    const QString expected = QStringLiteral(
+        "Name\tNote, with comma\tKey\tTab\tBackslash\tТекст\tCR\tCRLF\tNumber\t\t\t\t\n"
+        "He said \"hi\"\tline1\\nline2\tk1\ta\\tb\tC:\\\\dir\\\\\tПривет, мир\tcr\\rhere\t"
+        "x\\r\\ny\t42\t\t\t\t\n"
+        "plain\t\tk2\t\t\t\t\t\t-7\t\t\t\t\n"
+        "\"\t,\tk3\t\\\\t\t\\\\\tё\t \t\t0\t\t\t\t\n");
+    QCOMPARE(QString::fromUtf8(run.out), expected);
+}
+
+void TestDumpTool::sameTableAsTheImport_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"header-only", "empty-sheet", "key-gap", "key-blanks-zero", "wide",
+                             "several-sheets", "version-3"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestDumpTool::sameTableAsTheImport()
+{
+    QFETCH(QString, name);
+    const Run run = RunTool({QStringLiteral("--tsv"), dataPath(name + QStringLiteral(".xls"))});
+    QCOMPARE(run.exitCode, 0);
+    QString expected;
+    for (const QStringList &row : expectedTable(name)) {
+        QStringList fields;
+        for (QString field : row)
+            fields << field.replace(u'\\', QStringLiteral("\\\\"))
+                          .replace(u'\t', QStringLiteral("\\t"))
+                          .replace(u'\n', QStringLiteral("\\n"))
+                          .replace(u'\r', QStringLiteral("\\r"));
+        expected += fields.join(u'\t') + u'\n';
+    }
+    QCOMPARE(QString::fromUtf8(run.out), expected);
+}
+
+void TestDumpTool::missingFile()
+{
+    for (const QString &path : {m_dir.path() + QStringLiteral("/none.xls"), m_dir.path()}) {
+        const Run run = RunTool({path});
+        QCOMPARE(run.exitStatus, QProcess::NormalExit);
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.out, QByteArray());
+        QCOMPARE(run.err, QByteArray("File not found.\n"));
+    }
+}
+
+// Committed files: a damaged file written a moment ago is tried again until it has settled.
+void TestDumpTool::importError()
+{
+    const Run run = RunTool({dataPath(QStringLiteral("not-a-workbook.xls"))});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.err, QByteArray("The file is not an Excel workbook.\n"));
+
+    // An empty file is handed to the reader like any snapshot.
+    QCOMPARE(RunTool({dataPath(QStringLiteral("empty.xls"))}).err,
+             QByteArray("The file is not an Excel workbook.\n"));
+}
+
+void TestDumpTool::lockedFile()
+{
+    const QString path = m_dir.path() + QStringLiteral("/locked.xls");
+    QVERIFY(QFile::copy(dataPath(QStringLiteral("short.xls")), path));
+    QProcess holder;
+    holder.start(Writer, {QStringLiteral("flock"), path});
+    QVERIFY(holder.waitForReadyRead(10000));
+    QCOMPARE(holder.readLine(), QByteArray("ready\n"));
+
+    const Run run = RunTool({QStringLiteral("--retry-ms"), QStringLiteral("2"), path});
+    QCOMPARE(run.exitStatus, QProcess::NormalExit);
+    QCOMPARE(run.exitCode, 3);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.err, QByteArray("The workbook stayed locked by another program: gave up after "
+                                 "30 attempts.\n"));
+
+    // Released while the tool waits: read at a later attempt, no message.
+    QProcess tool;
+    tool.start(Tool, {QStringLiteral("--retry-ms"), QStringLiteral("50"), path});
+    QVERIFY(tool.waitForStarted());
+    QTest::qWait(200);
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(10000));
+    QVERIFY(tool.waitForFinished(10000));
+    QCOMPARE(tool.exitCode(), 0);
+    QCOMPARE(tool.readAllStandardError(), QByteArray());
+    QCOMPARE(tool.readAllStandardOutput().count("\r\n"), 5);
+}
+
+// --stats: one line on standard error after the scan, for scripts that count retries.
+void TestDumpTool::stats()
+{
+    const QString path = m_dir.path() + QStringLiteral("/stats.xls");
+    QVERIFY(QFile::copy(dataPath(QStringLiteral("short.xls")), path));
+    const Run read = RunTool({QStringLiteral("--stats"), path});
+    QCOMPARE(read.exitCode, 0);
+    QCOMPARE(read.err, QByteArray("orvandel-dump: attempts 1 torn 0\n"));
+    QCOMPARE(read.out, RunTool({path}).out);
+
+    QProcess holder;
+    holder.start(Writer, {QStringLiteral("flock"), path});
+    QVERIFY(holder.waitForReadyRead(10000));
+    const Run locked = RunTool(
+        {QStringLiteral("--stats"), QStringLiteral("--retry-ms"), QStringLiteral("0"), path});
+    QCOMPARE(locked.exitCode, 3);
+    QCOMPARE(locked.err, QByteArray("orvandel-dump: attempts 30 torn 0\n"
+                                    "The workbook stayed locked by another program: gave up "
+                                    "after 30 attempts.\n"));
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(10000));
+
+    // A missing file makes no attempt worth counting: the message alone.
+    QCOMPARE(RunTool({QStringLiteral("--stats"), m_dir.path() + QStringLiteral("/none.xls")}).err,
+             QByteArray("File not found.\n"));
+}
+
+void TestDumpTool::usage_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    const QString book = dataPath(QStringLiteral("short.xls"));
+    QTest::newRow("nothing") << QStringList();
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--xml"), book};
+    QTest::newRow("two workbooks") << QStringList{book, book};
+    QTest::newRow("retry without number") << QStringList{book, QStringLiteral("--retry-ms")};
+    QTest::newRow("retry negative")
+        << QStringList{QStringLiteral("--retry-ms"), QStringLiteral("-1"), book};
+    QTest::newRow("retry not a number")
+        << QStringList{QStringLiteral("--retry-ms"), QStringLiteral("x"), book};
+}
+
+void TestDumpTool::usage()
+{
+    QFETCH(QStringList, arguments);
+    const Run run = RunTool(arguments);
+    QCOMPARE(run.exitStatus, QProcess::NormalExit);
+    QCOMPARE(run.exitCode, 64);
+    QCOMPARE(run.out, QByteArray());
+    QVERIFY(run.err.contains("--help"));
+}
+
+void TestDumpTool::help()
+{
+    const Run run = RunTool({QStringLiteral("--help")});
+    QCOMPARE(run.exitCode, 0);
+    for (const char *part :
+         {"--csv", "--tsv", "--retry-ms", "--stats", "RFC 4180", "30 times", "300 ms", "tempfgr",
+          "\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  64 "})
+        QVERIFY2(run.out.contains(part), part);
+
+    // "--" ends the options: a workbook whose name starts with a dash.
+    const QString dashed = m_dir.path() + QStringLiteral("/-x.xls");
+    QVERIFY(QFile::copy(dataPath(QStringLiteral("short.xls")), dashed));
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+    QCOMPARE(RunTool({QStringLiteral("--"), QStringLiteral("-x.xls")}).exitCode, 0);
+}
+
+void TestDumpTool::everyWorkbookOfTheCorpus()
+{
+    const QString root = QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/");
+    QStringList files;
+    for (const QString &dir : {QStringLiteral("corpus"), QStringLiteral("fixtures")})
+        for (const QString &name : QDir(root + dir).entryList({QStringLiteral("*.xls")}))
+            files << root + dir + u'/' + name;
+    QVERIFY(files.size() > 40);
+    int tables = 0;
+    for (const QString &file : files) {
+        const Run run = RunTool({file});
+        const QByteArray what = QFileInfo(file).fileName().toUtf8();
+        QVERIFY2(run.exitStatus == QProcess::NormalExit, what);
+        QVERIFY2(run.exitCode == 0 || run.exitCode == 1, what + " " + run.err);
+        if (run.exitCode == 0) {
+            ++tables;
+            QVERIFY2(run.err.isEmpty(), what);
+            QVERIFY2(run.out.endsWith("\r\n"), what);
+        } else {
+            // One line, a sentence.
+            QVERIFY2(run.out.isEmpty(), what);
+            QVERIFY2(run.err.endsWith(".\n") && run.err.count('\n') == 1, what + " " + run.err);
+        }
+    }
+    QVERIFY(tables > 30);
+}
+
+QTEST_GUILESS_MAIN(TestDumpTool)
+#include "tst_dumptool.moc"

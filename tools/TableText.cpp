@@ -1,0 +1,153 @@
+#include "tools/TableText.h"
+
+#include "app/core/ResultTable.h"
+#include "tools/TableTextWriter.h"
+
+#include <QBuffer>
+#include <cstring>
+
+namespace {
+
+// The characters that make a CSV field quoted. All of them sort at or below the comma, so one
+// comparison settles most characters.
+bool QuotedInCsv(char16_t c)
+{
+    return c <= u',' && (c == u',' || c == u'"' || c == u'\r' || c == u'\n');
+}
+
+// Writes a character from U+0800 on; `from` is past it, and past its low surrogate too when
+// the two make a pair.
+char *Utf8Wide(char *to, char16_t c, const char16_t *&from, const char16_t *end)
+{
+    if (c < 0xD800 || c > 0xDFFF) {
+        *to++ = char(0xE0 | (c >> 12));
+        *to++ = char(0x80 | ((c >> 6) & 0x3F));
+        *to++ = char(0x80 | (c & 0x3F));
+        return to;
+    }
+    if (c < 0xDC00 && from < end && *from >= 0xDC00 && *from <= 0xDFFF) {
+        const char32_t u = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(*from++) - 0xDC00);
+        *to++ = char(0xF0 | (u >> 18));
+        *to++ = char(0x80 | ((u >> 12) & 0x3F));
+        *to++ = char(0x80 | ((u >> 6) & 0x3F));
+        *to++ = char(0x80 | (u & 0x3F));
+        return to;
+    }
+    *to++ = '?';
+    return to;
+}
+
+// The letter that follows the backslash for a character a TSV field escapes, or 0.
+char TsvEscape(char16_t c)
+{
+    switch (c) {
+    case u'\\':
+        return '\\';
+    case u'\t':
+        return 't';
+    case u'\n':
+        return 'n';
+    case u'\r':
+        return 'r';
+    default:
+        return 0;
+    }
+}
+
+// One loop per format, so that the test for the format is not made per character. `quoted`
+// is set when a CSV field needs quotes.
+template<TableTextFormat Format>
+char *Encode(char *to, const char16_t *from, const char16_t *const end, bool &quoted)
+{
+    while (from < end) {
+        const char16_t c = *from++;
+        if (c < 0x80) {
+            if constexpr (Format == TableTextFormat::Csv) {
+                if (QuotedInCsv(c)) {
+                    quoted = true;
+                    if (c == u'"')
+                        *to++ = '"';
+                }
+            } else if (const char escape = TsvEscape(c)) {
+                *to++ = '\\';
+                *to++ = escape;
+                continue;
+            }
+            *to++ = char(c);
+        } else if (c < 0x800) { // Cyrillic among others: the common case past ASCII
+            *to++ = char(0xC0 | (c >> 6));
+            *to++ = char(0x80 | (c & 0x3F));
+        } else {
+            to = Utf8Wide(to, c, from, end);
+        }
+    }
+    return to;
+}
+
+} // namespace
+
+char *EncodeField(char *to, QStringView text, TableTextFormat format)
+{
+    const char16_t *from = text.utf16();
+    const char16_t *const end = from + text.size();
+    char *const start = to;
+    bool quoted = false;
+    to = format == TableTextFormat::Csv ? Encode<TableTextFormat::Csv>(to, from, end, quoted)
+                                        : Encode<TableTextFormat::Tsv>(to, from, end, quoted);
+    // Written in one pass on the chance that no quotes are needed, as for most fields; the
+    // few that need them are moved up to make room for the opening one.
+    if (quoted) {
+        std::memmove(start + 1, start, std::size_t(to - start));
+        *start = '"';
+        to += 1;
+        *to++ = '"';
+    }
+    return to;
+}
+
+void AppendField(QByteArray &out, QStringView text, TableTextFormat format)
+{
+    const qsizetype start = out.size();
+    out.resize(start + MaxFieldBytes(text.size()));
+    out.resize(EncodeField(out.data() + start, text, format) - out.constData());
+}
+
+QString CsvField(const QString &text)
+{
+    QByteArray field;
+    AppendField(field, text, TableTextFormat::Csv);
+    return QString::fromUtf8(field);
+}
+
+QString TsvField(const QString &text)
+{
+    QByteArray field;
+    AppendField(field, text, TableTextFormat::Tsv);
+    return QString::fromUtf8(field);
+}
+
+bool WriteTableText(const ResultTable &table, TableTextFormat format, QIODevice &out)
+{
+    TableTextWriter writer(format, out);
+    writer.SetColCount(table.ColCount());
+    writer.SetRowCount(table.RowCount());
+    writer.BeginFill();
+    QString cell; // one buffer for every cell's text
+    for (int row = 0; row < table.RowCount(); ++row) {
+        for (int col = 0; col < table.ColCount(); ++col) {
+            table.CellsInto(col, row, cell);
+            writer.SetCells(col, row, cell);
+        }
+    }
+    writer.EndFill();
+    return writer.Written();
+}
+
+QByteArray TableText(const ResultTable &table, TableTextFormat format)
+{
+    QByteArray text;
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::WriteOnly);
+    WriteTableText(table, format, buffer);
+    return text;
+}
