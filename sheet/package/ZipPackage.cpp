@@ -1,0 +1,141 @@
+#include "sheet/package/ZipPackage.h"
+
+#include "sheet/model/WorkbookError.h"
+
+#include <algorithm>
+#include <cstring>
+#include <zip.h>
+
+namespace {
+
+constexpr std::size_t PieceSize = std::size_t(256) << 10;
+constexpr std::uint64_t SmallestLimit = std::uint64_t(256) << 20;
+constexpr std::uint64_t LargestLimit = std::uint64_t(4) << 30;
+constexpr std::uint64_t LargestRatio = 250;
+
+void Discard(zip *archive)
+{
+    if (archive)
+        zip_discard(archive);
+}
+
+struct FileCloser
+{
+    void operator()(zip_file_t *file) const { zip_fclose(file); }
+};
+
+WorkbookError Damaged(const std::string &what)
+{
+    return WorkbookError::damaged(QString::fromStdString(what));
+}
+
+} // namespace
+
+bool ZipPackage::hasSignature(std::span<const std::uint8_t> bytes)
+{
+    static constexpr std::uint8_t LocalHeader[] = {'P', 'K', 3, 4};
+    static constexpr std::uint8_t EmptyArchive[] = {'P', 'K', 5, 6};
+    return bytes.size() >= 4 && (std::memcmp(bytes.data(), LocalHeader, 4) == 0 ||
+                                 std::memcmp(bytes.data(), EmptyArchive, 4) == 0);
+}
+
+ZipPackage::ZipPackage(std::span<const std::uint8_t> bytes)
+    : m_zip(nullptr, Discard)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+    if (!source) {
+        const std::string what = zip_error_strerror(&error);
+        zip_error_fini(&error);
+        throw Damaged("its package cannot be read (" + what + ")");
+    }
+    // The consistency check compares every central directory entry with its local header:
+    // a file cut short or patched together is refused here rather than half read.
+    m_zip.reset(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error));
+    if (!m_zip) {
+        zip_source_free(source);
+        std::string what = zip_error_strerror(&error);
+        zip_error_fini(&error);
+        std::transform(what.begin(), what.end(), what.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+        throw Damaged("its package cannot be read (" + what + ")");
+    }
+    zip_error_fini(&error);
+}
+
+ZipPackage::~ZipPackage() = default;
+
+void ZipPackage::raise(const std::string &what) const
+{
+    throw Damaged(what);
+}
+
+std::vector<std::string> ZipPackage::names() const
+{
+    std::vector<std::string> names;
+    const zip_int64_t count = zip_get_num_entries(m_zip.get(), 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        if (const char *name = zip_get_name(m_zip.get(), zip_uint64_t(i), ZIP_FL_ENC_RAW))
+            names.emplace_back(name);
+    }
+    return names;
+}
+
+std::optional<std::uint64_t> ZipPackage::find(std::string_view name) const
+{
+    const std::string key(name);
+    const zip_int64_t index = zip_name_locate(m_zip.get(), key.c_str(), ZIP_FL_NOCASE);
+    if (index < 0)
+        return std::nullopt;
+    return std::uint64_t(index);
+}
+
+std::uint64_t ZipPackage::inflateLimit(std::uint64_t entry) const
+{
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(m_zip.get(), entry, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_COMP_SIZE))
+        return SmallestLimit;
+    return std::min(LargestLimit, std::max(SmallestLimit, stat.comp_size * LargestRatio));
+}
+
+void ZipPackage::read(std::uint64_t entry,
+                      const std::function<void(std::span<const char>)> &consume,
+                      const ReadControl &control, std::uint64_t limit) const
+{
+    if (limit == 0)
+        limit = inflateLimit(entry);
+    const char *name = zip_get_name(m_zip.get(), entry, ZIP_FL_ENC_RAW);
+    const std::string part = name ? name : "?";
+    std::unique_ptr<zip_file_t, FileCloser> file(zip_fopen_index(m_zip.get(), entry, 0));
+    if (!file)
+        raise("its part " + part + " cannot be read (" + zip_strerror(m_zip.get()) + ")");
+    std::vector<char> piece(PieceSize);
+    std::uint64_t total = 0;
+    for (;;) {
+        control.stillWanted();
+        const zip_int64_t n = zip_fread(file.get(), piece.data(), piece.size());
+        if (n < 0) {
+            const std::string what = zip_file_strerror(file.get());
+            raise("its part " + part + " cannot be read (" + what + ")");
+        }
+        if (n == 0)
+            break;
+        total += std::uint64_t(n);
+        if (total > limit)
+            raise("its part " + part + " inflates to more than " + std::to_string(limit >> 20) +
+                  " MiB");
+        consume(std::span<const char>(piece.data(), std::size_t(n)));
+    }
+}
+
+QByteArray ZipPackage::readAll(std::uint64_t entry, std::uint64_t limit) const
+{
+    QByteArray bytes;
+    read(
+        entry,
+        [&bytes](std::span<const char> piece) { bytes.append(piece.data(), qsizetype(piece.size())); },
+        {}, limit);
+    return bytes;
+}

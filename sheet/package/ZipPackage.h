@@ -1,0 +1,60 @@
+#pragma once
+
+#include "sheet/model/ReadControl.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct zip;
+
+// A ZIP package held in memory (the container of OOXML, XLSB and OpenDocument workbooks), read
+// through libzip. Its parts are read as streams and never need to be held whole. The input is
+// untrusted: a damaged directory, a CRC mismatch, a truncated file and a part that inflates
+// past its limit raise WorkbookError (Damaged).
+//
+// One package is for one thread at a time; to read two parts at once, open the bytes twice.
+class ZipPackage
+{
+public:
+    // Local file header or end of central directory at the start: what every ZIP file begins
+    // with.
+    static bool hasSignature(std::span<const std::uint8_t> bytes);
+
+    // Reads the central directory; the bytes must outlive the package.
+    explicit ZipPackage(std::span<const std::uint8_t> bytes);
+    ~ZipPackage();
+    ZipPackage(const ZipPackage &) = delete;
+    ZipPackage &operator=(const ZipPackage &) = delete;
+
+    // The entry names, as stored.
+    std::vector<std::string> names() const;
+    // An entry by its name, compared without regard to ASCII case (part names in a package
+    // are case-insensitive); nothing when there is none.
+    std::optional<std::uint64_t> find(std::string_view name) const;
+    bool contains(std::string_view name) const { return find(name).has_value(); }
+
+    // The most an entry may inflate to: 256 MiB, or 250 times its compressed size when that is
+    // more, and never more than 4 GiB. Real parts compress 5 to 30 times; a ZIP bomb 1000.
+    std::uint64_t inflateLimit(std::uint64_t entry) const;
+
+    // Inflates an entry and hands it to `consume` in pieces of up to 256 KiB, in order. Stops
+    // with WorkbookError (Damaged) past `limit` bytes (inflateLimit() when 0), on a CRC
+    // mismatch or any other damage; `control` is asked between pieces whether to go on.
+    void read(std::uint64_t entry, const std::function<void(std::span<const char>)> &consume,
+              const ReadControl &control = {}, std::uint64_t limit = 0) const;
+    // A whole entry at once, for the small parts (relationships, content types, styles).
+    QByteArray readAll(std::uint64_t entry, std::uint64_t limit = 0) const;
+
+private:
+    [[noreturn]] void raise(const std::string &what) const;
+
+    std::unique_ptr<zip, void (*)(zip *)> m_zip;
+};

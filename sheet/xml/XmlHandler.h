@@ -1,0 +1,48 @@
+#pragma once
+
+#include <span>
+#include <string_view>
+
+// A name of the XML document, with its namespace resolved: the namespace's URI (empty for
+// none) and the local part.
+struct XmlName
+{
+    std::string_view space;
+    std::string_view local;
+
+    bool is(std::string_view wantedLocal) const { return local == wantedLocal; }
+};
+
+struct XmlAttribute
+{
+    XmlName name;
+    std::string_view value; // with its references resolved, UTF-8
+};
+
+// What a streaming XML parser reports, in document order. Every view is valid only during the
+// call. Text comes in UTF-8 with its references resolved, possibly in several pieces.
+class XmlHandler
+{
+public:
+    virtual ~XmlHandler() = default;
+
+    virtual void startElement(const XmlName &name, std::span<const XmlAttribute> attributes) = 0;
+    virtual void endElement(const XmlName &name) = 0;
+    virtual void characters(std::string_view text) = 0;
+
+protected:
+    XmlHandler() = default;
+    XmlHandler(const XmlHandler &) = default;
+    XmlHandler &operator=(const XmlHandler &) = default;
+};
+
+// Looks an attribute up by its local name (and namespace, when given).
+inline const XmlAttribute *FindAttribute(std::span<const XmlAttribute> attributes,
+                                         std::string_view local, std::string_view space = {})
+{
+    for (const XmlAttribute &attribute : attributes) {
+        if (attribute.name.local == local && (space.empty() || attribute.name.space == space))
+            return &attribute;
+    }
+    return nullptr;
+}
