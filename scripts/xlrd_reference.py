@@ -63,23 +63,27 @@ def describe(path):
     }
 
 
+def write(outdir, name, result):
+    """Writes one workbook's result to OUTDIR/<name>.json and says what it held."""
+    result["file"] = name
+    target = os.path.join(outdir, name + ".json")
+    with open(target, "w", encoding="utf-8") as out:
+        json.dump(result, out, ensure_ascii=False, separators=(",", ":"))
+        out.write("\n")
+    if "error" in result:
+        print("%s: refused: %s" % (name, result["error"]))
+    else:
+        cells = sum(len(s["cells"]) for s in result["sheets"])
+        print("%s: %d worksheet(s), %d cells" % (name, len(result["sheets"]), cells))
+
+
 def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     outdir = sys.argv[1]
     os.makedirs(outdir, exist_ok=True)
     for path in sys.argv[2:]:
-        result = describe(path)
-        target = os.path.join(outdir, os.path.basename(path) + ".json")
-        with open(target, "w", encoding="utf-8") as out:
-            json.dump(result, out, ensure_ascii=False, separators=(",", ":"))
-            out.write("\n")
-        if "error" in result:
-            print("%s: refused: %s" % (result["file"], result["error"]))
-        else:
-            cells = sum(len(s["cells"]) for s in result["sheets"])
-            print("%s: %d worksheet(s), %d cells" % (result["file"], len(result["sheets"]), cells))
-
+        write(outdir, os.path.basename(path), describe(path))
 
 if __name__ == "__main__":
     main()

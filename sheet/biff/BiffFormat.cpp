@@ -14,9 +14,19 @@ bool Recognizes(std::span<const std::uint8_t> bytes)
 
 std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
+    return ReadBiffWorkbook(bytes, BiffDecryption::DefaultPassword, control);
+}
+
+} // namespace
+
+const WorkbookFormat BiffFormat{"BIFF", Recognizes, Read};
+
+std::shared_ptr<Workbook> ReadBiffWorkbook(std::span<const std::uint8_t> bytes,
+                                           QStringView password, const ReadControl &control)
+{
     auto book = std::make_shared<Workbook>();
     if (!CompoundFile::hasSignature(bytes)) {
-        BiffParser(bytes, *book, control).parse();
+        BiffParser(bytes, *book, control, password).parse();
         return book;
     }
     CompoundFile container(bytes);
@@ -29,10 +39,6 @@ std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadCo
             throw WorkbookError::encrypted();
         throw WorkbookError::notWorkbook();
     }
-    BiffParser(stream->bytes(), *book, control).parse();
+    BiffParser(stream->bytes(), *book, control, password).parse();
     return book;
 }
-
-} // namespace
-
-const WorkbookFormat BiffFormat{"BIFF", Recognizes, Read};

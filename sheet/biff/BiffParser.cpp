@@ -206,8 +206,10 @@ bool mayPrecedeFormulaText(std::uint16_t id)
 } // namespace
 
 BiffParser::BiffParser(std::span<const std::uint8_t> stream, Workbook &book,
-                       const ReadControl &control)
+                       const ReadControl &control, QStringView password)
     : m_stream(stream)
+    , m_input(stream)
+    , m_password(password.toString())
     , m_book(book)
     , m_control(control)
     , m_reportAt(ProgressStep)
@@ -219,7 +221,7 @@ void BiffParser::passed(std::size_t pos)
     if (pos < m_reportAt)
         return;
     m_control.stillWanted();
-    m_control.passed(m_stream.data() + pos);
+    m_control.passed(m_input.data() + pos);
     m_reportAt = pos + ProgressStep;
 }
 
@@ -327,7 +329,8 @@ bool BiffParser::globalRecord(const Record &record, std::size_t &pos)
 {
     switch (record.id) {
     case BiffRecord::FilePass:
-        throw WorkbookError::encrypted();
+        readFilePass(record, pos);
+        return true;
     case BiffRecord::CodePage:
         if (record.data.size() >= 2 && m_biff < 8) {
             m_codePage = LoadU16(record.data.data());
@@ -357,6 +360,17 @@ bool BiffParser::globalRecord(const Record &record, std::size_t &pos)
     default:
         return false;
     }
+}
+
+void BiffParser::readFilePass(const Record &record, std::size_t pos)
+{
+    if (!m_decrypted.empty())
+        throw damagedRecords("the workbook is encrypted twice");
+    std::unique_ptr<BiffDecryption> scheme =
+        BiffDecryption::fromFilePass(record.data, m_biff, m_password);
+    m_decrypted.assign(m_stream.begin(), m_stream.end());
+    scheme->decryptRecords(m_decrypted, pos);
+    m_stream = m_decrypted;
 }
 
 void BiffParser::readFormat(const Record &record)

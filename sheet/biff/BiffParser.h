@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sheet/biff/BiffDecryption.h"
 #include "sheet/model/CodePageDecoder.h"
 #include "sheet/model/ReadControl.h"
 #include "sheet/model/Worksheet.h"
@@ -19,9 +20,12 @@ class Workbook;
 class BiffParser
 {
 public:
-    // `control` learns every 256 KiB or so how far the records have been read.
+    // `control` learns every 256 KiB or so how far the records have been read. An encrypted
+    // stream is read with `password`, or refused as password-protected when that is not its
+    // password.
     BiffParser(std::span<const std::uint8_t> stream, Workbook &book,
-               const ReadControl &control = {});
+               const ReadControl &control = {},
+               QStringView password = BiffDecryption::DefaultPassword);
 
     // Whether the bytes begin with a beginning-of-file record, as plain BIFF2-4 files do.
     static bool startsWithBof(std::span<const std::uint8_t> data);
@@ -41,6 +45,8 @@ private:
     std::vector<std::span<const std::uint8_t>> withContinues(const Record &first,
                                                              std::size_t &pos) const;
     void readBof(const Record &record);
+    // Decrypts the rest of the stream into a copy of it, which the parse goes on in.
+    void readFilePass(const Record &record, std::size_t pos);
     void parseGlobals(std::size_t &pos);
     // Reads one sheet's records from a BOF at `pos` to its EOF (or the end of the stream).
     void parseSheet(std::size_t pos, Worksheet &sheet, bool withGlobals);
@@ -76,6 +82,11 @@ private:
                                    std::size_t lengthSize);
 
     std::span<const std::uint8_t> m_stream;
+    // The stream as given: progress is reported in it, even once the parse reads a decrypted
+    // copy.
+    std::span<const std::uint8_t> m_input;
+    QString m_password;
+    std::vector<std::uint8_t> m_decrypted;
     Workbook &m_book;
     const ReadControl &m_control;
     std::size_t m_reportAt = 0;

@@ -34,7 +34,8 @@ private Q_SLOTS:
     void lastRowAndOrder();
     void biff2PlainFile();
     void biff4WorkbookRefused();
-    void encrypted();
+    void encryptionHeaders_data();
+    void encryptionHeaders();
     void damagedRecords_data();
     void damagedRecords();
     void overlappingSheetsStayCheap();
@@ -331,13 +332,61 @@ void TestExceling::biff4WorkbookRefused()
     QVERIFY(message.contains(QStringLiteral("Excel 4.0 workbook")));
 }
 
-void TestExceling::encrypted()
+// A FILEPASS record of the RC4 CryptoAPI kind: the header fields, the provider's name and a
+// verifier that no password matches.
+QByteArray cryptoApiFilePass(std::uint32_t algorithm, std::uint32_t keyBits,
+                             std::uint32_t saltSize = 16, std::uint32_t headerSizeExtra = 0)
 {
-    const QByteArray file =
-        xlsFile(simpleStream(number(0, 0, 1), record(0x002F, u16(1) + QByteArray(52, '\x11'))));
+    const QByteArray header = u32(0x04) + u32(0) + u32(algorithm) + u32(0x8004) + u32(keyBits) +
+                              u32(1) + u32(0) + u32(0) + u16('P') + u16(0);
+    const QByteArray verifier = u32(saltSize) + QByteArray(16, '\x5A') + QByteArray(16, '\x11') +
+                                u32(20) + QByteArray(20, '\x22');
+    return record(0x002F, u16(1) + u16(4) + u16(2) + u32(0x04) +
+                              u32(std::uint32_t(header.size()) + headerSizeExtra) + header +
+                              verifier);
+}
+
+void TestExceling::encryptionHeaders_data()
+{
+    using Kind = WorkbookError::Kind;
+    QTest::addColumn<QByteArray>("filePass");
+    QTest::addColumn<Kind>("kind");
+    QTest::newRow("XOR, another password")
+        << record(0x002F, u16(0) + u16(0x1234) + u16(0x5678)) << Kind::Encrypted;
+    QTest::newRow("RC4, another password")
+        << record(0x002F, u16(1) + u16(1) + u16(1) + QByteArray(48, '\x11')) << Kind::Encrypted;
+    QTest::newRow("CryptoAPI 128-bit, another password")
+        << cryptoApiFilePass(0x6801, 128) << Kind::Encrypted;
+    QTest::newRow("CryptoAPI 56-bit, another password")
+        << cryptoApiFilePass(0x6801, 56) << Kind::Encrypted;
+    QTest::newRow("empty") << record(0x002F, QByteArray()) << Kind::Damaged;
+    QTest::newRow("XOR cut short") << record(0x002F, u16(0) + u16(0x1234)) << Kind::Damaged;
+    QTest::newRow("unknown scheme") << record(0x002F, u16(7) + QByteArray(52, 0)) << Kind::Damaged;
+    QTest::newRow("RC4 unknown version")
+        << record(0x002F, u16(1) + u16(0x1111) + u16(0x1111) + QByteArray(48, 0)) << Kind::Damaged;
+    QTest::newRow("RC4 cut short")
+        << record(0x002F, u16(1) + u16(1) + u16(1) + QByteArray(40, 0)) << Kind::Damaged;
+    QTest::newRow("CryptoAPI header past its record")
+        << cryptoApiFilePass(0x6801, 128, 16, 1000) << Kind::Damaged;
+    QTest::newRow("CryptoAPI verifier cut short")
+        << cryptoApiFilePass(0x6801, 128, 16, 60) << Kind::Damaged;
+    QTest::newRow("CryptoAPI with AES") << cryptoApiFilePass(0x660E, 128) << Kind::Damaged;
+    QTest::newRow("CryptoAPI 256-bit key") << cryptoApiFilePass(0x6801, 256) << Kind::Damaged;
+    QTest::newRow("CryptoAPI 8-byte salt") << cryptoApiFilePass(0x6801, 128, 8) << Kind::Damaged;
+}
+
+void TestExceling::encryptionHeaders()
+{
+    QFETCH(QByteArray, filePass);
+    QFETCH(WorkbookError::Kind, kind);
+    const QByteArray file = xlsFile(simpleStream(number(0, 0, 1), filePass));
     QString message;
-    QCOMPARE(kindOf([&] { ReadWorkbook(file); }, &message), WorkbookError::Kind::Encrypted);
-    QCOMPARE(message, QStringLiteral("The workbook is password-protected"));
+    QCOMPARE(kindOf([&] { ReadWorkbook(file); }, &message), kind);
+    if (kind == WorkbookError::Kind::Encrypted)
+        QCOMPARE(message, QStringLiteral("The workbook is password-protected"));
+    else
+        QVERIFY2(message.startsWith(QStringLiteral("The workbook is damaged: ")),
+                 qPrintable(message));
 }
 
 void TestExceling::damagedRecords_data()
