@@ -152,7 +152,33 @@ public:
         skip(phonetic);
     }
 
+    // The same for the one text at the end of a record that is not a cell's, read as far as
+    // the record goes: a writer that miscounted its length loses the characters it did not
+    // write, not the workbook.
+    void unicodeTextCut(bool shortLength, StringTable::Buffer &out)
+    {
+        const std::size_t lengthSize = shortLength ? 1 : 2;
+        if (remaining() < lengthSize + 1)
+            return;
+        const std::size_t count = shortLength ? u8() : u16();
+        const std::uint8_t options = u8();
+        const std::size_t headers = ((options & 0x08) ? 2 : 0) + ((options & 0x04) ? 4 : 0);
+        if (remaining() < headers)
+            return;
+        skip(headers);
+        const bool wide = options & 0x01;
+        chars(std::min(count, remaining() / (wide ? 2 : 1)), wide, out);
+    }
+
 private:
+    std::size_t remaining() const
+    {
+        std::size_t bytes = 0;
+        for (std::size_t i = m_segment; i < m_segments.size(); ++i)
+            bytes += m_segments[i].size() - (i == m_segment ? m_pos : 0);
+        return bytes;
+    }
+
     void skipEmpty()
     {
         while (m_segment < m_segments.size() && m_pos >= m_segments[m_segment].size()) {
@@ -182,6 +208,15 @@ std::span<const std::uint8_t> text8(std::span<const std::uint8_t> data, std::siz
     if (data.size() - offset - lengthSize < count)
         throw damagedRecords("a text runs past the end of its record");
     return data.subspan(offset + lengthSize, count);
+}
+
+// The same for a text that is not a cell's, cut at the end of its record.
+std::span<const std::uint8_t> text8Cut(std::span<const std::uint8_t> data, std::size_t offset)
+{
+    if (data.size() <= offset)
+        return {};
+    const std::size_t count = data[offset];
+    return data.subspan(offset + 1, std::min(count, data.size() - offset - 1));
 }
 
 } // namespace
@@ -379,8 +414,9 @@ void BiffParser::readFormat(const Record &record)
     int index;
     std::size_t offset;
     if (record.id == BiffRecord::Format && m_biff >= 5) {
+        // Without its number the format cannot be used; the cells show in General.
         if (data.size() < 2)
-            throw damagedRecords("a number format record is too short");
+            return;
         index = LoadU16(data.data());
         offset = 2;
     } else {
@@ -391,9 +427,9 @@ void BiffParser::readFormat(const Record &record)
     auto &chars = strings.buffer();
     const std::size_t start = chars.size();
     if (m_biff == 8) {
-        ContinuedCursor(from(data, offset)).unicodeText(false, chars);
+        ContinuedCursor(from(data, offset)).unicodeTextCut(false, chars);
     } else {
-        const auto text = text8(data, offset, 1);
+        const auto text = text8Cut(data, offset);
         m_decoder.append(chars, text.data(), text.size());
     }
     m_formats.insert(index, QString(reinterpret_cast<const QChar *>(chars.data() + start),
@@ -403,30 +439,32 @@ void BiffParser::readFormat(const Record &record)
 
 void BiffParser::readXf(const Record &record)
 {
+    // A record too short to name its number format still counts, so that the styles after it
+    // keep their numbers; its cells show in General.
     const auto data = record.data;
+    int format = 0;
     switch (record.id) {
     case BiffRecord::Xf:
-        if (data.size() < 4)
-            throw damagedRecords("a cell style record is too short");
-        m_xfFormat.push_back(LoadU16(data.data() + 2));
+        if (data.size() >= 4)
+            format = LoadU16(data.data() + 2);
         break;
     case BiffRecord::Xf2:
-        if (data.size() < 3)
-            throw damagedRecords("a cell style record is too short");
-        m_xfFormat.push_back(data[2] & 0x3F);
+        if (data.size() >= 3)
+            format = data[2] & 0x3F;
         break;
     default:
-        if (data.size() < 2)
-            throw damagedRecords("a cell style record is too short");
-        m_xfFormat.push_back(data[1]);
+        if (data.size() >= 2)
+            format = data[1];
         break;
     }
+    m_xfFormat.push_back(format);
 }
 
 void BiffParser::readSheetEntry(const Record &record)
 {
     const auto data = record.data;
-    if (data.size() < 7)
+    // Where the sheet is and what kind it is are needed; its name can be cut short.
+    if (data.size() < 6)
         throw damagedRecords("a sheet list entry is too short");
     const std::uint32_t offset = LoadU32(data.data());
     const std::uint8_t type = data[5];
@@ -434,9 +472,9 @@ void BiffParser::readSheetEntry(const Record &record)
     auto &chars = strings.buffer();
     const std::size_t start = chars.size();
     if (m_biff == 8) {
-        ContinuedCursor(from(data, 6)).unicodeText(true, chars);
+        ContinuedCursor(from(data, 6)).unicodeTextCut(true, chars);
     } else {
-        const auto text = text8(data, 6, 1);
+        const auto text = text8Cut(data, 6);
         m_decoder.append(chars, text.data(), text.size());
     }
     QString name(reinterpret_cast<const QChar *>(chars.data() + start),

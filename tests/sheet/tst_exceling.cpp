@@ -36,6 +36,8 @@ private Q_SLOTS:
     void biff4WorkbookRefused();
     void encryptionHeaders_data();
     void encryptionHeaders();
+    void textsCutAtRecordEnd_data();
+    void textsCutAtRecordEnd();
     void damagedRecords_data();
     void damagedRecords();
     void overlappingSheetsStayCheap();
@@ -387,6 +389,51 @@ void TestExceling::encryptionHeaders()
     else
         QVERIFY2(message.startsWith(QStringLiteral("The workbook is damaged: ")),
                  qPrintable(message));
+}
+
+void TestExceling::textsCutAtRecordEnd_data()
+{
+    // Style 4 (the first after the standard ones) of a date serial: whether its format was
+    // read shows in the cell's text.
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("text");
+    const QLocale locale = QLocale::system();
+    const QString date = DateTimeText(45000, false, locale);
+    const auto withGlobals = [](int biff, const QByteArray &globals, int style = 4) {
+        return xlsFile(
+            workbookStream(biff, standardStyles(biff) + globals,
+                           {Sheet{QStringLiteral("Sheet1"), number(0, 0, 45000, style)}}));
+    };
+    const QByteArray isoDate = "yyyy-mm-dd";
+    QTest::newRow("8-bit format one character short")
+        << withGlobals(8, record(0x041E, u16(170) + u16(11) + u8(0) + isoDate) + xf(8, 170))
+        << date;
+    QByteArray wide;
+    for (char c : isoDate)
+        wide += u16(std::uint16_t(c));
+    QTest::newRow("UTF-16 format ending in half a character")
+        << withGlobals(8, record(0x041E, u16(170) + u16(40) + u8(1) + wide + u8('x')) + xf(8, 170))
+        << date;
+    QTest::newRow("format with rich-text header past its record")
+        << withGlobals(8, record(0x041E, u16(170) + u16(3) + u8(0x08) + u8(0)) + xf(8, 170))
+        << NumberText(45000, locale);
+    QTest::newRow("BIFF5 format one character short")
+        << withGlobals(5, record(0x041E, u16(170) + u8(11) + isoDate) + xf(5, 170)) << date;
+    QTest::newRow("format without its number")
+        << withGlobals(8, record(0x041E, u8(1)) + xf(8, 14)) << date;
+    QTest::newRow("style too short keeps the numbering")
+        << withGlobals(8, record(0x00E0, u16(0)) + xf(8, 14), 5) << date;
+    QByteArray longName = withGlobals(8, xf(8, 14));
+    const qsizetype entry = longName.indexOf(QByteArray::fromHex("8500"));
+    longName[entry + 4 + 6] = char(longName[entry + 4 + 6] + 1);
+    QTest::newRow("sheet name one character short") << longName << date;
+}
+
+void TestExceling::textsCutAtRecordEnd()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, text);
+    QCOMPARE(cellOf(file, 1, 1), text);
 }
 
 void TestExceling::damagedRecords_data()
