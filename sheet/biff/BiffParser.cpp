@@ -1,6 +1,7 @@
 #include "sheet/biff/BiffParser.h"
 
 #include "sheet/biff/BiffRecords.h"
+#include "sheet/model/RkNumber.h"
 #include "sheet/model/ValueText.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
@@ -24,18 +25,6 @@ bool isBofId(std::uint16_t id)
 {
     return id == BiffRecord::Bof || id == BiffRecord::Bof4 || id == BiffRecord::Bof3 ||
            id == BiffRecord::Bof2;
-}
-
-double rkValue(std::uint32_t rk)
-{
-    double value;
-    if (rk & 2) {
-        value = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
-    } else {
-        const std::uint64_t bits = static_cast<std::uint64_t>(rk & 0xFFFFFFFCu) << 32;
-        std::memcpy(&value, &bits, sizeof value);
-    }
-    return (rk & 1) ? value / 100 : value;
 }
 
 // Reads a record and its CONTINUE records as one sequence. Texts that cross from one record
@@ -670,7 +659,7 @@ void BiffParser::readInteger(const Record &record, Worksheet &sheet)
 void BiffParser::readRk(const Record &record, Worksheet &sheet)
 {
     Worksheet::Cell cell = cellHeader(record, 10, Worksheet::Kind::Number);
-    cell.number = rkValue(LoadU32(record.data.data() + 6));
+    cell.number = RkValue(LoadU32(record.data.data() + 6));
     sheet.add(cell);
 }
 
@@ -687,7 +676,7 @@ void BiffParser::readMulRk(const Record &record, Worksheet &sheet)
         // A run that goes past the last column of the format holds no more cells.
         if (column > 0xFFFF)
             break;
-        sheet.add(Worksheet::Cell::numberAt(row, column, rkValue(LoadU32(d + 6 + 6 * i)),
+        sheet.add(Worksheet::Cell::numberAt(row, column, RkValue(LoadU32(d + 6 + 6 * i)),
                                             LoadU16(d + 4 + 6 * i)));
     }
 }
