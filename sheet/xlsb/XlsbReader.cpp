@@ -14,7 +14,9 @@
 
 namespace {
 
-constexpr std::size_t CellSize = 8; // column and style
+// What a cell record starts with: column and style, or the style alone in a short record.
+constexpr std::size_t CellSize = 8;
+constexpr std::size_t ShortCellSize = 4;
 
 } // namespace
 
@@ -191,28 +193,43 @@ void XlsbReader::sheetRecord(std::uint16_t id, Data data, Worksheet &sheet)
     switch (id) {
     case XlsbRecord::RowHdr:
         return readRowHeader(data);
+    case XlsbRecord::CellBlank:
+        return readBlank(data, CellSize);
+    case XlsbRecord::ShortBlank:
+        return readBlank(data, ShortCellSize);
     case XlsbRecord::CellRk:
-        return readRk(data, sheet);
+        return readRk(data, CellSize, sheet);
+    case XlsbRecord::ShortRk:
+        return readRk(data, ShortCellSize, sheet);
     case XlsbRecord::CellReal:
     case XlsbRecord::FmlaNum:
-        return readReal(data, sheet);
+        return readReal(data, CellSize, sheet);
+    case XlsbRecord::ShortReal:
+        return readReal(data, ShortCellSize, sheet);
     case XlsbRecord::CellBool:
     case XlsbRecord::FmlaBool:
-        return readBoolean(data, sheet);
+        return readBoolean(data, CellSize, sheet);
+    case XlsbRecord::ShortBool:
+        return readBoolean(data, ShortCellSize, sheet);
     case XlsbRecord::CellError:
     case XlsbRecord::FmlaError:
-        return readError(data, sheet);
+        return readError(data, CellSize, sheet);
+    case XlsbRecord::ShortError:
+        return readError(data, ShortCellSize, sheet);
     case XlsbRecord::CellIsst:
-        return readSharedStringCell(data, sheet);
+        return readSharedStringCell(data, CellSize, sheet);
+    case XlsbRecord::ShortIsst:
+        return readSharedStringCell(data, ShortCellSize, sheet);
     case XlsbRecord::CellSt:
-        return readInlineString(data, CellSize, sheet);
+        return readInlineString(data, CellSize, 0, sheet);
+    case XlsbRecord::ShortSt:
+        return readInlineString(data, ShortCellSize, 0, sheet);
     case XlsbRecord::CellRString:
         // Rich-text flags come before the text.
-        return readInlineString(data, CellSize + 1, sheet);
+        return readInlineString(data, CellSize, 1, sheet);
     case XlsbRecord::FmlaString:
         return readFormulaString(data, sheet);
     default:
-        // Blanks have no content, so they need no cell.
         return;
     }
 }
@@ -225,72 +242,81 @@ void XlsbReader::readRowHeader(Data data)
     if (m_row >= Worksheet::MaxRows)
         damaged("a row lies outside the sheet");
     m_inRow = true;
+    m_nextColumn = 0;
 }
 
-Worksheet::Cell XlsbReader::cellHeader(Data data, std::size_t recordSize,
-                                       Worksheet::Kind kind) const
+Worksheet::Cell XlsbReader::cellHeader(Data data, std::size_t head, std::size_t recordSize,
+                                       Worksheet::Kind kind)
 {
     if (data.size() < recordSize)
         damaged("a cell record is too short");
     if (!m_inRow)
         damaged("a cell comes before its row");
-    const std::uint32_t column = LoadU32(data.data());
+    const std::uint8_t *d = data.data();
+    const std::uint32_t column = head == CellSize ? LoadU32(d) : m_nextColumn;
     if (column >= Worksheet::MaxColumns)
         damaged("a cell lies outside the sheet");
+    m_nextColumn = column + 1;
     // The style is 24 bits; styles past the 16-bit ones the model keeps read as General.
-    const std::uint32_t style = LoadU32(data.data() + 4) & 0xFFFFFF;
+    const std::uint32_t style = LoadU32(d + head - 4) & 0xFFFFFF;
     return Worksheet::Cell::at(m_row, column, kind,
                                std::uint16_t(std::min<std::uint32_t>(style, 0xFFFF)));
 }
 
-void XlsbReader::readRk(Data data, Worksheet &sheet)
+void XlsbReader::readBlank(Data data, std::size_t head)
 {
-    Worksheet::Cell cell = cellHeader(data, CellSize + 4, Worksheet::Kind::Number);
-    cell.number = RkValue(LoadU32(data.data() + CellSize));
+    // No content, so no cell; but a short cell after it takes the next column.
+    cellHeader(data, head, head, Worksheet::Kind::EmptyText);
+}
+
+void XlsbReader::readRk(Data data, std::size_t head, Worksheet &sheet)
+{
+    Worksheet::Cell cell = cellHeader(data, head, head + 4, Worksheet::Kind::Number);
+    cell.number = RkValue(LoadU32(data.data() + head));
     sheet.add(cell);
 }
 
-void XlsbReader::readReal(Data data, Worksheet &sheet)
+void XlsbReader::readReal(Data data, std::size_t head, Worksheet &sheet)
 {
-    Worksheet::Cell cell = cellHeader(data, CellSize + 8, Worksheet::Kind::Number);
-    cell.number = LoadDouble(data.data() + CellSize);
+    Worksheet::Cell cell = cellHeader(data, head, head + 8, Worksheet::Kind::Number);
+    cell.number = LoadDouble(data.data() + head);
     sheet.add(cell);
 }
 
-void XlsbReader::readBoolean(Data data, Worksheet &sheet)
+void XlsbReader::readBoolean(Data data, std::size_t head, Worksheet &sheet)
 {
-    Worksheet::Cell cell = cellHeader(data, CellSize + 1, Worksheet::Kind::Boolean);
-    cell.code = data[CellSize] ? 1 : 0;
+    Worksheet::Cell cell = cellHeader(data, head, head + 1, Worksheet::Kind::Boolean);
+    cell.code = data[head] ? 1 : 0;
     sheet.add(cell);
 }
 
-void XlsbReader::readError(Data data, Worksheet &sheet)
+void XlsbReader::readError(Data data, std::size_t head, Worksheet &sheet)
 {
-    Worksheet::Cell cell = cellHeader(data, CellSize + 1, Worksheet::Kind::Error);
-    cell.code = data[CellSize];
+    Worksheet::Cell cell = cellHeader(data, head, head + 1, Worksheet::Kind::Error);
+    cell.code = data[head];
     sheet.add(cell);
 }
 
-void XlsbReader::readSharedStringCell(Data data, Worksheet &sheet)
+void XlsbReader::readSharedStringCell(Data data, std::size_t head, Worksheet &sheet)
 {
-    Worksheet::Cell cell = cellHeader(data, CellSize + 4, Worksheet::Kind::Text);
-    cell.text = LoadU32(data.data() + CellSize);
+    Worksheet::Cell cell = cellHeader(data, head, head + 4, Worksheet::Kind::Text);
+    cell.text = LoadU32(data.data() + head);
     if (cell.text >= m_sharedCount)
         damaged("a cell refers to a shared string that does not exist");
     sheet.add(cell);
 }
 
-void XlsbReader::readInlineString(Data data, std::size_t offset, Worksheet &sheet)
+void XlsbReader::readInlineString(Data data, std::size_t head, std::size_t flags, Worksheet &sheet)
 {
-    Worksheet::Cell cell = cellHeader(data, offset, Worksheet::Kind::Text);
-    appendWideString(data, offset);
+    Worksheet::Cell cell = cellHeader(data, head, head + flags, Worksheet::Kind::Text);
+    appendWideString(data, head + flags);
     cell.text = m_book.strings().finish();
     sheet.add(cell);
 }
 
 void XlsbReader::readFormulaString(Data data, Worksheet &sheet)
 {
-    Worksheet::Cell cell = cellHeader(data, CellSize, Worksheet::Kind::Text);
+    Worksheet::Cell cell = cellHeader(data, CellSize, CellSize, Worksheet::Kind::Text);
     StringTable &strings = m_book.strings();
     const std::size_t before = strings.charCount();
     appendWideString(data, CellSize);

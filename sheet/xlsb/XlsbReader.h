@@ -53,16 +53,21 @@ private:
     void readSheet(const std::string &part, Worksheet &sheet);
     void sheetRecord(std::uint16_t id, Data data, Worksheet &sheet);
     void readRowHeader(Data data);
-    void readRk(Data data, Worksheet &sheet);
-    void readReal(Data data, Worksheet &sheet);
-    void readBoolean(Data data, Worksheet &sheet);
-    void readError(Data data, Worksheet &sheet);
-    void readSharedStringCell(Data data, Worksheet &sheet);
-    void readInlineString(Data data, std::size_t offset, Worksheet &sheet);
+    // Each cell record's function gets the size of its column and style fields: 8 bytes, or 4
+    // for a short record.
+    void readBlank(Data data, std::size_t head);
+    void readRk(Data data, std::size_t head, Worksheet &sheet);
+    void readReal(Data data, std::size_t head, Worksheet &sheet);
+    void readBoolean(Data data, std::size_t head, Worksheet &sheet);
+    void readError(Data data, std::size_t head, Worksheet &sheet);
+    void readSharedStringCell(Data data, std::size_t head, Worksheet &sheet);
+    void readInlineString(Data data, std::size_t head, std::size_t flags, Worksheet &sheet);
     void readFormulaString(Data data, Worksheet &sheet);
-    // The column and style every cell record starts with, in the current row; raises
-    // WorkbookError when the record is shorter than `recordSize`.
-    Worksheet::Cell cellHeader(Data data, std::size_t recordSize, Worksheet::Kind kind) const;
+    // The column (when `head` holds one; the one after the previous cell's otherwise) and the
+    // style every cell record starts with, in the current row; raises WorkbookError when the
+    // record is shorter than `recordSize`.
+    Worksheet::Cell cellHeader(Data data, std::size_t head, std::size_t recordSize,
+                               Worksheet::Kind kind);
 
     // Appends a text stored as a 32-bit character count and UTF-16 characters at `offset` to
     // the string table's buffer; returns the offset past it.
@@ -78,5 +83,6 @@ private:
     bool m_inCellXfs = false;
     std::uint32_t m_sharedCount = 0;
     std::uint32_t m_row = 0;
+    std::uint32_t m_nextColumn = 0;
     bool m_inRow = false;
 };
