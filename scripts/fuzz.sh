@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs one of them for a given time.
 #   scripts/fuzz.sh TARGET SECONDS [extra libFuzzer flags...]
-# TARGET is fuzz_reader, fuzz_settings or fuzz_commandline. The build goes to build-fuzz, or
-# to ORVANDEL_FUZZ_BUILD_DIR when set. The growing corpus is kept in fuzz/corpus-TARGET (not in
-# git); crashes land in fuzz/ as crash-*.
+# TARGET is fuzz_reader, fuzz_decryption, fuzz_xlsb, fuzz_settings or fuzz_commandline. The
+# build goes to build-fuzz, or to ORVANDEL_FUZZ_BUILD_DIR when set. The growing corpus is kept
+# in fuzz/corpus-TARGET (not in git); crashes land in fuzz/ as crash-*.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 target=${1:?target}
@@ -24,7 +24,25 @@ corpus=$root/fuzz/corpus-$target
 mkdir -p "$corpus"
 seeds=()
 case $target in
-fuzz_reader) seeds=("$root/tests/data/corpus" "$root/tests/data/fixtures" "$root/tests/data/regressions") ;;
+fuzz_reader) seeds=("$root/tests/data/corpus" "$root/tests/data/fixtures" "$root/tests/data/regressions"
+                    "$root/tests/data/formats") ;;
+fuzz_decryption) seeds=("$root/tests/data/formats") ;;
+fuzz_xlsb)
+    # The workbook part, the shared strings and the first sheet of each binary workbook, as
+    # the target takes them.
+    /usr/bin/python3 - "$corpus" "$root"/tests/data/formats/*.xlsb <<'PY'
+import os, sys, zipfile
+for path in sys.argv[2:]:
+    try:
+        package = zipfile.ZipFile(path)
+        parts = [package.read(name) if name in package.namelist() else b""
+                 for name in ("xl/workbook.bin", "xl/sharedStrings.bin", "xl/worksheets/sheet1.bin")]
+    except Exception:
+        continue
+    with open(os.path.join(sys.argv[1], os.path.basename(path) + ".seed"), "wb") as seed:
+        seed.write(b"\n#part#\n".join(parts))
+PY
+    ;;
 esac
 for s in "${seeds[@]}"; do [[ -d $s ]] && find "$s" -type f -name '*.xls' -exec cp -n {} "$corpus/" \; ; done
 cd "$root/fuzz"
