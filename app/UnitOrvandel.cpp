@@ -7,17 +7,17 @@
 #include "app/ui/ResultGrid.h"
 #include "app/ui/SpinEdit.h"
 #include "app/ui/WindowFont.h"
+#include "platform/Process.h"
 #include "platform/x11/ParentNotifier.h"
+#include "platform/x11/WindowSystem.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <unistd.h>
 
 namespace {
 
@@ -167,11 +167,10 @@ void TForm1::LoadResults()
 
 quint64 TForm1::WindowId()
 {
-    // X11 window ids name one window on the display; elsewhere (offscreen, Wayland) the window
-    // id is only the process's own, so the process id keeps two viewers apart.
-    if (QGuiApplication::platformName() == QStringLiteral("xcb"))
+    // Where a window id is only this process's own, the process id keeps two viewers apart.
+    if (windowIdsAreGlobal())
         return quint64(winId());
-    return quint64(::getpid());
+    return quint64(processId());
 }
 
 void TForm1::SetRetryTimerEnabled(bool enabled)

@@ -10,6 +10,7 @@
 #include "app/core/ResultImport.h"
 #include "app/core/ResultTable.h"
 #include "app/core/SnapshotBuffer.h"
+#include "platform/Clock.h"
 #include "platform/FileSnapshot.h"
 #include "sheet/exceling.h"
 #include "util/ViewerError.h"
@@ -44,7 +45,7 @@ double ThreadCpuMs()
 {
     timespec t{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+    return double(nanosecondsOf(t)) / 1e6;
 }
 
 // Wall-clock and this thread's CPU time: on a shared machine the CPU time shows the work done

@@ -1,8 +1,9 @@
 #include "platform/FileSnapshot.h"
 
+#include "platform/Clock.h"
 #include "platform/FileDescriptor.h"
 #include "platform/ReadLease.h"
-#include "util/InOutError.h"
+#include "platform/SystemError.h"
 
 #include <QFile>
 #include <algorithm>
@@ -10,7 +11,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -27,22 +27,11 @@ constexpr std::int64_t QuietNs = 100'000'000;
 // Linux transfers at most this much in one read().
 constexpr std::int64_t LargestRead = 0x7ffff000;
 
-std::int64_t Nanoseconds(const timespec &t)
-{
-    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-}
-
-std::int64_t ClockNs(clockid_t clock)
-{
-    timespec now{};
-    ::clock_gettime(clock, &now);
-    return Nanoseconds(now);
-}
-
 FileIdentity IdentityOf(const StatBuffer &st)
 {
-    return {static_cast<std::int64_t>(st.st_size), Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim),
-            static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_dev)};
+    return {static_cast<std::int64_t>(st.st_size), nanosecondsOf(st.st_mtim),
+            nanosecondsOf(st.st_ctim), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::uint64_t>(st.st_dev)};
 }
 
 bool StatPath(const QString &path, StatBuffer &st)
@@ -79,7 +68,7 @@ public:
     HeldFile(const HeldFile &) = delete;
     HeldFile &operator=(const HeldFile &) = delete;
 
-    int fd() const { return m_fd.Get(); }
+    int fd() const { return m_fd.get(); }
 
     // false when another process holds flock() on the file. A file system that cannot flock
     // a read-only descriptor (NFS emulates it with POSIX locks) is read without the lock.
@@ -109,7 +98,7 @@ public:
         if (m_locked)
             ::flock(fd(), LOCK_UN);
         m_leased = m_locked = false;
-        return m_fd.Close();
+        return m_fd.close();
     }
 
 private:
@@ -132,7 +121,7 @@ SnapshotResult ReadWhole(int fd, char *room, std::int64_t size)
         } else if (errno == EAGAIN) {
             return SnapshotResult::of(SnapshotOutcome::Refused);
         } else if (errno != EINTR) {
-            return SnapshotResult::failed(InOutError::codeFromErrno(errno));
+            return SnapshotResult::failed(inOutErrorCode(errno));
         }
     }
     return SnapshotResult::of(SnapshotOutcome::Taken, size);
@@ -150,10 +139,10 @@ SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
 
     // File timestamps come from the coarse clock: a change after this moment is stamped no
     // earlier than it.
-    const std::int64_t windowStart = ClockNs(CLOCK_REALTIME_COARSE);
+    const std::int64_t windowStart = coarseWallClockNs();
     StatBuffer before{};
     if (::fstat(file.fd(), &before) != 0)
-        return SnapshotResult::failed(InOutError::codeFromErrno(errno));
+        return SnapshotResult::failed(inOutErrorCode(errno));
     if (S_ISDIR(before.st_mode))
         return SnapshotResult::of(SnapshotOutcome::Missing);
     if (!S_ISREG(before.st_mode))
@@ -163,7 +152,7 @@ SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
         return SnapshotResult::of(SnapshotOutcome::TooLarge, identity.size);
     char *room = storage.RoomFor(identity.size);
     if (room == nullptr)
-        return SnapshotResult::failed(InOutError::codeFromErrno(ENOMEM));
+        return SnapshotResult::failed(inOutErrorCode(ENOMEM));
 
     const SnapshotResult read = ReadWhole(file.fd(), room, identity.size);
     if (read.outcome != SnapshotOutcome::Taken)
@@ -171,11 +160,11 @@ SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
 
     StatBuffer after{};
     if (::fstat(file.fd(), &after) != 0)
-        return SnapshotResult::failed(InOutError::codeFromErrno(errno));
+        return SnapshotResult::failed(inOutErrorCode(errno));
     StatBuffer atPath{};
     const bool pathSame =
         StatPath(path, atPath) && atPath.st_ino == after.st_ino && atPath.st_dev == after.st_dev;
-    const std::int64_t windowEnd = ClockNs(CLOCK_REALTIME);
+    const std::int64_t windowEnd = wallClockNs();
     if (!pathSame || IdentityOf(after) != identity)
         return SnapshotResult::of(SnapshotOutcome::Torn);
     if (lease == ReadLease::Unavailable) {
@@ -214,7 +203,7 @@ SnapshotResult FileSnapshot::Take(const QString &path, SnapshotStorage &storage)
     FileIdentity identity;
     SnapshotResult result = CopyHeld(file, path, m_leases, storage, identity);
     if (const int closeError = file.Release(); closeError != 0)
-        return SnapshotResult::failed(InOutError::codeFromErrno(closeError));
+        return SnapshotResult::failed(inOutErrorCode(closeError));
     if (result.outcome == SnapshotOutcome::Taken)
         storage.Commit(result.fileSize, identity);
     return result;

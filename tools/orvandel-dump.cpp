@@ -7,6 +7,7 @@
 #include "app/core/ScanScheduler.h"
 #include "platform/FileSnapshot.h"
 #include "platform/LargePages.h"
+#include "platform/Process.h"
 #include "sheet/exceling.h"
 #include "tools/HeadlessScan.h"
 #include "tools/TableText.h"
@@ -102,7 +103,7 @@ std::optional<int> ParseRetry(const QString &text)
 int Dump(const Options &options)
 {
     FileSnapshot source;
-    HeadlessScan scan(source, TemporaryWorkbookPath(GetAppDir(), quint64(::getpid())),
+    HeadlessScan scan(source, TemporaryWorkbookPath(GetAppDir(), processId()),
                       [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); });
     // The records go out while the import fills them in: the table is never kept, as cells or
     // as text. Nothing is written unless the import gets as far as filling.

@@ -3,51 +3,13 @@
 #include "app/core/ImportTarget.h"
 #include "app/core/SnapshotBuffer.h"
 #include "app/core/TornSnapshot.h"
-#include "platform/FileDescriptor.h"
+#include "platform/Clock.h"
 #include "platform/FileSnapshot.h"
-#include "platform/WallClock.h"
+#include "platform/FileWrite.h"
 #include "sheet/exceling.h"
 #include "sheet/model/WorkbookError.h"
-#include "util/InOutError.h"
-
-#include <QFile>
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
-
-// Creates `path` anew, replacing whatever has that name, and writes `bytes` in one go. The old
-// file is unlinked rather than truncated: a copy left behind read-only, or a link planted under
-// the name, is replaced and never written through.
-void WriteWholeFile(const QString &path, QByteArrayView bytes)
-{
-    const QByteArray name = QFile::encodeName(path);
-    ::unlink(name.constData());
-    FileDescriptor file(
-        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!file.IsOpen())
-        InOutError::raiseErrno(errno);
-    const char *data = bytes.data();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(file.Get(), data, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        // Once part of the snapshot is on disk the write has written fewer bytes than asked,
-        // whatever the reason the rest was refused for.
-        if (n < 0 && left < bytes.size())
-            throw InOutError(InOutError::DiskFull);
-        if (n < 0)
-            InOutError::raiseErrno(errno);
-        if (n == 0)
-            throw InOutError(InOutError::DiskFull);
-        data += n;
-        left -= n;
-    }
-    if (const int error = file.Close())
-        InOutError::raiseErrno(error);
-}
 
 // Undoes what a failed import left: the workbook open in the reader and the copy on disk.
 class ImportCleanup
@@ -66,7 +28,7 @@ public:
                 // The error that ended the import is the one to report.
             }
         }
-        ::unlink(QFile::encodeName(m_path).constData());
+        removeFile(m_path);
     }
     ImportCleanup(const ImportCleanup &) = delete;
     ImportCleanup &operator=(const ImportCleanup &) = delete;
@@ -161,7 +123,7 @@ void ReadCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &tab
 void ImportResults(QByteArrayView snapshot, const QString &tempPath, ImportTarget &table)
 {
     ImportCleanup cleanup(tempPath);
-    WriteWholeFile(tempPath, snapshot);
+    writeNewFile(tempPath, snapshot);
     ReadCopy(cleanup, tempPath, table);
 }
 
@@ -172,7 +134,7 @@ void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
     try {
         ImportCleanup cleanup(tempPath);
         try {
-            WriteWholeFile(tempPath, snapshot.Bytes());
+            writeNewFile(tempPath, snapshot.Bytes());
         } catch (...) {
             snapshot.Release();
             throw;
@@ -201,5 +163,5 @@ void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
 void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ImportTarget &table)
 {
-    ImportSnapshot(snapshot, resultFileName, tempPath, table, WallClockNs());
+    ImportSnapshot(snapshot, resultFileName, tempPath, table, wallClockNs());
 }

@@ -2,8 +2,8 @@
 
 #include "app/core/LaunchContext.h"
 #include "app/ui/NoticeDialog.h"
+#include "platform/Clock.h"
 #include "platform/ExecutablePath.h"
-#include "platform/TickCounter.h"
 #include "util/ReportText.h"
 
 #include <QCoreApplication>

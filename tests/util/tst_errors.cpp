@@ -3,7 +3,6 @@
 #include "util/ReportText.h"
 
 #include <QTest>
-#include <cerrno>
 
 class TestErrors : public QObject
 {
@@ -12,8 +11,6 @@ class TestErrors : public QObject
 private Q_SLOTS:
     void ioMessages_data();
     void ioMessages();
-    void errnoMapping_data();
-    void errnoMapping();
     void reportText_data();
     void reportText();
     void applicationTitle_data();
@@ -45,39 +42,6 @@ void TestErrors::ioMessages()
     QCOMPARE(error.code(), code);
     QCOMPARE(error.message(), message);
     QCOMPARE(QString::fromUtf8(error.what()), message);
-}
-
-void TestErrors::errnoMapping_data()
-{
-    QTest::addColumn<int>("err");
-    QTest::addColumn<int>("code");
-    QTest::newRow("ENOENT") << ENOENT << 2;
-    QTest::newRow("ENOTDIR") << ENOTDIR << 2;
-    QTest::newRow("ENAMETOOLONG") << ENAMETOOLONG << 3;
-    QTest::newRow("EMFILE") << EMFILE << 4;
-    QTest::newRow("ENFILE") << ENFILE << 4;
-    QTest::newRow("EACCES") << EACCES << 5;
-    QTest::newRow("EPERM") << EPERM << 5;
-    QTest::newRow("ENOSPC") << ENOSPC << 101;
-    QTest::newRow("EDQUOT") << EDQUOT << 101;
-    QTest::newRow("EFBIG") << EFBIG << 101;
-    QTest::newRow("EISDIR") << EISDIR << 5;
-    QTest::newRow("ELOOP") << ELOOP << ELOOP;
-    QTest::newRow("EIO") << EIO << EIO;
-}
-
-void TestErrors::errnoMapping()
-{
-    QFETCH(int, err);
-    QFETCH(int, code);
-    QCOMPARE(InOutError::codeFromErrno(err), code);
-    try {
-        InOutError::raiseErrno(err);
-    } catch (const InOutError &e) {
-        QCOMPARE(e.code(), code);
-        return;
-    }
-    QFAIL("raiseErrno did not throw");
 }
 
 void TestErrors::reportText_data()
