@@ -1,7 +1,6 @@
 #include "app/UnitOrvandel.h"
 
 #include "app/core/ResultImport.h"
-#include "app/core/ResultTable.h"
 #include "app/ui/GradientPanel.h"
 #include "app/ui/LoadSaveSettings.h"
 #include "app/ui/ResultGrid.h"
@@ -102,7 +101,7 @@ void TForm1::FormCreate()
     m_report.Guard([this] {
         ResolveLaunchContext(CommandLineParameters(m_environment.arguments), m_environment.appDir,
                              m_context);
-        GridResult->table().ApplyHeaderHeightRule();
+        GridResult->applyHeaderHeightRule();
         LoadSettings(m_placement, *SpinUpdate, m_environment.appDir, m_environment.notice);
         m_scheduler.StartCadence(m_environment.tickCount(), SpinUpdate->value());
         TimerScan->start();
@@ -162,7 +161,7 @@ void TForm1::TimerScanOpenFileTimer()
 void TForm1::LoadResults()
 {
     ImportSnapshot(m_snapshot, m_context.ResultFileName,
-                   TemporaryWorkbookPath(m_environment.appDir, WindowId()), GridResult->table());
+                   TemporaryWorkbookPath(m_environment.appDir, WindowId()), *GridResult);
 }
 
 quint64 TForm1::WindowId()
@@ -183,5 +182,5 @@ void TForm1::SetRetryTimerEnabled(bool enabled)
 
 void TForm1::ClearGrid()
 {
-    GridResult->table().ClearGrid();
+    GridResult->ClearGrid();
 }

@@ -131,15 +131,15 @@ bool WriteTableText(const ResultTable &table, TableTextFormat format, QIODevice 
     TableTextWriter writer(format, out);
     writer.SetColCount(table.ColCount());
     writer.SetRowCount(table.RowCount());
-    writer.BeginFill();
+    writer.beginFill();
     QString cell; // one buffer for every cell's text
     for (int row = 0; row < table.RowCount(); ++row) {
         for (int col = 0; col < table.ColCount(); ++col) {
-            table.CellsInto(col, row, cell);
+            table.cellTextInto(col, row, cell);
             writer.SetCells(col, row, cell);
         }
     }
-    writer.EndFill();
+    writer.endFill();
     return writer.Written();
 }
 

@@ -36,7 +36,7 @@ void TableTextWriter::SetRowCount(int count)
     m_rowCount = std::max(count, 1);
 }
 
-void TableTextWriter::BeginFill()
+void TableTextWriter::beginFill()
 {
     if (m_depth++ == 0) {
         m_row = m_col = 0;
@@ -44,7 +44,7 @@ void TableTextWriter::BeginFill()
     }
 }
 
-void TableTextWriter::EndFill()
+void TableTextWriter::endFill()
 {
     if (m_depth == 0 || --m_depth > 0)
         return;

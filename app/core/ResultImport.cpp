@@ -52,9 +52,9 @@ public:
     explicit TableFill(ImportTarget &table)
         : m_table(table)
     {
-        m_table.BeginFill();
+        m_table.beginFill();
     }
-    ~TableFill() { m_table.EndFill(); }
+    ~TableFill() { m_table.endFill(); }
     TableFill(const TableFill &) = delete;
     TableFill &operator=(const TableFill &) = delete;
 
@@ -111,8 +111,8 @@ void ReadCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &tab
                 table.SetCells(column - 1, row - 1, ExcelGetCellText(row, column, scratch));
         }
     }
-    table.SetCol(0);
-    table.SetRow(table.RowCount() - 1);
+    table.setCurrentColumn(0);
+    table.setCurrentRow(table.RowCount() - 1);
 
     ExcelClose();
     cleanup.workbookClosed();

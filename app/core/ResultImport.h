@@ -21,7 +21,7 @@ constexpr int Worksheet = 1;
 QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId);
 
 // Replaces the table's contents with the first 13 columns of the snapshot's first worksheet
-// (the viewer's ResultTable, or a TableTextWriter that writes them out as they come).
+// (the viewer's grid, a table on its own, or a writer that writes them out as they come).
 // The snapshot is written to `tempPath`, read from there and the copy deleted. Whatever step
 // fails, the workbook is closed and the copy deleted before the error leaves, so a failed import
 // never blocks the next one; the table keeps its contents unless the failure came after the

@@ -64,14 +64,14 @@ std::unique_ptr<Viewer> TestFaultInjection::viewerWithTable()
 {
     auto viewer = std::make_unique<Viewer>(m_app, m_watched);
     viewer->scan();
-    if (!viewer->errors.isEmpty() || !TableIsVersion(viewer->table(), 1, 5))
+    if (!viewer->errors.isEmpty() || !TableIsVersion(viewer->grid(), 1, 5))
         return nullptr;
     return viewer;
 }
 
 void TestFaultInjection::checkTableKept(Viewer &viewer)
 {
-    QVERIFY(TableIsVersion(viewer.table(), 1, 5));
+    QVERIFY(TableIsVersion(viewer.grid(), 1, 5));
     QCOMPARE(TemporaryCopies(m_app), QStringList());
 }
 
@@ -94,7 +94,7 @@ void TestFaultInjection::diskFills(const std::function<void(Viewer &)> &scan)
     QVERIFY(WriteWhole(m_watched, ResultsWorkbook(3, 7)));
     viewer->scan();
     QCOMPARE(viewer->errors.size(), 1);
-    QVERIFY(TableIsVersion(viewer->table(), 3, 7));
+    QVERIFY(TableIsVersion(viewer->grid(), 3, 7));
     QCOMPARE(TemporaryCopies(m_app), QStringList());
 }
 
@@ -186,7 +186,7 @@ void TestFaultInjection::applicationDirectoryRemoved()
     QVERIFY(WriteWhole(m_watched, ResultsWorkbook(2, 9)));
     viewer->scan();
     QCOMPARE(viewer->errors, QStringList{QStringLiteral("File not found.")});
-    QVERIFY(TableIsVersion(viewer->table(), 1, 5));
+    QVERIFY(TableIsVersion(viewer->grid(), 1, 5));
     QVERIFY(!viewer->form->TimerScanOpenFile->isActive());
 
     QVERIFY(viewer->form->close());
@@ -218,7 +218,7 @@ void TestFaultInjection::watchedFileBecomesDirectory()
     QVERIFY(QDir().rmdir(m_watched));
     QVERIFY(WriteWhole(m_watched, ResultsWorkbook(4, 3)));
     viewer->retryTick();
-    QVERIFY(TableIsVersion(viewer->table(), 4, 3));
+    QVERIFY(TableIsVersion(viewer->grid(), 4, 3));
     QVERIFY(!viewer->form->TimerScanOpenFile->isActive());
 }
 
@@ -289,7 +289,7 @@ void TestFaultInjection::settingsFileIsDirectory()
     QCOMPARE(viewer.errors, QStringList());
     QCOMPARE(viewer.form->SpinUpdate->value(), 20);
     viewer.scan();
-    QVERIFY(TableIsVersion(viewer.table(), 1, 5));
+    QVERIFY(TableIsVersion(viewer.grid(), 1, 5));
 
     viewer.form->show();
     QVERIFY(viewer.form->close());

@@ -146,7 +146,7 @@ void TestForm::startUpLoadsSettingsAndStartsCadence()
     QVERIFY(m_notices.isEmpty());
     QCOMPARE(form->Context().ResultFileName, QStringLiteral("/data/results.xls"));
     QCOMPARE(form->Context().NotifyWindow, 77);
-    QCOMPARE(form->GridResult->table().RowHeights(0), 36);
+    QCOMPARE(form->GridResult->RowHeights(0), 36);
     QCOMPARE(form->SpinUpdate->value(), 50);
     QCOMPARE(form->Scheduler().LastScanTick(), m_now - 50'000u);
     QVERIFY(form->TimerScan->isActive());
@@ -187,8 +187,8 @@ void TestForm::conversionErrorStopsStartUp()
     QCOMPARE(m_errors, QStringList{QStringLiteral("'2147483648' is not a valid integer value.")});
     QCOMPARE(form->Context().ResultFileName, QStringLiteral("/data/results.xls"));
     QCOMPARE(form->Context().NotifyWindow, 0);
-    QCOMPARE(form->GridResult->table().RowHeights(0), 24); // the header rule did not run
-    QCOMPARE(form->SpinUpdate->value(), 20);               // no settings loaded
+    QCOMPARE(form->GridResult->RowHeights(0), 24); // the header rule did not run
+    QCOMPARE(form->SpinUpdate->value(), 20);       // no settings loaded
     QVERIFY(!form->TimerScan->isActive());
     QCOMPARE(form->ButtonStart->text(), QStringLiteral("Стоп"));
 
@@ -210,7 +210,7 @@ void TestForm::settingsErrorStopsStartUp()
     file.close();
     const auto form = makeForm({});
     QCOMPARE(m_errors, QStringList{QStringLiteral("Read beyond end of file.")});
-    QCOMPARE(form->GridResult->table().RowHeights(0), 36);
+    QCOMPARE(form->GridResult->RowHeights(0), 36);
     QVERIFY(!form->TimerScan->isActive());
 }
 
@@ -246,7 +246,8 @@ void TestForm::scanImportsTheWorkbook()
     QCOMPARE(table.ColCount(), 13);
     QVERIFY(table.RowCount() > 1);
     QVERIFY(!table.Cells(0, 0).isEmpty());
-    QCOMPARE(table.Row(), table.RowCount() - 1);
+    QCOMPARE(form->GridResult->currentRow(), table.RowCount() - 1);
+    QCOMPARE(form->GridResult->currentColumn(), 0);
     // The private copy is gone and nothing else was left beside the executable.
     QCOMPARE(QDir(m_appDir).entryList(QDir::Files | QDir::NoDotAndDotDot),
              (QStringList{QStringLiteral("Orvandel.conf"), QStringLiteral("results.xls")}));
@@ -256,7 +257,7 @@ void TestForm::missingWorkbookEmptiesTable()
 {
     writeSettings(20);
     const auto form = makeForm({m_appDir + QStringLiteral("absent.xls")});
-    form->GridResult->table().SetCells(3, 1, QStringLiteral("old"));
+    form->GridResult->SetCells(3, 1, QStringLiteral("old"));
     form->TimerScanTimer();
     for (int i = 0; i < 40; ++i)
         form->TimerScanOpenFileTimer();

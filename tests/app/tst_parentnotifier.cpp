@@ -162,7 +162,7 @@ void TestParentNotifier::stoppedReceiverDoesNotHoldTheClose()
     viewertest::Viewer viewer(app, watched, {QString::number(receiver.window)});
     QCOMPARE(viewer.form->Context().NotifyWindow, qint32(receiver.window));
     viewer.scan();
-    QVERIFY(viewertest::TableIsVersion(viewer.table(), 1, 4));
+    QVERIFY(viewertest::TableIsVersion(viewer.grid(), 1, 4));
     viewer.form->show();
     clock.restart();
     QVERIFY(viewer.form->close());

@@ -101,7 +101,7 @@ void TestSoak::importsLevelOff()
         const Version &version = versions[std::size_t(i) % versions.size()];
         QVERIFY(Rewrite(watched, version.bytes, i % 2 == 0));
         viewer.scan();
-        QVERIFY2(TableIsVersion(viewer.table(), version.number, version.dataRows),
+        QVERIFY2(TableIsVersion(viewer.grid(), version.number, version.dataRows),
                  qPrintable(QStringLiteral("import %1").arg(i + 1)));
         QVERIFY(!viewer.form->TimerScanOpenFile->isActive());
         QCoreApplication::processEvents(); // the grid paints the new table

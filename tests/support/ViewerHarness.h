@@ -33,9 +33,10 @@ inline QByteArray ResultsWorkbook(int version, int dataRows)
     return xlsFile(simpleStream(cells));
 }
 
-// What the table must hold after importing ResultsWorkbook(version, dataRows).
-inline bool TableIsVersion(const ResultTable &table, int version, int dataRows)
+// What the grid must show after importing ResultsWorkbook(version, dataRows).
+inline bool TableIsVersion(const ResultGrid &grid, int version, int dataRows)
 {
+    const ResultTable &table = grid.table();
     if (table.RowCount() != dataRows + 1 || table.ColCount() != 13)
         return false;
     if (table.Cells(0, 0) != QStringLiteral("v%1 head 1").arg(version))
@@ -47,7 +48,7 @@ inline bool TableIsVersion(const ResultTable &table, int version, int dataRows)
                 return false;
         }
     }
-    return table.Row() == dataRows && table.Col() == 0;
+    return grid.currentRow() == dataRows && grid.currentColumn() == 0;
 }
 
 inline bool WriteWhole(const QString &path, const QByteArray &bytes)
@@ -89,7 +90,8 @@ public:
         form->TimerScan->stop();
     }
 
-    ResultTable &table() { return form->GridResult->table(); }
+    const ResultGrid &grid() const { return *form->GridResult; }
+    const ResultTable &table() const { return form->GridResult->table(); }
 
     // A TimerScan tick one whole interval after the last scan started.
     void startScan()

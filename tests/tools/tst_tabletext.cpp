@@ -185,18 +185,18 @@ void TestTableText::writerTakesCellsInImportOrder()
     writer.ClearGrid();
     writer.SetColCount(3);
     writer.SetRowCount(4);
-    writer.BeginFill();
-    writer.BeginFill();
+    writer.beginFill();
+    writer.beginFill();
     writer.SetCells(0, 0, u"a");
     writer.SetCells(2, 0, u"c");     // (1, 0) skipped: empty
     writer.SetCells(1, 2, u"x,y");   // row 1 skipped
     writer.SetCells(0, 0, u"late");  // behind: ignored
     writer.SetCells(3, 2, u"out");   // outside: ignored
     writer.SetCells(0, 4, u"below"); // outside: ignored
-    writer.EndFill();
+    writer.endFill();
     // Inside a nested fill nothing is complete yet.
     QVERIFY(!writer.Written());
-    writer.EndFill();
+    writer.endFill();
     QVERIFY(writer.Written());
     QCOMPARE(written, QByteArray("a,,c\r\n,,\r\n,\"x,y\",\r\n,,\r\n"));
     QCOMPARE(writer.RowCount(), 4);
@@ -207,8 +207,8 @@ void TestTableText::writerTakesCellsInImportOrder()
     TableTextWriter tsv(TableTextFormat::Tsv, out);
     tsv.SetColCount(0);
     tsv.SetRowCount(-3);
-    tsv.BeginFill();
-    tsv.EndFill();
+    tsv.beginFill();
+    tsv.endFill();
     QCOMPARE(written, QByteArray("\n"));
 }
 

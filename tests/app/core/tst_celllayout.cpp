@@ -1,5 +1,5 @@
 #include "app/core/CellLayout.h"
-#include "app/core/ResultTable.h"
+#include "app/core/ToolkitColor.h"
 
 #include <QTest>
 
@@ -114,13 +114,13 @@ void TestCellLayout::fillAndStyleFollowTheRowIndex()
 {
     const CellLayout header = LayOutCell(QStringLiteral("x"), HeaderCell, 0, 64, fakeMeasure());
     QVERIFY(header.bold);
-    QCOMPARE(header.fillColor, ResultTable::FixedColor);
+    QCOMPARE(header.fillColor, GridColors::FixedColor);
 
     // Any other row is plain on the data colour, whatever its height.
     for (const int row : {1, 2, 65535}) {
         const CellLayout data = LayOutCell(QStringLiteral("x"), HeaderCell, row, 64, fakeMeasure());
         QVERIFY(!data.bold);
-        QCOMPARE(data.fillColor, ResultTable::Color);
+        QCOMPARE(data.fillColor, GridColors::Color);
     }
 }
 
