@@ -27,14 +27,14 @@ constexpr std::int64_t QuietNs = 100'000'000;
 // Linux transfers at most this much in one read().
 constexpr std::int64_t LargestRead = 0x7ffff000;
 
-FileIdentity IdentityOf(const StatBuffer &st)
+FileIdentity identityOf(const StatBuffer &st)
 {
     return {static_cast<std::int64_t>(st.st_size), nanosecondsOf(st.st_mtim),
             nanosecondsOf(st.st_ctim), static_cast<std::uint64_t>(st.st_ino),
             static_cast<std::uint64_t>(st.st_dev)};
 }
 
-bool StatPath(const QString &path, StatBuffer &st)
+bool statPath(const QString &path, StatBuffer &st)
 {
     const QByteArray name = QFile::encodeName(path);
     return !name.isEmpty() && ::stat(name.constData(), &st) == 0;
@@ -42,7 +42,7 @@ bool StatPath(const QString &path, StatBuffer &st)
 
 // Whether another process holds a write lock (classic POSIX or OFD) on any part of the file.
 // Asking about a read lock finds exactly those.
-bool WriteLockedElsewhere(int fd)
+bool writeLockedElsewhere(int fd)
 {
     // Open file description locks need Linux 3.15; older kernels know only the classic ones.
     for (const int command : {F_OFD_GETLK, F_GETLK}) {
@@ -64,7 +64,7 @@ public:
         : m_fd(fd)
     {
     }
-    ~HeldFile() { Release(); }
+    ~HeldFile() { release(); }
     HeldFile(const HeldFile &) = delete;
     HeldFile &operator=(const HeldFile &) = delete;
 
@@ -72,7 +72,7 @@ public:
 
     // false when another process holds flock() on the file. A file system that cannot flock
     // a read-only descriptor (NFS emulates it with POSIX locks) is read without the lock.
-    bool Lock()
+    bool lock()
     {
         if (::flock(fd(), LOCK_EX | LOCK_NB) == 0) {
             m_locked = true;
@@ -81,20 +81,20 @@ public:
         return errno != EWOULDBLOCK && errno != EINTR;
     }
 
-    ReadLease TakeLease(FileSnapshot::Leases leases)
+    ReadLease takeLease(FileSnapshot::Leases leases)
     {
         if (leases == FileSnapshot::Leases::Never)
             return ReadLease::Unavailable;
-        const ReadLease lease = TakeReadLease(fd());
+        const ReadLease lease = takeReadLease(fd());
         m_leased = lease == ReadLease::Held;
         return lease;
     }
 
     // Returns 0 or the errno of close().
-    int Release()
+    int release()
     {
         if (m_leased)
-            DropReadLease(fd());
+            dropReadLease(fd());
         if (m_locked)
             ::flock(fd(), LOCK_UN);
         m_leased = m_locked = false;
@@ -108,7 +108,7 @@ private:
 };
 
 // Reads exactly `size` bytes from the start of the file. Torn when the file ends early.
-SnapshotResult ReadWhole(int fd, char *room, std::int64_t size)
+SnapshotResult readWhole(int fd, char *room, std::int64_t size)
 {
     std::int64_t done = 0;
     while (done < size) {
@@ -128,12 +128,12 @@ SnapshotResult ReadWhole(int fd, char *room, std::int64_t size)
 }
 
 // Everything done while the file is open. `identity` gets the version that was copied.
-SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Leases leases,
+SnapshotResult copyHeld(HeldFile &file, const QString &path, FileSnapshot::Leases leases,
                         SnapshotStorage &storage, FileIdentity &identity)
 {
-    if (!file.Lock() || WriteLockedElsewhere(file.fd()))
+    if (!file.lock() || writeLockedElsewhere(file.fd()))
         return SnapshotResult::of(SnapshotOutcome::Refused);
-    const ReadLease lease = file.TakeLease(leases);
+    const ReadLease lease = file.takeLease(leases);
     if (lease == ReadLease::OpenForWriting)
         return SnapshotResult::of(SnapshotOutcome::Refused);
 
@@ -147,14 +147,14 @@ SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
         return SnapshotResult::of(SnapshotOutcome::Missing);
     if (!S_ISREG(before.st_mode))
         return SnapshotResult::of(SnapshotOutcome::Refused);
-    identity = IdentityOf(before);
-    if (identity.size > storage.Limit())
+    identity = identityOf(before);
+    if (identity.size > storage.limit())
         return SnapshotResult::of(SnapshotOutcome::TooLarge, identity.size);
-    char *room = storage.RoomFor(identity.size);
+    char *room = storage.roomFor(identity.size);
     if (room == nullptr)
         return SnapshotResult::failed(inOutErrorCode(ENOMEM));
 
-    const SnapshotResult read = ReadWhole(file.fd(), room, identity.size);
+    const SnapshotResult read = readWhole(file.fd(), room, identity.size);
     if (read.outcome != SnapshotOutcome::Taken)
         return read;
 
@@ -163,9 +163,9 @@ SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
         return SnapshotResult::failed(inOutErrorCode(errno));
     StatBuffer atPath{};
     const bool pathSame =
-        StatPath(path, atPath) && atPath.st_ino == after.st_ino && atPath.st_dev == after.st_dev;
+        statPath(path, atPath) && atPath.st_ino == after.st_ino && atPath.st_dev == after.st_dev;
     const std::int64_t windowEnd = wallClockNs();
-    if (!pathSame || IdentityOf(after) != identity)
+    if (!pathSame || identityOf(after) != identity)
         return SnapshotResult::of(SnapshotOutcome::Torn);
     if (lease == ReadLease::Unavailable) {
         // A file system that keeps whole seconds only stamps a change inside the window
@@ -181,12 +181,12 @@ SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
 
 } // namespace
 
-SnapshotResult FileSnapshot::Take(const QString &path, SnapshotStorage &storage)
+SnapshotResult FileSnapshot::take(const QString &path, SnapshotStorage &storage)
 {
     // Look first: a device is never opened (opening one can act on the hardware), and a
     // directory is no file.
     StatBuffer st{};
-    if (!StatPath(path, st) || S_ISDIR(st.st_mode))
+    if (!statPath(path, st) || S_ISDIR(st.st_mode))
         return SnapshotResult::of(SnapshotOutcome::Missing);
     if (!S_ISREG(st.st_mode))
         return SnapshotResult::of(SnapshotOutcome::Refused);
@@ -201,22 +201,22 @@ SnapshotResult FileSnapshot::Take(const QString &path, SnapshotStorage &storage)
     }
     HeldFile file(fd);
     FileIdentity identity;
-    SnapshotResult result = CopyHeld(file, path, m_leases, storage, identity);
-    if (const int closeError = file.Release(); closeError != 0)
+    SnapshotResult result = copyHeld(file, path, m_leases, storage, identity);
+    if (const int closeError = file.release(); closeError != 0)
         return SnapshotResult::failed(inOutErrorCode(closeError));
     if (result.outcome == SnapshotOutcome::Taken)
-        storage.Commit(result.fileSize, identity);
+        storage.commit(result.fileSize, identity);
     return result;
 }
 
-bool FileExists(const QString &path)
+bool fileExists(const QString &path)
 {
     StatBuffer st{};
-    return StatPath(path, st) && !S_ISDIR(st.st_mode);
+    return statPath(path, st) && !S_ISDIR(st.st_mode);
 }
 
-bool FileChangedSince(const QString &path, const FileIdentity &snapshotIdentity)
+bool fileChangedSince(const QString &path, const FileIdentity &snapshotIdentity)
 {
     StatBuffer st{};
-    return !StatPath(path, st) || IdentityOf(st) != snapshotIdentity;
+    return !statPath(path, st) || identityOf(st) != snapshotIdentity;
 }

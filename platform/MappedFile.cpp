@@ -21,15 +21,15 @@ MappedFile::MappedFile(const QString &fileName)
     if (!m_file.isOpen())
         raiseSystemError(errno);
     // The lease first: the size read after it cannot change while the file is mapped.
-    m_leased = TakeReadLease(m_file.get()) == ReadLease::Held;
+    m_leased = takeReadLease(m_file.get()) == ReadLease::Held;
     struct stat info;
     if (::fstat(m_file.get(), &info) != 0) {
         const int error = errno;
-        Close();
+        close();
         raiseSystemError(error);
     }
     if (S_ISDIR(info.st_mode)) {
-        Close();
+        close();
         throw InOutError(InOutError::FileAccessDenied);
     }
     const auto size = static_cast<std::size_t>(info.st_size);
@@ -42,7 +42,7 @@ MappedFile::MappedFile(const QString &fileName)
             m_bytes = {static_cast<const std::uint8_t *>(mapping), size};
             return;
         }
-        DropReadLease(m_file.get());
+        dropReadLease(m_file.get());
         m_leased = false;
     }
     try {
@@ -50,7 +50,7 @@ MappedFile::MappedFile(const QString &fileName)
         readExactly(m_file.get(), m_copy.get(), size);
         m_file.closeOrThrow();
     } catch (...) {
-        Close();
+        close();
         throw;
     }
     m_bytes = {m_copy.get(), size};
@@ -58,21 +58,21 @@ MappedFile::MappedFile(const QString &fileName)
 
 MappedFile::~MappedFile()
 {
-    Close();
+    close();
 }
 
-void MappedFile::Close() noexcept
+void MappedFile::close() noexcept
 {
     if (m_mapping)
         ::munmap(m_mapping, m_bytes.size());
     m_mapping = nullptr;
     if (m_leased && m_file.isOpen())
-        DropReadLease(m_file.get());
+        dropReadLease(m_file.get());
     m_leased = false;
     m_file.close();
 }
 
-void MappedFile::ReleaseBefore(const std::uint8_t *position) noexcept
+void MappedFile::releaseBefore(const std::uint8_t *position) noexcept
 {
     const std::uint8_t *released = m_bytes.data() + m_released;
     if (!m_mapping || position <= released || position > m_bytes.data() + m_bytes.size())

@@ -31,14 +31,14 @@ public:
     HeadlessScan(SnapshotSource &source, QString tempPath, Pause pause, Clock clock = wallClockNs);
 
     // Import errors, and the I/O error of a copy the scan gave up on, leave as exceptions.
-    Outcome Run(const QString &workbook, ImportTarget &table, std::chrono::milliseconds retry);
+    Outcome run(const QString &workbook, ImportTarget &table, std::chrono::milliseconds retry);
 
-    // Of the last Run: open attempts made, and snapshots that turned out torn.
-    int Attempts() const noexcept { return m_attempts; }
-    int TornSnapshots() const noexcept { return m_torn; }
+    // Of the last run: open attempts made, and snapshots that turned out torn.
+    int attempts() const noexcept { return m_attempts; }
+    int tornSnapshots() const noexcept { return m_torn; }
 
 private:
-    void SetRetryTimerEnabled(bool) override {}
+    void setRetryTimerEnabled(bool) override {}
     void ClearGrid() override;
     void LoadResults() override;
 

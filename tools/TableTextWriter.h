@@ -32,7 +32,7 @@ public:
 
     // Whether the whole text has been written: false until the fill has ended, and for good
     // once `out` refused a write.
-    bool Written() const { return m_complete && !m_failed; }
+    bool written() const { return m_complete && !m_failed; }
 
 private:
     void writeField(QStringView text);

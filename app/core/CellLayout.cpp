@@ -17,7 +17,7 @@ constexpr int SecondLineOffset = 5;
 
 } // namespace
 
-CellLayout LayOutCell(const QString &text, const CellRect &rect, int row, int columnWidth,
+CellLayout layOutCell(const QString &text, const CellRect &rect, int row, int columnWidth,
                       const TextMeasure &measure)
 {
     CellLayout layout;

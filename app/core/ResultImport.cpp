@@ -62,7 +62,7 @@ private:
     ImportTarget &m_table;
 };
 
-bool IsContentError(const WorkbookError &error)
+bool isContentError(const WorkbookError &error)
 {
     switch (error.kind()) {
     case WorkbookError::Kind::NotWorkbook:
@@ -79,7 +79,7 @@ bool IsContentError(const WorkbookError &error)
 
 } // namespace
 
-QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId)
+QString temporaryWorkbookPath(const QString &appDir, quint64 windowId)
 {
     return appDir + QStringLiteral("tempfgr") + QString::number(windowId) + QStringLiteral(".xls");
 }
@@ -87,7 +87,7 @@ QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId)
 namespace {
 
 // Everything after the copy is on disk: open it, take the table out, close it.
-void ReadCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &table)
+void readCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &table)
 {
     QString openedPath = tempPath;
     ExcelOpen(openedPath);
@@ -120,29 +120,29 @@ void ReadCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &tab
 
 } // namespace
 
-void ImportResults(QByteArrayView snapshot, const QString &tempPath, ImportTarget &table)
+void importResults(QByteArrayView snapshot, const QString &tempPath, ImportTarget &table)
 {
     ImportCleanup cleanup(tempPath);
     writeNewFile(tempPath, snapshot);
-    ReadCopy(cleanup, tempPath, table);
+    readCopy(cleanup, tempPath, table);
 }
 
-void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
+void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ImportTarget &table, std::int64_t nowNs)
 {
-    const FileIdentity identity = snapshot.Identity();
+    const FileIdentity identity = snapshot.identity();
     try {
         ImportCleanup cleanup(tempPath);
         try {
-            writeNewFile(tempPath, snapshot.Bytes());
+            writeNewFile(tempPath, snapshot.bytes());
         } catch (...) {
-            snapshot.Release();
+            snapshot.release();
             throw;
         }
         // From here on the copy on disk is the snapshot: the buffer's memory is not held
         // through the parse and the fill, the import's peak.
-        snapshot.Release();
-        ReadCopy(cleanup, tempPath, table);
+        snapshot.release();
+        readCopy(cleanup, tempPath, table);
     } catch (const WorkbookError &error) {
         // A writer that ignores locks can change a file within one timestamp tick without
         // changing its size, or be held up between truncating the file and writing it; such a
@@ -154,14 +154,14 @@ void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
         // A change time further in the future than that says nothing (a skewed file server).
         const std::int64_t age = nowNs - identity.changedNs;
         const bool fresh = age > -SettleNs && age < SettleNs;
-        if (IsContentError(error) && (fresh || FileChangedSince(resultFileName, identity)))
+        if (isContentError(error) && (fresh || fileChangedSince(resultFileName, identity)))
             throw TornSnapshot();
         throw;
     }
 }
 
-void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
+void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ImportTarget &table)
 {
-    ImportSnapshot(snapshot, resultFileName, tempPath, table, wallClockNs());
+    importSnapshot(snapshot, resultFileName, tempPath, table, wallClockNs());
 }

@@ -5,12 +5,12 @@
 
 #include <QByteArrayView>
 
-QString SettingsFileName(const QString &appDir)
+QString settingsFileName(const QString &appDir)
 {
     return appDir + QStringLiteral("Orvandel.conf");
 }
 
-SettingsReadResult ReadSettingsFile(const QString &fileName)
+SettingsReadResult readSettingsFile(const QString &fileName)
 {
     std::optional<FileDescriptor> file = openRegularFile(fileName);
     if (!file)
@@ -22,16 +22,16 @@ SettingsReadResult ReadSettingsFile(const QString &fileName)
     readExactly(file->get(), record.data() + L::Checksum, 1);
     file->closeOrThrow();
 
-    const std::optional<WindowSettings> settings = DecodeWindowSettings(record);
+    const std::optional<WindowSettings> settings = decodeWindowSettings(record);
     if (!settings)
         return {SettingsReadResult::Status::Damaged, {}};
     return {SettingsReadResult::Status::Loaded, *settings};
 }
 
-void WriteSettingsFile(const QString &fileName, const WindowSettings &settings)
+void writeSettingsFile(const QString &fileName, const WindowSettings &settings)
 {
     namespace L = WindowSettingsLayout;
-    const WindowSettingsRecord record = EncodeWindowSettings(settings);
+    const WindowSettingsRecord record = encodeWindowSettings(settings);
     const auto bytes = reinterpret_cast<const char *>(record.data());
     // The body, then the checksum byte.
     replaceFile(fileName,

@@ -13,7 +13,7 @@ SnapshotBuffer::SnapshotBuffer()
 {
 }
 
-char *SnapshotBuffer::RoomFor(std::int64_t size)
+char *SnapshotBuffer::roomFor(std::int64_t size)
 {
     if (size < 0 || size > CapacityLimit)
         return nullptr;
@@ -33,7 +33,7 @@ char *SnapshotBuffer::RoomFor(std::int64_t size)
     return m_data.get();
 }
 
-void SnapshotBuffer::Commit(std::int64_t size, const FileIdentity &identity)
+void SnapshotBuffer::commit(std::int64_t size, const FileIdentity &identity)
 {
     assert(size >= 0 && size <= m_capacity);
     m_size = static_cast<std::int32_t>(size);
@@ -41,7 +41,7 @@ void SnapshotBuffer::Commit(std::int64_t size, const FileIdentity &identity)
     m_hasSnapshot = true;
 }
 
-void SnapshotBuffer::Release() noexcept
+void SnapshotBuffer::release() noexcept
 {
     m_size = 0;
     m_hasSnapshot = false;

@@ -13,7 +13,7 @@ namespace {
 
 QColor colorOf(int toolkitColor)
 {
-    return QColor::fromRgb(RgbFromToolkitColor(toolkitColor));
+    return QColor::fromRgb(rgbFromToolkitColor(toolkitColor));
 }
 
 // Bold replaces whatever style the grid's font had.
@@ -34,7 +34,7 @@ FontMeasure measureOf(const QFont &font, QPaintDevice *device)
         return metrics.horizontalAdvance(text.toString());
     };
     measure.lineHeight = metrics.height();
-    // The character height, negative as the window layout gives font heights.
+    // A font height given as a character height is negative: -11 for the window font.
     measure.heightSetting = -QFontInfo(font).pixelSize();
     return measure;
 }
@@ -83,7 +83,7 @@ void GridResultDrawCell(QPainter &canvas, ResultGrid &Sender, int ACol, int ARow
     const TextMeasure measure{measureOf(regular, canvas.device()),
                               measureOf(bold, canvas.device())};
     const CellLayout layout =
-        LayOutCell(text, cellRectOf(Rect), ARow, Sender.ColWidths(ACol), measure);
+        layOutCell(text, cellRectOf(Rect), ARow, Sender.ColWidths(ACol), measure);
     if (!layout.drawn)
         return;
 

@@ -8,14 +8,14 @@
 
 #include <QCoreApplication>
 
-FormEnvironment FormEnvironment::OfProcess()
+FormEnvironment FormEnvironment::ofProcess()
 {
     FormEnvironment environment;
     environment.arguments = QCoreApplication::arguments();
     environment.appDir = GetAppDir();
-    environment.title = ApplicationTitle(ExecutablePath());
+    environment.title = applicationTitle(executablePath());
     environment.tickCount = &GetTickCount;
-    environment.notice = &ShowNotice;
-    environment.errorPresenter = &ErrorReport::ShowMessageBox;
+    environment.notice = &showNotice;
+    environment.errorPresenter = &ErrorReport::showMessageBox;
     return environment;
 }

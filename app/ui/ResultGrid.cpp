@@ -38,9 +38,9 @@ ResultGrid::ResultGrid(QWidget *parent)
     , m_painter(new CellPainter(*this))
     , m_fixedRow(new FixedRowHeader(*m_painter, *this))
 {
-    setFont(WindowFont());
+    setFont(windowFont());
     QPalette colors = palette();
-    colors.setColor(QPalette::Base, QColor::fromRgb(RgbFromToolkitColor(GridColors::Color)));
+    colors.setColor(QPalette::Base, QColor::fromRgb(rgbFromToolkitColor(GridColors::Color)));
     setPalette(colors);
 
     // Connected before the view gets the model, so that these run before the view's own

@@ -57,7 +57,7 @@ void TestSystemCalls::errnoMapping()
     QFETCH(int, err);
     QFETCH(int, code);
     QCOMPARE(inOutErrorCode(err), code);
-    QCOMPARE(ThrownInOutError([&] { raiseSystemError(err); }).first, code);
+    QCOMPARE(thrownInOutError([&] { raiseSystemError(err); }).first, code);
 }
 
 void TestSystemCalls::writeExactlyCountsAPartialWriteAsDiskFull()
@@ -68,10 +68,10 @@ void TestSystemCalls::writeExactlyCountsAPartialWriteAsDiskFull()
     const FileDescriptor reader(ends[0]);
     const FileDescriptor writer(ends[1]);
     const QByteArray big(4 << 20, 'x');
-    QCOMPARE(ThrownInOutError([&] { writeExactly(writer.get(), big.constData(), big.size()); }),
+    QCOMPARE(thrownInOutError([&] { writeExactly(writer.get(), big.constData(), big.size()); }),
              std::pair(101, QStringLiteral("Disk full")));
     // Full from the start: nothing was written, so the error is the call's own.
-    QCOMPARE(ThrownInOutError([&] { writeExactly(writer.get(), "y", 1); }).first, EAGAIN);
+    QCOMPARE(thrownInOutError([&] { writeExactly(writer.get(), "y", 1); }).first, EAGAIN);
 
     // Everything of a write that can be taken is taken.
     QTemporaryDir dir;
@@ -82,7 +82,7 @@ void TestSystemCalls::writeExactlyCountsAPartialWriteAsDiskFull()
     QByteArray back(big.size(), '\0');
     readExactly(file->get(), back.data(), std::size_t(back.size()));
     QCOMPARE(back, big);
-    QCOMPARE(ThrownInOutError([&] { readExactly(file->get(), back.data(), 1); }),
+    QCOMPARE(thrownInOutError([&] { readExactly(file->get(), back.data(), 1); }),
              std::pair(100, QStringLiteral("Read beyond end of file")));
     removeFile(path);
     removeFile(path); // a missing file is no error
@@ -99,7 +99,7 @@ void TestSystemCalls::openRegularFileFindsOnlyRegularFiles()
     QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
     // Never blocks on a FIFO without a writer.
     QVERIFY(!openRegularFile(QFile::decodeName(fifo)));
-    QCOMPARE(ThrownInOutError([] { openRegularFile(QString(5000, u'n')); }).first,
+    QCOMPARE(thrownInOutError([] { openRegularFile(QString(5000, u'n')); }).first,
              InOutError::InvalidFilename);
 }
 

@@ -11,10 +11,10 @@ class TestErrors : public QObject
 private Q_SLOTS:
     void ioMessages_data();
     void ioMessages();
-    void reportText_data();
-    void reportText();
-    void applicationTitle_data();
-    void applicationTitle();
+    void reportTexts_data();
+    void reportTexts();
+    void applicationTitles_data();
+    void applicationTitles();
 };
 
 void TestErrors::ioMessages_data()
@@ -44,7 +44,7 @@ void TestErrors::ioMessages()
     QCOMPARE(QString::fromUtf8(error.what()), message);
 }
 
-void TestErrors::reportText_data()
+void TestErrors::reportTexts_data()
 {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
@@ -62,14 +62,14 @@ void TestErrors::reportText_data()
     QTest::newRow("line feed") << QStringLiteral("a\n") << QStringLiteral("a\n");
 }
 
-void TestErrors::reportText()
+void TestErrors::reportTexts()
 {
     QFETCH(QString, message);
     QFETCH(QString, shown);
-    QCOMPARE(ReportText(message), shown);
+    QCOMPARE(reportText(message), shown);
 }
 
-void TestErrors::applicationTitle_data()
+void TestErrors::applicationTitles_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
@@ -87,11 +87,11 @@ void TestErrors::applicationTitle_data()
     QTest::newRow("cyrillic") << QStringLiteral("/x/ПРОСМОТР") << QStringLiteral("Просмотр");
 }
 
-void TestErrors::applicationTitle()
+void TestErrors::applicationTitles()
 {
     QFETCH(QString, path);
     QFETCH(QString, title);
-    QCOMPARE(ApplicationTitle(path), title);
+    QCOMPARE(applicationTitle(path), title);
 }
 
 QTEST_GUILESS_MAIN(TestErrors)

@@ -28,7 +28,7 @@ namespace {
 
 // The message of the WorkbookError `operation` throws, or "none".
 template<typename Operation>
-QString ThrownWorkbookError(Operation &&operation)
+QString thrownWorkbookError(Operation &&operation)
 {
     try {
         std::forward<Operation>(operation)();
@@ -105,7 +105,7 @@ QByteArray keyCellWorkbook(const QByteArray &keyRecords)
     return xlsFile(simpleStream(cells));
 }
 
-// A scripted watched file: each Take commits the next of `copies` as the version `identity`,
+// A scripted watched file: each take() commits the next of `copies` as the version `identity`,
 // or reports the file missing or refused.
 class ScriptedSource final : public SnapshotSource
 {
@@ -119,31 +119,31 @@ public:
     QList<Step> steps;
     int taken = 0;
 
-    SnapshotResult Take(const QString &, SnapshotStorage &storage) override
+    SnapshotResult take(const QString &, SnapshotStorage &storage) override
     {
         const Step step = steps.value(taken, steps.constLast());
         ++taken;
         if (step.outcome != SnapshotOutcome::Taken)
             return SnapshotResult::of(step.outcome);
-        char *room = storage.RoomFor(step.bytes.size());
+        char *room = storage.roomFor(step.bytes.size());
         std::memcpy(room, step.bytes.constData(), size_t(step.bytes.size()));
-        storage.Commit(step.bytes.size(), step.identity);
+        storage.commit(step.bytes.size(), step.identity);
         return SnapshotResult::of(SnapshotOutcome::Taken, step.bytes.size());
     }
 };
 
-FileIdentity IdentityOf(const QString &path)
+FileIdentity identityOf(const QString &path)
 {
     SnapshotBuffer buffer;
-    FileSnapshot().Take(path, buffer);
-    return buffer.Identity();
+    FileSnapshot().take(path, buffer);
+    return buffer.identity();
 }
 
 // An import uses its snapshot up; the tests that import one snapshot several times put it back.
-void Refill(SnapshotBuffer &snapshot, QByteArrayView bytes, const FileIdentity &identity)
+void refill(SnapshotBuffer &snapshot, QByteArrayView bytes, const FileIdentity &identity)
 {
-    std::memcpy(snapshot.RoomFor(bytes.size()), bytes.data(), size_t(bytes.size()));
-    snapshot.Commit(bytes.size(), identity);
+    std::memcpy(snapshot.roomFor(bytes.size()), bytes.data(), size_t(bytes.size()));
+    snapshot.commit(bytes.size(), identity);
 }
 
 } // namespace
@@ -157,7 +157,7 @@ private Q_SLOTS:
     void init();
     void cleanupTestCase();
 
-    void temporaryWorkbookPath();
+    void privateCopyName();
     void tableShapes_data();
     void tableShapes();
     void keyCellEndsTable_data();
@@ -197,12 +197,12 @@ void TestResultImport::cleanupTestCase()
     ExcelRelease();
 }
 
-void TestResultImport::temporaryWorkbookPath()
+void TestResultImport::privateCopyName()
 {
-    QCOMPARE(TemporaryWorkbookPath(QStringLiteral("/opt/orvandel/"), 1312),
+    QCOMPARE(temporaryWorkbookPath(QStringLiteral("/opt/orvandel/"), 1312),
              QStringLiteral("/opt/orvandel/tempfgr1312.xls"));
-    QCOMPARE(TemporaryWorkbookPath(QStringLiteral("/a/"), 0), QStringLiteral("/a/tempfgr0.xls"));
-    QCOMPARE(TemporaryWorkbookPath(QStringLiteral("/a/"), 0xFFFFFFFFFFFFFFFFull),
+    QCOMPARE(temporaryWorkbookPath(QStringLiteral("/a/"), 0), QStringLiteral("/a/tempfgr0.xls"));
+    QCOMPARE(temporaryWorkbookPath(QStringLiteral("/a/"), 0xFFFFFFFFFFFFFFFFull),
              QStringLiteral("/a/tempfgr18446744073709551615.xls"));
 }
 
@@ -227,7 +227,7 @@ void TestResultImport::tableShapes()
     QFETCH(int, rows);
 
     RecordingTable table;
-    ImportResults(workbook(name), tempPath(), table);
+    importResults(workbook(name), tempPath(), table);
 
     const Table expected = expectedTable(name);
     QCOMPARE(expected.size(), rows); // the writer's own idea of the table agrees
@@ -270,7 +270,7 @@ void TestResultImport::keyCellEndsTable()
     QFETCH(int, rows);
 
     RecordingTable table;
-    ImportResults(keyCellWorkbook(key), tempPath(), table);
+    importResults(keyCellWorkbook(key), tempPath(), table);
     QCOMPARE(table.RowCount(), rows);
     QCOMPARE(table.cells.Cells(0, rows - 1),
              rows == 2 ? QStringLiteral("first") : QStringLiteral("third"));
@@ -279,10 +279,10 @@ void TestResultImport::keyCellEndsTable()
 void TestResultImport::headerOnlyUnfixesTheHeaderForGood()
 {
     RecordingTable table;
-    ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
+    importResults(workbook(QStringLiteral("long")), tempPath(), table);
     QCOMPARE(table.cells.FixedRows(), 1);
 
-    ImportResults(workbook(QStringLiteral("header-only")), tempPath(), table);
+    importResults(workbook(QStringLiteral("header-only")), tempPath(), table);
     QCOMPARE(table.RowCount(), 1);
     QCOMPARE(table.cells.FixedRows(), 0);
     QCOMPARE(table.col, 0);
@@ -290,7 +290,7 @@ void TestResultImport::headerOnlyUnfixesTheHeaderForGood()
     QCOMPARE(contents(table.cells), expectedTable(QStringLiteral("header-only")));
 
     // A later, longer table keeps row 0 scrolling with the rest.
-    ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
+    importResults(workbook(QStringLiteral("long")), tempPath(), table);
     QCOMPARE(table.RowCount(), 201);
     QCOMPARE(table.cells.FixedRows(), 0);
     QCOMPARE(table.row, 200);
@@ -299,26 +299,26 @@ void TestResultImport::headerOnlyUnfixesTheHeaderForGood()
 void TestResultImport::twoImportsInARow()
 {
     RecordingTable table;
-    ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
+    importResults(workbook(QStringLiteral("long")), tempPath(), table);
     const Table first = contents(table.cells);
 
     // The user moved away meanwhile.
     table.col = 5;
     table.row = 3;
     table.currentMoves.clear();
-    ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
+    importResults(workbook(QStringLiteral("long")), tempPath(), table);
     QCOMPARE(contents(table.cells), first);
     QCOMPARE(table.col, 0);
     QCOMPARE(table.row, 200);
     QCOMPARE(table.currentMoves.size(), 2);
 
     // And once more without moving: the same table, the same current cell.
-    ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
+    importResults(workbook(QStringLiteral("long")), tempPath(), table);
     QCOMPARE(contents(table.cells), first);
     QCOMPARE(table.row, 200);
 
     // A shorter table after a longer one leaves nothing of the longer one.
-    ImportResults(workbook(QStringLiteral("short")), tempPath(), table);
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
     QCOMPARE(contents(table.cells), expectedTable(QStringLiteral("short")));
     QCOMPARE(table.row, 4);
     QCOMPARE(leftovers(), QStringList());
@@ -334,7 +334,7 @@ void TestResultImport::leftoverTemporaryFileIsReplaced()
     QVERIFY(QFile::setPermissions(tempPath(), QFile::ReadOwner));
 
     RecordingTable table;
-    ImportResults(workbook(QStringLiteral("short")), tempPath(), table);
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
     QCOMPARE(contents(table.cells), expectedTable(QStringLiteral("short")));
     QCOMPARE(leftovers(), QStringList());
 
@@ -345,7 +345,7 @@ void TestResultImport::leftoverTemporaryFileIsReplaced()
     target.write("keep me");
     target.close();
     QVERIFY(QFile::link(victim, tempPath()));
-    ImportResults(workbook(QStringLiteral("short")), tempPath(), table);
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
     QCOMPARE(readAll(victim), QByteArray("keep me"));
     QCOMPARE(leftovers(), QStringList());
 }
@@ -353,10 +353,10 @@ void TestResultImport::leftoverTemporaryFileIsReplaced()
 void TestResultImport::zeroByteSnapshot()
 {
     RecordingTable table;
-    ImportResults(workbook(QStringLiteral("short")), tempPath(), table);
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
     const TableState before(table);
 
-    QCOMPARE(ThrownWorkbookError([&] { ImportResults(QByteArrayView(), tempPath(), table); }),
+    QCOMPARE(thrownWorkbookError([&] { importResults(QByteArrayView(), tempPath(), table); }),
              QStringLiteral("The file is not an Excel workbook"));
     QCOMPARE(TableState(table), before);
     QCOMPARE(leftovers(), QStringList());
@@ -392,20 +392,20 @@ void TestResultImport::failedStepsLeaveNothing()
     QFETCH(QString, message);
 
     RecordingTable table;
-    ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
+    importResults(workbook(QStringLiteral("long")), tempPath(), table);
     table.col = 4;
     table.row = 17;
     const TableState before(table);
 
-    QVERIFY(ThrownWorkbookError([&] {
-                ImportResults(snapshot, tempPath(), table);
+    QVERIFY(thrownWorkbookError([&] {
+                importResults(snapshot, tempPath(), table);
             }).startsWith(message));
     QCOMPARE(TableState(table), before);
     QCOMPARE(leftovers(), QStringList());
     // The failed workbook is not left open: nothing is there to close.
     QVERIFY_THROWS_EXCEPTION(WorkbookError, ExcelClose());
 
-    ImportResults(workbook(QStringLiteral("short")), tempPath(), table);
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
     QCOMPARE(contents(table.cells), expectedTable(QStringLiteral("short")));
     QCOMPARE(leftovers(), QStringList());
 }
@@ -413,7 +413,7 @@ void TestResultImport::failedStepsLeaveNothing()
 void TestResultImport::applicationDirectoryNotWritable()
 {
     RecordingTable table;
-    ImportResults(workbook(QStringLiteral("short")), tempPath(), table);
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
     const TableState before(table);
 
     QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner |
@@ -423,8 +423,8 @@ void TestResultImport::applicationDirectoryNotWritable()
         if (QFile(m_dir.path() + QStringLiteral("/probe")).open(QIODevice::WriteOnly))
             QSKIP("this process writes into read-only directories");
         for (int scan = 0; scan < 3; ++scan) {
-            QCOMPARE(ThrownInOutError([&] {
-                         ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
+            QCOMPARE(thrownInOutError([&] {
+                         importResults(workbook(QStringLiteral("long")), tempPath(), table);
                      }),
                      std::pair(5, QStringLiteral("File access denied")));
         }
@@ -440,8 +440,8 @@ void TestResultImport::applicationDirectoryNotWritable()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     for (const QString &dir : {plain + u'/', m_watched.path() + QStringLiteral("/none/")}) {
-        QCOMPARE(ThrownInOutError([&] {
-                     ImportResults(workbook(QStringLiteral("long")), TemporaryWorkbookPath(dir, 7),
+        QCOMPARE(thrownInOutError([&] {
+                     importResults(workbook(QStringLiteral("long")), temporaryWorkbookPath(dir, 7),
                                    table);
                  }),
                  std::pair(2, QStringLiteral("File not found")));
@@ -449,7 +449,7 @@ void TestResultImport::applicationDirectoryNotWritable()
     QCOMPARE(TableState(table), before);
 
     // Writable again: the next import goes through.
-    ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
+    importResults(workbook(QStringLiteral("long")), tempPath(), table);
     QCOMPARE(table.RowCount(), 201);
 }
 
@@ -466,7 +466,7 @@ void TestResultImport::diskFull()
         ::setrlimit(RLIMIT_FSIZE, &limit);
         ResultTable table;
         const int code =
-            ThrownInOutError([&] { ImportResults(snapshot, tempPath(), table); }).first;
+            thrownInOutError([&] { importResults(snapshot, tempPath(), table); }).first;
         ::_exit(code == 101 && table.RowCount() == 2 ? 0 : 1);
     }
     int status = 0;
@@ -486,33 +486,33 @@ void TestResultImport::tornSnapshot()
     file.write(good.left(good.size() / 2));
     file.close();
     SnapshotBuffer snapshot;
-    QCOMPARE(FileSnapshot().Take(watched, snapshot).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(FileSnapshot().take(watched, snapshot).outcome, SnapshotOutcome::Taken);
 
     RecordingTable table;
-    ImportResults(workbook(QStringLiteral("short")), tempPath(), table);
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
     const TableState before(table);
 
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(good);
     file.close();
     // Long settled, but the file has moved on since.
-    const std::int64_t later = snapshot.Identity().changedNs + 10 * SettleNs;
-    const QByteArray taken = snapshot.Bytes().toByteArray();
-    const FileIdentity identity = snapshot.Identity();
+    const std::int64_t later = snapshot.identity().changedNs + 10 * SettleNs;
+    const QByteArray taken = snapshot.bytes().toByteArray();
+    const FileIdentity identity = snapshot.identity();
     QVERIFY_THROWS_EXCEPTION(TornSnapshot,
-                             ImportSnapshot(snapshot, watched, tempPath(), table, later));
+                             importSnapshot(snapshot, watched, tempPath(), table, later));
     QCOMPARE(TableState(table), before);
     QCOMPARE(leftovers(), QStringList());
     // Used up, and its change time kept for the rule.
-    QVERIFY(!snapshot.HasSnapshot());
+    QVERIFY(!snapshot.hasSnapshot());
     QCOMPARE(snapshot.FileBufferSize(), 0);
-    QCOMPARE(snapshot.Identity().changedNs, identity.changedNs);
+    QCOMPARE(snapshot.identity().changedNs, identity.changedNs);
 
     // Gone altogether counts as changed as well.
-    Refill(snapshot, taken, identity);
+    refill(snapshot, taken, identity);
     QVERIFY(QFile::remove(watched));
     QVERIFY_THROWS_EXCEPTION(TornSnapshot,
-                             ImportSnapshot(snapshot, watched, tempPath(), table, later));
+                             importSnapshot(snapshot, watched, tempPath(), table, later));
     QCOMPARE(TableState(table), before);
 }
 
@@ -526,26 +526,26 @@ void TestResultImport::damagedWhileUnchanged()
         file.write(bytes);
         file.close();
         SnapshotBuffer snapshot;
-        QCOMPARE(FileSnapshot().Take(watched, snapshot).outcome, SnapshotOutcome::Taken);
+        QCOMPARE(FileSnapshot().take(watched, snapshot).outcome, SnapshotOutcome::Taken);
 
-        const FileIdentity identity = snapshot.Identity();
-        QCOMPARE(snapshot.Bytes(), QByteArrayView(bytes));
+        const FileIdentity identity = snapshot.identity();
+        QCOMPARE(snapshot.bytes(), QByteArrayView(bytes));
 
         RecordingTable table;
         const TableState before(table);
         // Fresh from the writer: perhaps caught half way, so tried again.
         const std::int64_t changed = identity.changedNs;
-        QVERIFY_THROWS_EXCEPTION(TornSnapshot, ImportSnapshot(snapshot, watched, tempPath(), table,
+        QVERIFY_THROWS_EXCEPTION(TornSnapshot, importSnapshot(snapshot, watched, tempPath(), table,
                                                               changed + SettleNs - 1));
         QCOMPARE(TableState(table), before);
         // From a clock far ahead of ours: no telling, so reported.
-        Refill(snapshot, bytes, identity);
-        const QString early = ThrownWorkbookError(
-            [&] { ImportSnapshot(snapshot, watched, tempPath(), table, changed - SettleNs); });
+        refill(snapshot, bytes, identity);
+        const QString early = thrownWorkbookError(
+            [&] { importSnapshot(snapshot, watched, tempPath(), table, changed - SettleNs); });
         // Settled: reported.
-        Refill(snapshot, bytes, identity);
-        const QString message = ThrownWorkbookError(
-            [&] { ImportSnapshot(snapshot, watched, tempPath(), table, changed + SettleNs); });
+        refill(snapshot, bytes, identity);
+        const QString message = thrownWorkbookError(
+            [&] { importSnapshot(snapshot, watched, tempPath(), table, changed + SettleNs); });
         QCOMPARE(early, message);
         // The bytes that were taken, not an empty copy.
         QVERIFY2(message.startsWith(bytes.size() == 3000
@@ -566,21 +566,21 @@ void TestResultImport::tornRuleOnlyForContent()
     file.write(workbook(QStringLiteral("short")));
     file.close();
     SnapshotBuffer snapshot;
-    QCOMPARE(FileSnapshot().Take(watched, snapshot).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(FileSnapshot().take(watched, snapshot).outcome, SnapshotOutcome::Taken);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(workbook(QStringLiteral("long")));
     file.close();
 
-    const QByteArray taken = snapshot.Bytes().toByteArray();
-    const FileIdentity identity = snapshot.Identity();
+    const QByteArray taken = snapshot.bytes().toByteArray();
+    const FileIdentity identity = snapshot.identity();
     RecordingTable table;
-    ImportSnapshot(snapshot, watched, tempPath(), table);
+    importSnapshot(snapshot, watched, tempPath(), table);
     QCOMPARE(contents(table.cells), expectedTable(QStringLiteral("short")));
 
     // An I/O error of the temporary copy is ours to report, changed file or not.
-    Refill(snapshot, taken, identity);
-    QCOMPARE(ThrownInOutError([&] {
-                 ImportSnapshot(snapshot, watched,
+    refill(snapshot, taken, identity);
+    QCOMPARE(thrownInOutError([&] {
+                 importSnapshot(snapshot, watched,
                                 m_watched.path() + QStringLiteral("/none/tempfgr1.xls"), table);
              }),
              std::pair(2, QStringLiteral("File not found")));
@@ -593,7 +593,7 @@ void TestResultImport::headlessScanRetriesLikeTheViewer()
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(workbook(QStringLiteral("short")));
     file.close();
-    const FileIdentity current = IdentityOf(watched);
+    const FileIdentity current = identityOf(watched);
     FileIdentity earlier = current;
     earlier.size -= 1;
     const QByteArray good = workbook(QStringLiteral("short"));
@@ -617,11 +617,11 @@ void TestResultImport::headlessScanRetriesLikeTheViewer()
                         Step{Taken, good, current}};
         HeadlessScan scan(source, tempPath(), pause, clock);
         ResultTable table;
-        QCOMPARE(scan.Run(watched, table, std::chrono::milliseconds(300)),
+        QCOMPARE(scan.run(watched, table, std::chrono::milliseconds(300)),
                  HeadlessScan::Outcome::Imported);
         QCOMPARE(contents(table), expectedTable(QStringLiteral("short")));
-        QCOMPARE(scan.Attempts(), 4);
-        QCOMPARE(scan.TornSnapshots(), 1);
+        QCOMPARE(scan.attempts(), 4);
+        QCOMPARE(scan.tornSnapshots(), 1);
         QCOMPARE(pauses, QList<std::chrono::milliseconds>(3, std::chrono::milliseconds(300)));
     }
     {
@@ -632,7 +632,7 @@ void TestResultImport::headlessScanRetriesLikeTheViewer()
         HeadlessScan scan(source, tempPath(), pause, clock);
         ResultTable table;
         table.SetCells(0, 0, QStringLiteral("kept"));
-        QCOMPARE(scan.Run(watched, table, std::chrono::milliseconds(5)),
+        QCOMPARE(scan.run(watched, table, std::chrono::milliseconds(5)),
                  HeadlessScan::Outcome::GaveUp);
         QCOMPARE(source.taken, 30);
         QCOMPARE(pauses.size(), 29);
@@ -644,9 +644,9 @@ void TestResultImport::headlessScanRetriesLikeTheViewer()
         source.steps = {Step{Taken, half, earlier}};
         HeadlessScan scan(source, tempPath(), pause, clock);
         ResultTable table;
-        QCOMPARE(scan.Run(watched, table, std::chrono::milliseconds(0)),
+        QCOMPARE(scan.run(watched, table, std::chrono::milliseconds(0)),
                  HeadlessScan::Outcome::GaveUp);
-        QCOMPARE(scan.TornSnapshots(), 30);
+        QCOMPARE(scan.tornSnapshots(), 30);
     }
     {
         // Damaged and unchanged: reported at the first attempt.
@@ -654,8 +654,8 @@ void TestResultImport::headlessScanRetriesLikeTheViewer()
         source.steps = {Step{Taken, half, current}};
         HeadlessScan scan(source, tempPath(), pause, clock);
         ResultTable table;
-        QVERIFY(ThrownWorkbookError([&] {
-                    scan.Run(watched, table, std::chrono::milliseconds(0));
+        QVERIFY(thrownWorkbookError([&] {
+                    scan.run(watched, table, std::chrono::milliseconds(0));
                 }).startsWith(QStringLiteral("The workbook is damaged")));
         QCOMPARE(source.taken, 1);
     }
@@ -671,11 +671,11 @@ void TestResultImport::headlessScanRetriesLikeTheViewer()
         };
         HeadlessScan scan(source, tempPath(), settling, clock);
         ResultTable table;
-        QVERIFY(ThrownWorkbookError([&] {
-                    scan.Run(watched, table, std::chrono::milliseconds(300));
+        QVERIFY(thrownWorkbookError([&] {
+                    scan.run(watched, table, std::chrono::milliseconds(300));
                 }).startsWith(QStringLiteral("The workbook is damaged")));
         QCOMPARE(source.taken, 8); // at 0, 0.3, ... 2.1 s
-        QCOMPARE(scan.TornSnapshots(), 7);
+        QCOMPARE(scan.tornSnapshots(), 7);
     }
     {
         // Missing: the table is emptied and the scan ends.
@@ -684,7 +684,7 @@ void TestResultImport::headlessScanRetriesLikeTheViewer()
         HeadlessScan scan(source, tempPath(), pause, clock);
         ResultTable table;
         table.SetCells(0, 0, QStringLiteral("gone"));
-        QCOMPARE(scan.Run(watched, table, std::chrono::milliseconds(0)),
+        QCOMPARE(scan.run(watched, table, std::chrono::milliseconds(0)),
                  HeadlessScan::Outcome::Missing);
         QCOMPARE(table.Cells(0, 0), QString());
     }

@@ -10,7 +10,7 @@ namespace {
 constexpr std::size_t ChunkBytes = std::size_t(1) << 19;
 
 // What a text takes in the arena: a byte a character for Latin-1, two for anything wider.
-std::size_t ArenaSize(QStringView text)
+std::size_t arenaSize(QStringView text)
 {
     bool latin1 = true;
     for (const QChar c : text)
@@ -73,11 +73,11 @@ void TestResultTable::builtState()
 
 void TestResultTable::colours()
 {
-    QCOMPARE(RgbFromToolkitColor(GridColors::Color), 0xfff7f5f5u);
-    QCOMPARE(RgbFromToolkitColor(GridColors::FixedColor), 0xffe0e0e0u);
-    QCOMPARE(RgbFromToolkitColor(255), 0xffff0000u);   // red
-    QCOMPARE(RgbFromToolkitColor(32768), 0xff008000u); // green
-    QCOMPARE(RgbFromToolkitColor(14725296), 0xffb0b0e0u);
+    QCOMPARE(rgbFromToolkitColor(GridColors::Color), 0xfff7f5f5u);
+    QCOMPARE(rgbFromToolkitColor(GridColors::FixedColor), 0xffe0e0e0u);
+    QCOMPARE(rgbFromToolkitColor(255), 0xffff0000u);   // red
+    QCOMPARE(rgbFromToolkitColor(32768), 0xff008000u); // green
+    QCOMPARE(rgbFromToolkitColor(14725296), 0xffb0b0e0u);
 }
 
 void TestResultTable::clearGrid()
@@ -192,7 +192,7 @@ void TestResultTable::overwrittenCellsAreCompacted()
         }
         std::size_t live = 0;
         for (const QString &text : expected)
-            live += ArenaSize(text);
+            live += arenaSize(text);
         // Half of the arena at most is garbage, plus the chunk it is allowed to fill first.
         QVERIFY2(table.arenaBytes() <= 2 * live + ChunkBytes + 2 * longest,
                  qPrintable(QStringLiteral("round %1: %2 bytes held for %3 live")
@@ -241,7 +241,7 @@ void TestResultTable::longTextsRunAcrossChunks()
             if ((row == 5 && col == 5) || (row == 6 && col == 6))
                 continue;
             QCOMPARE(table.Cells(col, row), huge.mid(row * 13 + col, 1000 + row * 37));
-            live += ArenaSize(QStringView(huge).mid(row * 13 + col, 1000 + row * 37));
+            live += arenaSize(QStringView(huge).mid(row * 13 + col, 1000 + row * 37));
         }
     }
     // Most of the arena becomes garbage: it is squeezed out, and the texts that are moved
@@ -296,7 +296,7 @@ void TestResultTable::latin1AndWiderTextsReadBackExactly()
         table.SetCells(col, 0, texts[col]);
         table.SetCells(col, 1, texts[col]);
         table.SetCells(col, 1, texts[count - 1 - col]);
-        bytes += 3 * ArenaSize(texts[col]);
+        bytes += 3 * arenaSize(texts[col]);
     }
     for (int col = 0; col < count; ++col) {
         QCOMPARE(table.Cells(col, 0), texts[col]);

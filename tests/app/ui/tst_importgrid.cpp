@@ -53,7 +53,7 @@ void TestImportGrid::cleanup()
 
 void TestImportGrid::import(const QString &name)
 {
-    ImportResults(workbook(name), m_dir.path() + QStringLiteral("/tempfgr1.xls"), *m_grid);
+    importResults(workbook(name), m_dir.path() + QStringLiteral("/tempfgr1.xls"), *m_grid);
     QCoreApplication::processEvents();
 }
 
@@ -132,7 +132,7 @@ void TestImportGrid::failedImportLeavesTheGridAlone()
     const int scrolled = m_grid->verticalScrollBar()->value();
 
     QVERIFY_THROWS_EXCEPTION(
-        WorkbookError, ImportResults(QByteArrayView("Name;Key\nIvanov;1\n"),
+        WorkbookError, importResults(QByteArrayView("Name;Key\nIvanov;1\n"),
                                      m_dir.path() + QStringLiteral("/tempfgr1.xls"), *m_grid));
     QCoreApplication::processEvents();
     QCOMPARE(contents(m_grid->table()), before);

@@ -16,7 +16,7 @@ namespace {
 
 QColor colorOf(int toolkitColor)
 {
-    return QColor::fromRgb(RgbFromToolkitColor(toolkitColor));
+    return QColor::fromRgb(rgbFromToolkitColor(toolkitColor));
 }
 
 QFont boldOf(QFont font)
