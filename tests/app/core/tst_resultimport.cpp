@@ -8,8 +8,8 @@
 #include "tests/support/ImportTestFiles.h"
 #include "tests/support/PermissionsApply.h"
 #include "tests/support/ThrownInOutError.h"
+#include "tests/support/ThrownWorkbookError.h"
 #include "tests/support/XlsTestFiles.h"
-#include "tools/HeadlessScan.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -25,18 +25,6 @@
 using namespace importtest;
 
 namespace {
-
-// The message of the WorkbookError `operation` throws, or "none".
-template<typename Operation>
-QString thrownWorkbookError(Operation &&operation)
-{
-    try {
-        std::forward<Operation>(operation)();
-    } catch (const WorkbookError &error) {
-        return error.message();
-    }
-    return QStringLiteral("none");
-}
 
 // The table as the viewer's grid is given it: the cells, and the current cell the import asks
 // for, which the grid then brings into the table (tst_importgrid and tst_resultgrid show it on
@@ -105,40 +93,6 @@ QByteArray keyCellWorkbook(const QByteArray &keyRecords)
     return xlsFile(simpleStream(cells));
 }
 
-// A scripted watched file: each take() commits the next of `copies` as the version `identity`,
-// or reports the file missing or refused.
-class ScriptedSource final : public SnapshotSource
-{
-public:
-    struct Step
-    {
-        SnapshotOutcome outcome;
-        QByteArray bytes;
-        FileIdentity identity;
-    };
-    QList<Step> steps;
-    int taken = 0;
-
-    SnapshotResult take(const QString &, SnapshotStorage &storage) override
-    {
-        const Step step = steps.value(taken, steps.constLast());
-        ++taken;
-        if (step.outcome != SnapshotOutcome::Taken)
-            return SnapshotResult::of(step.outcome);
-        char *room = storage.roomFor(step.bytes.size());
-        std::memcpy(room, step.bytes.constData(), size_t(step.bytes.size()));
-        storage.commit(step.bytes.size(), step.identity);
-        return SnapshotResult::of(SnapshotOutcome::Taken, step.bytes.size());
-    }
-};
-
-FileIdentity identityOf(const QString &path)
-{
-    SnapshotBuffer buffer;
-    FileSnapshot().take(path, buffer);
-    return buffer.identity();
-}
-
 // An import uses its snapshot up; the tests that import one snapshot several times put it back.
 void refill(SnapshotBuffer &snapshot, QByteArrayView bytes, const FileIdentity &identity)
 {
@@ -175,8 +129,6 @@ private Q_SLOTS:
     void tornSnapshot();
     void damagedWhileUnchanged();
     void tornRuleOnlyForContent();
-
-    void headlessScanRetriesLikeTheViewer();
 
 private:
     QString tempPath() const { return m_dir.path() + QStringLiteral("/tempfgr1312.xls"); }
@@ -584,111 +536,6 @@ void TestResultImport::tornRuleOnlyForContent()
                                 m_watched.path() + QStringLiteral("/none/tempfgr1.xls"), table);
              }),
              std::pair(2, QStringLiteral("File not found")));
-}
-
-void TestResultImport::headlessScanRetriesLikeTheViewer()
-{
-    const QString watched = m_watched.path() + QStringLiteral("/Bellquor.xls");
-    QFile file(watched);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(workbook(QStringLiteral("short")));
-    file.close();
-    const FileIdentity current = identityOf(watched);
-    FileIdentity earlier = current;
-    earlier.size -= 1;
-    const QByteArray good = workbook(QStringLiteral("short"));
-    const QByteArray half = workbook(QStringLiteral("version-2")).left(7000);
-
-    QList<std::chrono::milliseconds> pauses;
-    const auto pause = [&](std::chrono::milliseconds ms) {
-        pauses << ms;
-    };
-    std::int64_t now = current.changedNs + SettleNs;
-    const auto clock = [&] {
-        return now;
-    };
-    using Step = ScriptedSource::Step;
-    using enum SnapshotOutcome;
-
-    {
-        // Locked twice, a torn copy, then a whole one: no error, one import.
-        ScriptedSource source;
-        source.steps = {Step{Refused, {}, {}}, Step{Refused, {}, {}}, Step{Taken, half, earlier},
-                        Step{Taken, good, current}};
-        HeadlessScan scan(source, tempPath(), pause, clock);
-        ResultTable table;
-        QCOMPARE(scan.run(watched, table, std::chrono::milliseconds(300)),
-                 HeadlessScan::Outcome::Imported);
-        QCOMPARE(contents(table), expectedTable(QStringLiteral("short")));
-        QCOMPARE(scan.attempts(), 4);
-        QCOMPARE(scan.tornSnapshots(), 1);
-        QCOMPARE(pauses, QList<std::chrono::milliseconds>(3, std::chrono::milliseconds(300)));
-    }
-    {
-        // Locked for good: 30 attempts, 29 pauses, the table untouched.
-        pauses.clear();
-        ScriptedSource source;
-        source.steps = {Step{Refused, {}, {}}};
-        HeadlessScan scan(source, tempPath(), pause, clock);
-        ResultTable table;
-        table.SetCells(0, 0, QStringLiteral("kept"));
-        QCOMPARE(scan.run(watched, table, std::chrono::milliseconds(5)),
-                 HeadlessScan::Outcome::GaveUp);
-        QCOMPARE(source.taken, 30);
-        QCOMPARE(pauses.size(), 29);
-        QCOMPARE(table.Cells(0, 0), QStringLiteral("kept"));
-    }
-    {
-        // Torn every time: gives up after 30 attempts as well, silently.
-        ScriptedSource source;
-        source.steps = {Step{Taken, half, earlier}};
-        HeadlessScan scan(source, tempPath(), pause, clock);
-        ResultTable table;
-        QCOMPARE(scan.run(watched, table, std::chrono::milliseconds(0)),
-                 HeadlessScan::Outcome::GaveUp);
-        QCOMPARE(scan.tornSnapshots(), 30);
-    }
-    {
-        // Damaged and unchanged: reported at the first attempt.
-        ScriptedSource source;
-        source.steps = {Step{Taken, half, current}};
-        HeadlessScan scan(source, tempPath(), pause, clock);
-        ResultTable table;
-        QVERIFY(thrownWorkbookError([&] {
-                    scan.run(watched, table, std::chrono::milliseconds(0));
-                }).startsWith(QStringLiteral("The workbook is damaged")));
-        QCOMPARE(source.taken, 1);
-    }
-    {
-        // Damaged and just written: tried again until it has settled, then reported.
-        pauses.clear();
-        ScriptedSource source;
-        source.steps = {Step{Taken, half, current}};
-        now = current.changedNs;
-        const auto settling = [&](std::chrono::milliseconds ms) {
-            pauses << ms;
-            now += std::chrono::nanoseconds(ms).count();
-        };
-        HeadlessScan scan(source, tempPath(), settling, clock);
-        ResultTable table;
-        QVERIFY(thrownWorkbookError([&] {
-                    scan.run(watched, table, std::chrono::milliseconds(300));
-                }).startsWith(QStringLiteral("The workbook is damaged")));
-        QCOMPARE(source.taken, 8); // at 0, 0.3, ... 2.1 s
-        QCOMPARE(scan.tornSnapshots(), 7);
-    }
-    {
-        // Missing: the table is emptied and the scan ends.
-        ScriptedSource source;
-        source.steps = {Step{Missing, {}, {}}};
-        HeadlessScan scan(source, tempPath(), pause, clock);
-        ResultTable table;
-        table.SetCells(0, 0, QStringLiteral("gone"));
-        QCOMPARE(scan.run(watched, table, std::chrono::milliseconds(0)),
-                 HeadlessScan::Outcome::Missing);
-        QCOMPARE(table.Cells(0, 0), QString());
-    }
-    QCOMPARE(leftovers(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestResultImport)
