@@ -1,23 +1,22 @@
 #include "app/UnitOrvandel.h"
 
 #include "app/core/ResultImport.h"
-#include "app/core/ResultTable.h"
 #include "app/ui/GradientPanel.h"
 #include "app/ui/LoadSaveSettings.h"
 #include "app/ui/ResultGrid.h"
 #include "app/ui/SpinEdit.h"
 #include "app/ui/WindowFont.h"
+#include "platform/Process.h"
 #include "platform/x11/ParentNotifier.h"
+#include "platform/x11/WindowSystem.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <unistd.h>
 
 namespace {
 
@@ -27,7 +26,7 @@ constexpr std::uint32_t GradientStart = 16119287;
 constexpr std::uint32_t GradientEnd = 14725296;
 constexpr int ToolStripHeight = 49;
 
-QLabel *MakeLabel(const QString &caption, int left, int top, QWidget *parent)
+QLabel *makeLabel(const QString &caption, int left, int top, QWidget *parent)
 {
     auto *label = new QLabel(caption, parent);
     label->move(left, top);
@@ -46,7 +45,7 @@ TForm1::TForm1(FormEnvironment environment, QWidget *parent)
 {
     setWindowTitle(QStringLiteral(" Безопасный просмотр результатов тестирования "));
     setWindowIcon(QIcon(QStringLiteral(":/icons/orvandel.xpm")));
-    setFont(WindowFont());
+    setFont(windowFont());
     move(294, 152);
     resize(653, 438);
 
@@ -66,17 +65,17 @@ TForm1::TForm1(FormEnvironment environment, QWidget *parent)
 
     ButtonStart = new QPushButton(LMDSimplePanel1);
     ButtonStart->setGeometry(24, 13, 73, 25);
-    SetButtonCaption(StopCaption, Qt::red);
-    LMDLabel1 = MakeLabel(QStringLiteral(" Частота обновления "), 128, 18, LMDSimplePanel1);
+    setButtonCaption(StopCaption, Qt::red);
+    LMDLabel1 = makeLabel(QStringLiteral(" Частота обновления "), 128, 18, LMDSimplePanel1);
     SpinUpdate = new SpinEdit(LMDSimplePanel1);
     SpinUpdate->setRange(10, 1000);
     SpinUpdate->setValue(20);
-    // The layout's places hold for its reference font; a wider system font pushes the spin
+    // These places fit a font of 13-pixel lines; a wider system font pushes the spin
     // edit and its unit to the right instead of letting them cover the caption or the value.
     SpinUpdate->setGeometry(std::max(244, LMDLabel1->geometry().right() + 1), 16,
                             std::max(47, SpinUpdate->sizeHint().width()), 21);
     LMDLabel2 =
-        MakeLabel(QStringLiteral("сек."), SpinUpdate->geometry().right() + 6, 18, LMDSimplePanel1);
+        makeLabel(QStringLiteral("сек."), SpinUpdate->geometry().right() + 6, 18, LMDSimplePanel1);
 
     TimerScan = new QTimer(this);
     TimerScan->setInterval(1000);
@@ -99,12 +98,12 @@ TForm1::~TForm1() = default;
 void TForm1::FormCreate()
 {
     // One guard for the whole sequence: an error ends it at the failing step.
-    m_report.Guard([this] {
-        ResolveLaunchContext(CommandLineParameters(m_environment.arguments), m_environment.appDir,
+    m_report.guard([this] {
+        resolveLaunchContext(commandLineParameters(m_environment.arguments), m_environment.appDir,
                              m_context);
-        GridResult->table().ApplyHeaderHeightRule();
+        GridResult->applyHeaderHeightRule();
         LoadSettings(m_placement, *SpinUpdate, m_environment.appDir, m_environment.notice);
-        m_scheduler.StartCadence(m_environment.tickCount(), SpinUpdate->value());
+        m_scheduler.startCadence(m_environment.tickCount(), SpinUpdate->value());
         TimerScan->start();
     });
 }
@@ -113,10 +112,10 @@ void TForm1::FormCloseQuery(bool &CanClose)
 {
     // A settings file that cannot be written is reported, and the parent is then not told; the
     // window closes all the same, so that a full disk never traps the user in the viewer.
-    m_report.Guard([this] {
+    m_report.guard([this] {
         SaveSettings(m_placement, *SpinUpdate, m_environment.appDir);
         if (m_context.NotifyWindow != 0)
-            NotifyParentWindow(static_cast<std::uint32_t>(m_context.NotifyWindow));
+            notifyParentWindow(static_cast<std::uint32_t>(m_context.NotifyWindow));
     });
     Q_UNUSED(CanClose);
 }
@@ -132,15 +131,15 @@ void TForm1::ButtonStartClick()
 {
     // The caption is the run state: it names what the next click does.
     if (ButtonStart->text() == StartCaption) {
-        SetButtonCaption(StopCaption, Qt::red);
+        setButtonCaption(StopCaption, Qt::red);
         TimerScan->start();
     } else {
-        SetButtonCaption(StartCaption, Qt::darkGreen);
+        setButtonCaption(StartCaption, Qt::darkGreen);
         TimerScan->stop();
     }
 }
 
-void TForm1::SetButtonCaption(const QString &caption, Qt::GlobalColor color)
+void TForm1::setButtonCaption(const QString &caption, Qt::GlobalColor color)
 {
     QPalette palette = ButtonStart->palette();
     palette.setColor(QPalette::ButtonText, color);
@@ -150,31 +149,30 @@ void TForm1::SetButtonCaption(const QString &caption, Qt::GlobalColor color)
 
 void TForm1::TimerScanTimer()
 {
-    m_report.Guard(
-        [this] { m_scheduler.TimerScanTimer(m_environment.tickCount(), SpinUpdate->value()); });
+    m_report.guard(
+        [this] { m_scheduler.cadenceTick(m_environment.tickCount(), SpinUpdate->value()); });
 }
 
 void TForm1::TimerScanOpenFileTimer()
 {
-    m_report.Guard([this] { m_scheduler.TimerScanOpenFileTimer(m_context.ResultFileName); });
+    m_report.guard([this] { m_scheduler.retryTick(m_context.ResultFileName); });
 }
 
 void TForm1::LoadResults()
 {
-    ImportSnapshot(m_snapshot, m_context.ResultFileName,
-                   TemporaryWorkbookPath(m_environment.appDir, WindowId()), GridResult->table());
+    importSnapshot(m_snapshot, m_context.ResultFileName,
+                   temporaryWorkbookPath(m_environment.appDir, windowId()), *GridResult);
 }
 
-quint64 TForm1::WindowId()
+quint64 TForm1::windowId()
 {
-    // X11 window ids name one window on the display; elsewhere (offscreen, Wayland) the window
-    // id is only the process's own, so the process id keeps two viewers apart.
-    if (QGuiApplication::platformName() == QStringLiteral("xcb"))
+    // Where a window id is only this process's own, the process id keeps two viewers apart.
+    if (windowIdsAreGlobal())
         return quint64(winId());
-    return quint64(::getpid());
+    return quint64(processId());
 }
 
-void TForm1::SetRetryTimerEnabled(bool enabled)
+void TForm1::setRetryTimerEnabled(bool enabled)
 {
     if (enabled)
         TimerScanOpenFile->start();
@@ -184,5 +182,5 @@ void TForm1::SetRetryTimerEnabled(bool enabled)
 
 void TForm1::ClearGrid()
 {
-    GridResult->table().ClearGrid();
+    GridResult->ClearGrid();
 }

@@ -26,7 +26,7 @@ class TForm1 : public QWidget, private ScanHost
     Q_OBJECT
 
 public:
-    explicit TForm1(FormEnvironment environment = FormEnvironment::OfProcess(),
+    explicit TForm1(FormEnvironment environment = FormEnvironment::ofProcess(),
                     QWidget *parent = nullptr);
     ~TForm1() override;
 
@@ -38,10 +38,10 @@ public:
     void TimerScanOpenFileTimer();
     void LoadResults();
 
-    const LaunchContext &Context() const { return m_context; }
-    const ScanScheduler &Scheduler() const { return m_scheduler; }
+    const LaunchContext &context() const { return m_context; }
+    const ScanScheduler &scheduler() const { return m_scheduler; }
     // The id that names this window's private copy of the workbook.
-    quint64 WindowId();
+    quint64 windowId();
 
     GradientPanel *LMDPanelFill1;
     QWidget *LMDSimplePanel1;
@@ -57,9 +57,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void SetRetryTimerEnabled(bool enabled) override;
+    void setRetryTimerEnabled(bool enabled) override;
     void ClearGrid() override;
-    void SetButtonCaption(const QString &caption, Qt::GlobalColor color);
+    void setButtonCaption(const QString &caption, Qt::GlobalColor color);
 
     FormEnvironment m_environment;
     ErrorReport m_report;

@@ -7,7 +7,7 @@
 
 int main(int argc, char *argv[])
 {
-    ReturnLargeBlocksWhenFreed();
+    returnLargeBlocksWhenFreed();
     int exitCode = 0;
     {
         QApplication application(argc, argv);

@@ -5,6 +5,7 @@
 // Usage: bench_reader [WORKBOOK.xls] [RUNS]. Without a workbook, one is made with
 // scripts/make_big_workbook.py (python3-xlwt) in the current directory.
 
+#include "platform/Clock.h"
 #include "sheet/WorkbookFormats.h"
 #include "sheet/exceling.h"
 #include "sheet/model/LocaleTexts.h"
@@ -52,7 +53,7 @@ double cpuMs()
 {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+    return double(nanosecondsOf(t)) / 1e6;
 }
 
 double best(std::vector<double> times)

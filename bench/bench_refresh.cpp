@@ -1,6 +1,6 @@
 // Times a whole refresh of the viewer on a big workbook (a header and 65,535 data rows, 13
 // columns): the exclusive snapshot into the snapshot buffer, the temporary copy, the parse and
-// the fill of the result table, as the scan runs it (ImportSnapshot), best and median of N runs.
+// the fill of the result table, as the scan runs it (importSnapshot), best and median of N runs.
 // The parts are then timed one by one with the same calls the import makes, to show where the
 // time goes.
 //
@@ -10,6 +10,7 @@
 #include "app/core/ResultImport.h"
 #include "app/core/ResultTable.h"
 #include "app/core/SnapshotBuffer.h"
+#include "platform/Clock.h"
 #include "platform/FileSnapshot.h"
 #include "sheet/exceling.h"
 #include "util/ViewerError.h"
@@ -29,22 +30,22 @@
 
 namespace {
 
-double Best(const std::vector<double> &ms)
+double best(const std::vector<double> &ms)
 {
     return ms.empty() ? 0 : *std::min_element(ms.begin(), ms.end());
 }
 
-double Median(std::vector<double> ms)
+double median(std::vector<double> ms)
 {
     std::sort(ms.begin(), ms.end());
     return ms.empty() ? 0 : ms[ms.size() / 2];
 }
 
-double ThreadCpuMs()
+double threadCpuMs()
 {
     timespec t{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+    return double(nanosecondsOf(t)) / 1e6;
 }
 
 // Wall-clock and this thread's CPU time: on a shared machine the CPU time shows the work done
@@ -55,22 +56,22 @@ struct Figures
     std::vector<double> cpuMs;
 };
 
-Figures Time(int runs, const std::function<void()> &job)
+Figures timeRuns(int runs, const std::function<void()> &job)
 {
     Figures figures;
     for (int i = 0; i < runs; ++i) {
-        const double cpu = ThreadCpuMs();
+        const double cpu = threadCpuMs();
         QElapsedTimer timer;
         timer.start();
         job();
         figures.ms.push_back(double(timer.nsecsElapsed()) / 1e6);
-        figures.cpuMs.push_back(ThreadCpuMs() - cpu);
+        figures.cpuMs.push_back(threadCpuMs() - cpu);
     }
     return figures;
 }
 
 // For jobs that need set-up first: the job times itself and returns milliseconds.
-Figures TimeInside(int runs, const std::function<double()> &job)
+Figures timeInside(int runs, const std::function<double()> &job)
 {
     Figures figures;
     for (int i = 0; i < runs; ++i)
@@ -78,16 +79,16 @@ Figures TimeInside(int runs, const std::function<double()> &job)
     return figures;
 }
 
-void Print(const char *what, const Figures &figures)
+void print(const char *what, const Figures &figures)
 {
-    std::printf("%-34s best %7.2f ms  median %7.2f ms", what, Best(figures.ms), Median(figures.ms));
+    std::printf("%-34s best %7.2f ms  median %7.2f ms", what, best(figures.ms), median(figures.ms));
     if (!figures.cpuMs.empty())
-        std::printf("   cpu best %7.2f ms  median %7.2f ms", Best(figures.cpuMs),
-                    Median(figures.cpuMs));
+        std::printf("   cpu best %7.2f ms  median %7.2f ms", best(figures.cpuMs),
+                    median(figures.cpuMs));
     std::printf("\n");
 }
 
-QString MakeWorkbook()
+QString makeWorkbook()
 {
     const QString path = QDir::current().filePath(QStringLiteral("bench_refresh.xls"));
     if (QFileInfo::exists(path))
@@ -104,67 +105,63 @@ QString MakeWorkbook()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString workbook = argc > 1 ? QString::fromLocal8Bit(argv[1]) : MakeWorkbook();
+    const QString workbook = argc > 1 ? QString::fromLocal8Bit(argv[1]) : makeWorkbook();
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 15;
     if (workbook.isEmpty()) {
         std::fprintf(stderr, "no workbook\n");
         return 1;
     }
     QTemporaryDir appDir;
-    const QString tempPath = TemporaryWorkbookPath(appDir.path() + u'/', 1312);
+    const QString tempPath = temporaryWorkbookPath(appDir.path() + u'/', 1312);
 
     try {
         FileSnapshot source;
         SnapshotBuffer snapshot;
         ResultTable table;
         const auto takeSnapshot = [&] {
-            if (source.Take(workbook, snapshot).outcome != SnapshotOutcome::Taken)
+            if (source.take(workbook, snapshot).outcome != SnapshotOutcome::Taken)
                 throw ViewerError(QStringLiteral("no snapshot"));
         };
 
         // Warm up: page cache, buffer pages, the table's storage.
         takeSnapshot();
-        ImportSnapshot(snapshot, workbook, tempPath, table);
+        importSnapshot(snapshot, workbook, tempPath, table);
         std::printf("%s: %d bytes, table %d rows x %d columns, %d runs\n", qPrintable(workbook),
                     snapshot.FileBufferSize(), table.RowCount(), table.ColCount(), runs);
 
-        const Figures whole = Time(runs, [&] {
+        const Figures whole = timeRuns(runs, [&] {
             takeSnapshot();
-            ImportSnapshot(snapshot, workbook, tempPath, table);
+            importSnapshot(snapshot, workbook, tempPath, table);
         });
 
         // The parts, with the calls the import makes.
-        const Figures snap = Time(runs, takeSnapshot);
-        const Figures write = Time(runs, [&] {
+        const Figures snap = timeRuns(runs, takeSnapshot);
+        const Figures write = timeRuns(runs, [&] {
             QFile file(tempPath);
             if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
                 file.write(snapshot.FileBuffer(), snapshot.FileBufferSize()) !=
                     snapshot.FileBufferSize())
                 throw ViewerError(QStringLiteral("write failed"));
         });
-        const Figures parse = Time(runs, [&] {
+        const Figures parse = timeRuns(runs, [&] {
             QString path = tempPath;
             ExcelOpen(path);
             ExcelSelectSheet(1);
         });
         TextBuilder scratch;
-        const Figures fill = Time(runs, [&] {
+        const Figures fill = timeRuns(runs, [&] {
             table.ClearGrid();
             int end = 2;
             while (!ExcelGetCellText(end, 3, scratch).isEmpty())
                 ++end;
             table.SetColCount(13);
             table.SetRowCount(end - 1);
-            table.BeginFill();
             for (int row = 1; row < end; ++row)
                 for (int column = 1; column <= 13; ++column)
                     table.SetCells(column - 1, row - 1, ExcelGetCellText(row, column, scratch));
-            table.EndFill();
-            table.SetCol(0);
-            table.SetRow(table.RowCount() - 1);
         });
         // Inside the fill: emptying a full table of allocated texts, and the reads alone.
-        const Figures clear = TimeInside(runs, [&] {
+        const Figures clear = timeInside(runs, [&] {
             table.SetRowCount(65536);
             for (int row = 0; row < table.RowCount(); ++row)
                 for (int column = 0; column < 13; ++column)
@@ -175,7 +172,7 @@ int main(int argc, char **argv)
             return double(timer.nsecsElapsed()) / 1e6;
         });
         qint64 chars = 0;
-        const Figures reads = Time(runs, [&] {
+        const Figures reads = timeRuns(runs, [&] {
             int end = 2;
             while (!ExcelGetCellText(end, 3, scratch).isEmpty())
                 ++end;
@@ -186,13 +183,13 @@ int main(int argc, char **argv)
         ExcelClose();
         QFile::remove(tempPath);
 
-        Print("whole refresh", whole);
-        Print("  snapshot (FileSnapshot::Take)", snap);
-        Print("  temporary copy written", write);
-        Print("  parse (ExcelOpen, select sheet)", parse);
-        Print("  count and fill (14 reads a row)", fill);
-        Print("    of which ClearGrid of the table", clear);
-        Print("    of which the cell reads", reads);
+        print("whole refresh", whole);
+        print("  snapshot (FileSnapshot::take)", snap);
+        print("  temporary copy written", write);
+        print("  parse (ExcelOpen, select sheet)", parse);
+        print("  count and fill (14 reads a row)", fill);
+        print("    of which ClearGrid of the table", clear);
+        print("    of which the cell reads", reads);
     } catch (const ViewerError &error) {
         std::fprintf(stderr, "%s\n", qPrintable(error.message()));
         return 1;

@@ -31,17 +31,17 @@ struct FreeDeleter
 template<class T>
 using Reply = std::unique_ptr<T, FreeDeleter>;
 
-xcb_atom_t Atom(xcb_connection_t *c, const char *name)
+xcb_atom_t atom(xcb_connection_t *c, const char *name)
 {
-    const Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name), nullptr));
+    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name), nullptr));
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 // A top-level window of the process, found by the _NET_WM_PID that Qt sets, and mapped.
-xcb_window_t FindWindow(xcb_connection_t *c, xcb_window_t root, std::uint32_t pid)
+xcb_window_t findWindow(xcb_connection_t *c, xcb_window_t root, std::uint32_t pid)
 {
-    const xcb_atom_t pidAtom = Atom(c, "_NET_WM_PID");
+    const xcb_atom_t pidAtom = atom(c, "_NET_WM_PID");
     const Reply<xcb_query_tree_reply_t> tree(
         xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
     if (!tree)
@@ -54,8 +54,8 @@ xcb_window_t FindWindow(xcb_connection_t *c, xcb_window_t root, std::uint32_t pi
             continue;
         if (*static_cast<std::uint32_t *>(xcb_get_property_value(property.get())) != pid)
             continue;
-        const Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
-            c, xcb_get_window_attributes(c, children[i]), nullptr));
+        const Reply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr));
         if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
             return children[i];
     }
@@ -96,7 +96,7 @@ int main(int argc, char **argv)
     xcb_window_t window = XCB_WINDOW_NONE;
     for (const auto until = Clock::now() + std::chrono::seconds(20);
          window == XCB_WINDOW_NONE && Clock::now() < until;) {
-        window = FindWindow(c, root, pid);
+        window = findWindow(c, root, pid);
         if (window == XCB_WINDOW_NONE)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -109,8 +109,8 @@ int main(int argc, char **argv)
     // depending on the toolkit.
     const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
-    const xcb_atom_t protocols = Atom(c, "WM_PROTOCOLS");
-    const xcb_atom_t ping = Atom(c, "_NET_WM_PING");
+    const xcb_atom_t protocols = atom(c, "WM_PROTOCOLS");
+    const xcb_atom_t ping = atom(c, "_NET_WM_PING");
 
     std::map<std::uint32_t, Clock::time_point> pending;
     std::vector<double> waits;
@@ -120,7 +120,8 @@ int main(int argc, char **argv)
     Clock::time_point nextPing = start;
     std::uint32_t stamp = 1;
     int sent = 0;
-    while (Clock::now() < end || (!pending.empty() && Clock::now() < end + std::chrono::seconds(10))) {
+    while (Clock::now() < end ||
+           (!pending.empty() && Clock::now() < end + std::chrono::seconds(10))) {
         const Clock::time_point now = Clock::now();
         if (now >= nextPing && now < end) {
             xcb_client_message_event_t event{};

@@ -22,14 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     argv << QString::fromUtf8(current);
 
-    const QStringList parameters = CommandLineParameters(argv);
+    const QStringList parameters = commandLineParameters(argv);
     for (const QString &p : parameters) {
         if (p.isEmpty())
             std::abort();
     }
     LaunchContext context;
     try {
-        ResolveLaunchContext(parameters, QStringLiteral("/app/"), context);
+        resolveLaunchContext(parameters, QStringLiteral("/app/"), context);
     } catch (const ConvertError &) {
         if (parameters.size() < 2 || !IsNumber(parameters.at(1)) || context.NotifyWindow != 0)
             std::abort();

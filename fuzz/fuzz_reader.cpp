@@ -1,4 +1,4 @@
-// The workbook reader on any bytes, through the four workbook operations as the import uses
+// The workbook reader on any bytes, through the workbook operations as the import uses
 // them: open, select the first worksheet, read the key column down to its first empty cell and
 // 13 columns of each row taken, close; then the second and third worksheets the same way.
 #include "tests/support/ReaderOperations.h"

@@ -29,7 +29,7 @@ int MemoryFile()
     return fd;
 }
 
-void Replace(int fd, const std::uint8_t *data, std::size_t size)
+void replace(int fd, const std::uint8_t *data, std::size_t size)
 {
     if (::ftruncate(fd, 0) != 0)
         std::abort();
@@ -52,22 +52,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size >= L::RecordSize) {
         WindowSettingsRecord record{};
         std::copy_n(data, L::RecordSize, record.begin());
-        decoded = DecodeWindowSettings(record);
+        decoded = decodeWindowSettings(record);
         if (decoded) {
             if (decoded->WindowState > WindowSettings::Maximized)
                 std::abort();
             const std::optional<WindowSettings> again =
-                DecodeWindowSettings(EncodeWindowSettings(*decoded));
+                decodeWindowSettings(encodeWindowSettings(*decoded));
             if (!again || *again != *decoded)
                 std::abort();
         }
     }
 
     const int fd = MemoryFile();
-    Replace(fd, data, size);
+    replace(fd, data, size);
     try {
         const SettingsReadResult result =
-            ReadSettingsFile(QStringLiteral("/proc/self/fd/") + QString::number(fd));
+            readSettingsFile(QStringLiteral("/proc/self/fd/") + QString::number(fd));
         if (size < L::RecordSize)
             std::abort(); // a short file is "Read beyond end of file"
         const bool loaded = result.status == SettingsReadResult::Status::Loaded;

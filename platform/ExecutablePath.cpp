@@ -4,7 +4,7 @@
 #include <string>
 #include <unistd.h>
 
-QString ExecutablePath()
+QString executablePath()
 {
     std::string buffer(256, '\0');
     for (;;) {

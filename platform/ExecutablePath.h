@@ -4,4 +4,4 @@
 
 // The full path of the running executable as the kernel reports it (not argv[0]).
 // Empty when the kernel cannot tell.
-QString ExecutablePath();
+QString executablePath();

@@ -1,6 +1,6 @@
 #include "platform/FileDescriptor.h"
 
-#include "util/InOutError.h"
+#include "platform/SystemError.h"
 
 #include <cerrno>
 #include <unistd.h>
@@ -14,13 +14,13 @@ FileDescriptor::FileDescriptor(FileDescriptor &&other) noexcept
 FileDescriptor &FileDescriptor::operator=(FileDescriptor &&other) noexcept
 {
     if (this != &other) {
-        Close();
+        close();
         m_fd = std::exchange(other.m_fd, -1);
     }
     return *this;
 }
 
-int FileDescriptor::Close() noexcept
+int FileDescriptor::close() noexcept
 {
     if (m_fd < 0)
         return 0;
@@ -28,9 +28,9 @@ int FileDescriptor::Close() noexcept
     return ::close(fd) == 0 ? 0 : errno;
 }
 
-void FileDescriptor::CloseOrThrow()
+void FileDescriptor::closeOrThrow()
 {
-    const int error = Close();
+    const int error = close();
     if (error != 0 && error != EINTR)
-        InOutError::raiseErrno(error);
+        raiseSystemError(error);
 }

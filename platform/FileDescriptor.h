@@ -9,22 +9,22 @@ public:
         : m_fd(fd)
     {
     }
-    ~FileDescriptor() { Close(); }
+    ~FileDescriptor() { close(); }
 
     FileDescriptor(FileDescriptor &&other) noexcept;
     FileDescriptor &operator=(FileDescriptor &&other) noexcept;
     FileDescriptor(const FileDescriptor &) = delete;
     FileDescriptor &operator=(const FileDescriptor &) = delete;
 
-    int Get() const noexcept { return m_fd; }
-    bool IsOpen() const noexcept { return m_fd >= 0; }
+    int get() const noexcept { return m_fd; }
+    bool isOpen() const noexcept { return m_fd >= 0; }
 
     // Closes now. Returns 0, or the errno close() reported; the descriptor is released either
     // way (Linux never leaves it open after a failed close, so it is not retried).
-    int Close() noexcept;
+    int close() noexcept;
     // Closes now and raises the InOutError of a failed close (which can report a write that
     // failed late); EINTR says nothing about the data and is not an error.
-    void CloseOrThrow();
+    void closeOrThrow();
 
 private:
     int m_fd = -1;

@@ -1,8 +1,9 @@
 #include "platform/FileSnapshot.h"
 
+#include "platform/Clock.h"
 #include "platform/FileDescriptor.h"
 #include "platform/ReadLease.h"
-#include "util/InOutError.h"
+#include "platform/SystemError.h"
 
 #include <QFile>
 #include <algorithm>
@@ -10,7 +11,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -27,25 +27,14 @@ constexpr std::int64_t QuietNs = 100'000'000;
 // Linux transfers at most this much in one read().
 constexpr std::int64_t LargestRead = 0x7ffff000;
 
-std::int64_t Nanoseconds(const timespec &t)
+FileIdentity identityOf(const StatBuffer &st)
 {
-    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    return {static_cast<std::int64_t>(st.st_size), nanosecondsOf(st.st_mtim),
+            nanosecondsOf(st.st_ctim), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::uint64_t>(st.st_dev)};
 }
 
-std::int64_t ClockNs(clockid_t clock)
-{
-    timespec now{};
-    ::clock_gettime(clock, &now);
-    return Nanoseconds(now);
-}
-
-FileIdentity IdentityOf(const StatBuffer &st)
-{
-    return {static_cast<std::int64_t>(st.st_size), Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim),
-            static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_dev)};
-}
-
-bool StatPath(const QString &path, StatBuffer &st)
+bool statPath(const QString &path, StatBuffer &st)
 {
     const QByteArray name = QFile::encodeName(path);
     return !name.isEmpty() && ::stat(name.constData(), &st) == 0;
@@ -53,7 +42,7 @@ bool StatPath(const QString &path, StatBuffer &st)
 
 // Whether another process holds a write lock (classic POSIX or OFD) on any part of the file.
 // Asking about a read lock finds exactly those.
-bool WriteLockedElsewhere(int fd)
+bool writeLockedElsewhere(int fd)
 {
     // Open file description locks need Linux 3.15; older kernels know only the classic ones.
     for (const int command : {F_OFD_GETLK, F_GETLK}) {
@@ -75,15 +64,15 @@ public:
         : m_fd(fd)
     {
     }
-    ~HeldFile() { Release(); }
+    ~HeldFile() { release(); }
     HeldFile(const HeldFile &) = delete;
     HeldFile &operator=(const HeldFile &) = delete;
 
-    int fd() const { return m_fd.Get(); }
+    int fd() const { return m_fd.get(); }
 
     // false when another process holds flock() on the file. A file system that cannot flock
     // a read-only descriptor (NFS emulates it with POSIX locks) is read without the lock.
-    bool Lock()
+    bool lock()
     {
         if (::flock(fd(), LOCK_EX | LOCK_NB) == 0) {
             m_locked = true;
@@ -92,24 +81,24 @@ public:
         return errno != EWOULDBLOCK && errno != EINTR;
     }
 
-    ReadLease TakeLease(FileSnapshot::Leases leases)
+    ReadLease takeLease(FileSnapshot::Leases leases)
     {
         if (leases == FileSnapshot::Leases::Never)
             return ReadLease::Unavailable;
-        const ReadLease lease = TakeReadLease(fd());
+        const ReadLease lease = takeReadLease(fd());
         m_leased = lease == ReadLease::Held;
         return lease;
     }
 
     // Returns 0 or the errno of close().
-    int Release()
+    int release()
     {
         if (m_leased)
-            DropReadLease(fd());
+            dropReadLease(fd());
         if (m_locked)
             ::flock(fd(), LOCK_UN);
         m_leased = m_locked = false;
-        return m_fd.Close();
+        return m_fd.close();
     }
 
 private:
@@ -119,7 +108,7 @@ private:
 };
 
 // Reads exactly `size` bytes from the start of the file. Torn when the file ends early.
-SnapshotResult ReadWhole(int fd, char *room, std::int64_t size)
+SnapshotResult readWhole(int fd, char *room, std::int64_t size)
 {
     std::int64_t done = 0;
     while (done < size) {
@@ -132,51 +121,51 @@ SnapshotResult ReadWhole(int fd, char *room, std::int64_t size)
         } else if (errno == EAGAIN) {
             return SnapshotResult::of(SnapshotOutcome::Refused);
         } else if (errno != EINTR) {
-            return SnapshotResult::failed(InOutError::codeFromErrno(errno));
+            return SnapshotResult::failed(inOutErrorCode(errno));
         }
     }
     return SnapshotResult::of(SnapshotOutcome::Taken, size);
 }
 
 // Everything done while the file is open. `identity` gets the version that was copied.
-SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Leases leases,
+SnapshotResult copyHeld(HeldFile &file, const QString &path, FileSnapshot::Leases leases,
                         SnapshotStorage &storage, FileIdentity &identity)
 {
-    if (!file.Lock() || WriteLockedElsewhere(file.fd()))
+    if (!file.lock() || writeLockedElsewhere(file.fd()))
         return SnapshotResult::of(SnapshotOutcome::Refused);
-    const ReadLease lease = file.TakeLease(leases);
+    const ReadLease lease = file.takeLease(leases);
     if (lease == ReadLease::OpenForWriting)
         return SnapshotResult::of(SnapshotOutcome::Refused);
 
     // File timestamps come from the coarse clock: a change after this moment is stamped no
     // earlier than it.
-    const std::int64_t windowStart = ClockNs(CLOCK_REALTIME_COARSE);
+    const std::int64_t windowStart = coarseWallClockNs();
     StatBuffer before{};
     if (::fstat(file.fd(), &before) != 0)
-        return SnapshotResult::failed(InOutError::codeFromErrno(errno));
+        return SnapshotResult::failed(inOutErrorCode(errno));
     if (S_ISDIR(before.st_mode))
         return SnapshotResult::of(SnapshotOutcome::Missing);
     if (!S_ISREG(before.st_mode))
         return SnapshotResult::of(SnapshotOutcome::Refused);
-    identity = IdentityOf(before);
-    if (identity.size > storage.Limit())
+    identity = identityOf(before);
+    if (identity.size > storage.limit())
         return SnapshotResult::of(SnapshotOutcome::TooLarge, identity.size);
-    char *room = storage.RoomFor(identity.size);
+    char *room = storage.roomFor(identity.size);
     if (room == nullptr)
-        return SnapshotResult::failed(InOutError::codeFromErrno(ENOMEM));
+        return SnapshotResult::failed(inOutErrorCode(ENOMEM));
 
-    const SnapshotResult read = ReadWhole(file.fd(), room, identity.size);
+    const SnapshotResult read = readWhole(file.fd(), room, identity.size);
     if (read.outcome != SnapshotOutcome::Taken)
         return read;
 
     StatBuffer after{};
     if (::fstat(file.fd(), &after) != 0)
-        return SnapshotResult::failed(InOutError::codeFromErrno(errno));
+        return SnapshotResult::failed(inOutErrorCode(errno));
     StatBuffer atPath{};
     const bool pathSame =
-        StatPath(path, atPath) && atPath.st_ino == after.st_ino && atPath.st_dev == after.st_dev;
-    const std::int64_t windowEnd = ClockNs(CLOCK_REALTIME);
-    if (!pathSame || IdentityOf(after) != identity)
+        statPath(path, atPath) && atPath.st_ino == after.st_ino && atPath.st_dev == after.st_dev;
+    const std::int64_t windowEnd = wallClockNs();
+    if (!pathSame || identityOf(after) != identity)
         return SnapshotResult::of(SnapshotOutcome::Torn);
     if (lease == ReadLease::Unavailable) {
         // A file system that keeps whole seconds only stamps a change inside the window
@@ -192,12 +181,12 @@ SnapshotResult CopyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
 
 } // namespace
 
-SnapshotResult FileSnapshot::Take(const QString &path, SnapshotStorage &storage)
+SnapshotResult FileSnapshot::take(const QString &path, SnapshotStorage &storage)
 {
     // Look first: a device is never opened (opening one can act on the hardware), and a
     // directory is no file.
     StatBuffer st{};
-    if (!StatPath(path, st) || S_ISDIR(st.st_mode))
+    if (!statPath(path, st) || S_ISDIR(st.st_mode))
         return SnapshotResult::of(SnapshotOutcome::Missing);
     if (!S_ISREG(st.st_mode))
         return SnapshotResult::of(SnapshotOutcome::Refused);
@@ -212,22 +201,22 @@ SnapshotResult FileSnapshot::Take(const QString &path, SnapshotStorage &storage)
     }
     HeldFile file(fd);
     FileIdentity identity;
-    SnapshotResult result = CopyHeld(file, path, m_leases, storage, identity);
-    if (const int closeError = file.Release(); closeError != 0)
-        return SnapshotResult::failed(InOutError::codeFromErrno(closeError));
+    SnapshotResult result = copyHeld(file, path, m_leases, storage, identity);
+    if (const int closeError = file.release(); closeError != 0)
+        return SnapshotResult::failed(inOutErrorCode(closeError));
     if (result.outcome == SnapshotOutcome::Taken)
-        storage.Commit(result.fileSize, identity);
+        storage.commit(result.fileSize, identity);
     return result;
 }
 
-bool FileExists(const QString &path)
+bool fileExists(const QString &path)
 {
     StatBuffer st{};
-    return StatPath(path, st) && !S_ISDIR(st.st_mode);
+    return statPath(path, st) && !S_ISDIR(st.st_mode);
 }
 
-bool FileChangedSince(const QString &path, const FileIdentity &snapshotIdentity)
+bool fileChangedSince(const QString &path, const FileIdentity &snapshotIdentity)
 {
     StatBuffer st{};
-    return !StatPath(path, st) || IdentityOf(st) != snapshotIdentity;
+    return !statPath(path, st) || identityOf(st) != snapshotIdentity;
 }

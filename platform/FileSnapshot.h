@@ -35,7 +35,7 @@ public:
     {
     }
 
-    SnapshotResult Take(const QString &path, SnapshotStorage &storage) override;
+    SnapshotResult take(const QString &path, SnapshotStorage &storage) override;
 
 private:
     Leases m_leases;
@@ -44,8 +44,8 @@ private:
 // True when `path` names something that is not a directory (following symbolic links).
 // A path that cannot be examined at all (dangling or looping link, unreadable directory on
 // the way) names no file.
-bool FileExists(const QString &path);
+bool fileExists(const QString &path);
 
 // True unless `path` still names exactly the file version `snapshotIdentity` describes.
 // A vanished file has changed.
-bool FileChangedSince(const QString &path, const FileIdentity &snapshotIdentity);
+bool fileChangedSince(const QString &path, const FileIdentity &snapshotIdentity);

@@ -13,14 +13,14 @@ constexpr std::size_t HugePage = LargeBlockBytes;
 // longer moves it up by itself.
 constexpr int MappedBlockBytes = 256 * 1024;
 
-std::size_t RoundUp(std::size_t bytes)
+std::size_t roundUp(std::size_t bytes)
 {
     return (bytes + HugePage - 1) / HugePage * HugePage;
 }
 
 } // namespace
 
-void *AllocateLarge(std::size_t bytes)
+void *allocateLarge(std::size_t bytes)
 {
     if (bytes < LargeBlockBytes) {
         if (void *block = std::malloc(bytes == 0 ? 1 : bytes))
@@ -31,7 +31,7 @@ void *AllocateLarge(std::size_t bytes)
         throw std::bad_alloc();
     // A mapping starts on a 4 KiB boundary only: take a huge page more and trim it, so that
     // the block begins on a huge-page boundary and every part of it can be a huge page.
-    const std::size_t size = RoundUp(bytes);
+    const std::size_t size = roundUp(bytes);
     void *mapped = ::mmap(nullptr, size + HugePage, PROT_READ | PROT_WRITE,
                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED)
@@ -47,17 +47,17 @@ void *AllocateLarge(std::size_t bytes)
     return reinterpret_cast<void *>(aligned);
 }
 
-void FreeLarge(void *block, std::size_t bytes) noexcept
+void freeLarge(void *block, std::size_t bytes) noexcept
 {
     if (!block)
         return;
     if (bytes < LargeBlockBytes)
         std::free(block);
     else
-        ::munmap(block, RoundUp(bytes));
+        ::munmap(block, roundUp(bytes));
 }
 
-void ReturnLargeBlocksWhenFreed()
+void returnLargeBlocksWhenFreed()
 {
     ::mallopt(M_MMAP_THRESHOLD, MappedBlockBytes);
 }

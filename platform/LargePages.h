@@ -12,11 +12,11 @@
 inline constexpr std::size_t LargeBlockBytes = std::size_t(2) << 20;
 
 // Raises std::bad_alloc when there is no memory.
-void *AllocateLarge(std::size_t bytes);
-// `bytes` as given to AllocateLarge.
-void FreeLarge(void *block, std::size_t bytes) noexcept;
+void *allocateLarge(std::size_t bytes);
+// `bytes` as given to allocateLarge.
+void freeLarge(void *block, std::size_t bytes) noexcept;
 
-// AllocateLarge as a standard allocator, for the containers of big arrays.
+// allocateLarge as a standard allocator, for the containers of big arrays.
 template<typename T>
 struct LargePageAllocator
 {
@@ -32,9 +32,9 @@ struct LargePageAllocator
     {
         if (count > std::size_t(-1) / sizeof(T))
             throw std::bad_array_new_length();
-        return static_cast<T *>(AllocateLarge(count * sizeof(T)));
+        return static_cast<T *>(allocateLarge(count * sizeof(T)));
     }
-    void deallocate(T *block, std::size_t count) noexcept { FreeLarge(block, count * sizeof(T)); }
+    void deallocate(T *block, std::size_t count) noexcept { freeLarge(block, count * sizeof(T)); }
 
     template<typename U>
     bool operator==(const LargePageAllocator<U> &) const noexcept
@@ -47,15 +47,15 @@ struct LargePageAllocator
 // to the system when freed. Without it the library raises its mapping threshold after the
 // first big free and serves later blocks from a heap that keeps their pages, so every import
 // would leave the process larger. Call once, first thing in main().
-void ReturnLargeBlocksWhenFreed();
+void returnLargeBlocksWhenFreed();
 
-// An uninitialised byte block from AllocateLarge, freed by its owner.
+// An uninitialised byte block from allocateLarge, freed by its owner.
 class LargeBlock
 {
 public:
     LargeBlock() = default;
     explicit LargeBlock(std::size_t bytes)
-        : m_data(static_cast<char *>(AllocateLarge(bytes)), Deleter{bytes})
+        : m_data(static_cast<char *>(allocateLarge(bytes)), Deleter{bytes})
     {
     }
 
@@ -66,7 +66,7 @@ private:
     struct Deleter
     {
         std::size_t bytes = 0;
-        void operator()(char *block) const noexcept { FreeLarge(block, bytes); }
+        void operator()(char *block) const noexcept { freeLarge(block, bytes); }
     };
     std::unique_ptr<char, Deleter> m_data;
 };

@@ -1,7 +1,9 @@
 #include "platform/MappedFile.h"
 
-#include "platform/ReadExactly.h"
+#include "platform/FileRead.h"
+#include "platform/MemoryPages.h"
 #include "platform/ReadLease.h"
+#include "platform/SystemError.h"
 #include "util/InOutError.h"
 
 #include <QFile>
@@ -9,47 +11,46 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 MappedFile::MappedFile(const QString &fileName)
 {
     const QByteArray path = QFile::encodeName(fileName);
     if (path.isEmpty())
-        throw InOutError(2);
+        throw InOutError(InOutError::FileNotFound);
     m_file = FileDescriptor(::open(path.constData(), O_RDONLY | O_CLOEXEC));
-    if (!m_file.IsOpen())
-        InOutError::raiseErrno(errno);
+    if (!m_file.isOpen())
+        raiseSystemError(errno);
     // The lease first: the size read after it cannot change while the file is mapped.
-    m_leased = TakeReadLease(m_file.Get()) == ReadLease::Held;
+    m_leased = takeReadLease(m_file.get()) == ReadLease::Held;
     struct stat info;
-    if (::fstat(m_file.Get(), &info) != 0) {
+    if (::fstat(m_file.get(), &info) != 0) {
         const int error = errno;
-        Close();
-        InOutError::raiseErrno(error);
+        close();
+        raiseSystemError(error);
     }
     if (S_ISDIR(info.st_mode)) {
-        Close();
-        throw InOutError(5);
+        close();
+        throw InOutError(InOutError::FileAccessDenied);
     }
     const auto size = static_cast<std::size_t>(info.st_size);
     if (size == 0)
         return;
     if (m_leased) {
-        void *mapping = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, m_file.Get(), 0);
+        void *mapping = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, m_file.get(), 0);
         if (mapping != MAP_FAILED) {
             m_mapping = mapping;
             m_bytes = {static_cast<const std::uint8_t *>(mapping), size};
             return;
         }
-        DropReadLease(m_file.Get());
+        dropReadLease(m_file.get());
         m_leased = false;
     }
     try {
         m_copy = std::make_unique_for_overwrite<std::uint8_t[]>(size);
-        ReadExactly(m_file.Get(), m_copy.get(), size);
-        m_file.CloseOrThrow();
+        readExactly(m_file.get(), m_copy.get(), size);
+        m_file.closeOrThrow();
     } catch (...) {
-        Close();
+        close();
         throw;
     }
     m_bytes = {m_copy.get(), size};
@@ -57,29 +58,26 @@ MappedFile::MappedFile(const QString &fileName)
 
 MappedFile::~MappedFile()
 {
-    Close();
+    close();
 }
 
-void MappedFile::Close() noexcept
+void MappedFile::close() noexcept
 {
     if (m_mapping)
         ::munmap(m_mapping, m_bytes.size());
     m_mapping = nullptr;
-    if (m_leased && m_file.IsOpen())
-        DropReadLease(m_file.Get());
+    if (m_leased && m_file.isOpen())
+        dropReadLease(m_file.get());
     m_leased = false;
-    m_file.Close();
+    m_file.close();
 }
 
-void MappedFile::ReleaseBefore(const std::uint8_t *position) noexcept
+void MappedFile::releaseBefore(const std::uint8_t *position) noexcept
 {
-    if (!m_mapping || position < m_bytes.data() || position > m_bytes.data() + m_bytes.size())
+    const std::uint8_t *released = m_bytes.data() + m_released;
+    if (!m_mapping || position <= released || position > m_bytes.data() + m_bytes.size())
         return;
-    static const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    const std::size_t end = std::size_t(position - m_bytes.data()) / page * page;
-    if (end <= m_released)
-        return;
-    // Read-only pages of a file: handed back, they are mapped again from it if read once more.
-    ::madvise(static_cast<std::uint8_t *>(m_mapping) + m_released, end - m_released, MADV_DONTNEED);
-    m_released = end;
+    // The mapping starts on a page: what is handed back always ends where the next part
+    // begins.
+    m_released = std::size_t(releasePages(released, position) - m_bytes.data());
 }

@@ -16,7 +16,7 @@
 // which would end the process with SIGBUS; another program's open for writing waits until the
 // mapping is gone. Where no lease can be had (a file system without leases, another user's
 // file, a file open for writing), or the file cannot be mapped, it is read into memory
-// instead, and ReleaseBefore does nothing.
+// instead, and releaseBefore does nothing.
 class MappedFile
 {
 public:
@@ -27,15 +27,15 @@ public:
     MappedFile(const MappedFile &) = delete;
     MappedFile &operator=(const MappedFile &) = delete;
 
-    std::span<const std::uint8_t> Bytes() const { return m_bytes; }
-    bool IsMapped() const { return m_mapping != nullptr; }
+    std::span<const std::uint8_t> bytes() const { return m_bytes; }
+    bool isMapped() const { return m_mapping != nullptr; }
 
-    // Hands back the whole pages that lie before `position`, a place in Bytes() (any other
+    // Hands back the whole pages that lie before `position`, a place in bytes() (any other
     // address is ignored).
-    void ReleaseBefore(const std::uint8_t *position) noexcept;
+    void releaseBefore(const std::uint8_t *position) noexcept;
 
 private:
-    void Close() noexcept;
+    void close() noexcept;
 
     FileDescriptor m_file;
     bool m_leased = false;

@@ -4,7 +4,7 @@
 #include <csignal>
 #include <fcntl.h>
 
-ReadLease TakeReadLease(int fd)
+ReadLease takeReadLease(int fd)
 {
     if (::fcntl(fd, F_SETSIG, SIGURG) != 0)
         return ReadLease::Unavailable;
@@ -14,7 +14,7 @@ ReadLease TakeReadLease(int fd)
     return errno == EAGAIN ? ReadLease::OpenForWriting : ReadLease::Unavailable;
 }
 
-void DropReadLease(int fd)
+void dropReadLease(int fd)
 {
     ::fcntl(fd, F_SETLEASE, F_UNLCK);
 }

@@ -8,5 +8,5 @@
 enum class ReadLease { Held, OpenForWriting, Unavailable };
 
 // Unavailable: leases are not supported on this file system, or the file is another user's.
-ReadLease TakeReadLease(int fd);
-void DropReadLease(int fd);
+ReadLease takeReadLease(int fd);
+void dropReadLease(int fd);

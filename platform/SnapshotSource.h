@@ -14,5 +14,5 @@ public:
 
     // Copies the file at `path` whole into `storage` and commits it there, or says why not.
     // Never blocks on a lock or on the file's kind, never writes the file.
-    virtual SnapshotResult Take(const QString &path, SnapshotStorage &storage) = 0;
+    virtual SnapshotResult take(const QString &path, SnapshotStorage &storage) = 0;
 };

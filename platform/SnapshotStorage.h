@@ -12,10 +12,10 @@ public:
     virtual ~SnapshotStorage() = default;
 
     // The largest file that may be copied; larger ones are refused before any byte is read.
-    virtual std::int64_t Limit() const = 0;
-    // Room for `size` bytes (0 <= size <= Limit()), or nullptr when it cannot be had. Asking
+    virtual std::int64_t limit() const = 0;
+    // Room for `size` bytes (0 <= size <= limit()), or nullptr when it cannot be had. Asking
     // for room gives up the snapshot held so far: its bytes are about to be overwritten.
-    virtual char *RoomFor(std::int64_t size) = 0;
+    virtual char *roomFor(std::int64_t size) = 0;
     // The first `size` bytes of the room are now a whole copy of the file version `identity`.
-    virtual void Commit(std::int64_t size, const FileIdentity &identity) = 0;
+    virtual void commit(std::int64_t size, const FileIdentity &identity) = 0;
 };

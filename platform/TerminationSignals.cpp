@@ -14,7 +14,7 @@ int g_pipe[2] = {-1, -1};
 constexpr std::array<int, 3> kSignals{SIGTERM, SIGHUP, SIGINT};
 struct sigaction g_previous[kSignals.size()];
 
-void OnSignal(int)
+void passSignalOn(int)
 {
     const char byte = 1;
     [[maybe_unused]] const auto n = ::write(g_pipe[1], &byte, 1);
@@ -33,7 +33,7 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject *
     struct sigaction action
     {
     };
-    action.sa_handler = OnSignal;
+    action.sa_handler = passSignalOn;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < kSignals.size(); ++i)

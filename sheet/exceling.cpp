@@ -19,8 +19,7 @@ struct SheetReference
     std::shared_ptr<const LocaleTexts> locale;
 };
 
-// The application object's counterpart: the workbook opened last (ExcelClose closes it but
-// the object stays).
+// The workbook opened last (ExcelClose closes it but the object stays).
 std::shared_ptr<Workbook> ExcelApp;
 SheetReference ExcelSheet;
 
@@ -39,8 +38,8 @@ void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled)
         // never sits in memory whole next to the workbook made of it.
         MappedFile file(fileName);
         const ReadControl control(
-            [&file](const std::uint8_t *readUpTo) { file.ReleaseBefore(readUpTo); }, cancelled);
-        book = ReadWorkbook(file.Bytes(), control);
+            [&file](const std::uint8_t *readUpTo) { file.releaseBefore(readUpTo); }, cancelled);
+        book = ReadWorkbook(file.bytes(), control);
     } catch (...) {
         // The previous workbook goes whether or not the new one opens.
         ExcelApp.reset();

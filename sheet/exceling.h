@@ -11,7 +11,8 @@
 // The workbook operations the result import uses, over the workbook reader of this folder:
 // open a file, select a worksheet, read cells as text, close. The unit owns the process-wide
 // open workbook (ExcelApp) and a reference to one of its worksheets (ExcelSheet), which keeps
-// that workbook alive on its own, like a reference to an automation object would.
+// that workbook alive on its own: a selected worksheet stays readable after another workbook
+// is opened, until the next selection.
 
 // Reads the whole file, in any format the reader knows, and parses it into a new workbook object,
 // then releases the previous one. On failure the previous one is released as well and the error

@@ -20,7 +20,7 @@ HeadlessScan::HeadlessScan(SnapshotSource &source, QString tempPath, Pause pause
 {
 }
 
-HeadlessScan::Outcome HeadlessScan::Run(const QString &workbook, ImportTarget &table,
+HeadlessScan::Outcome HeadlessScan::run(const QString &workbook, ImportTarget &table,
                                         std::chrono::milliseconds retry)
 {
     m_workbook = workbook;
@@ -29,13 +29,13 @@ HeadlessScan::Outcome HeadlessScan::Run(const QString &workbook, ImportTarget &t
     m_imported = false;
     m_torn = 0;
     ScanScheduler scheduler(*this, m_source, m_snapshot);
-    scheduler.StartCadence(0, IntervalSeconds);
-    scheduler.TimerScanTimer(0, IntervalSeconds);
-    for (bool first = true; scheduler.RetryTimerEnabled(); first = false) {
+    scheduler.startCadence(0, IntervalSeconds);
+    scheduler.cadenceTick(0, IntervalSeconds);
+    for (bool first = true; scheduler.retryTimerEnabled(); first = false) {
         if (!first)
             m_pause(retry);
         m_attempts = scheduler.OpenAttempts() + 1;
-        scheduler.TimerScanOpenFileTimer(workbook);
+        scheduler.retryTick(workbook);
         if (m_missing)
             return Outcome::Missing;
     }
@@ -51,7 +51,7 @@ void HeadlessScan::ClearGrid()
 void HeadlessScan::LoadResults()
 {
     try {
-        ImportSnapshot(m_snapshot, m_workbook, m_tempPath, *m_table, m_clock());
+        importSnapshot(m_snapshot, m_workbook, m_tempPath, *m_table, m_clock());
         m_imported = true;
     } catch (const TornSnapshot &) {
         ++m_torn;

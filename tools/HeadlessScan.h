@@ -2,7 +2,7 @@
 
 #include "app/core/ScanHost.h"
 #include "app/core/SnapshotBuffer.h"
-#include "platform/WallClock.h"
+#include "platform/Clock.h"
 
 #include <QString>
 #include <chrono>
@@ -28,17 +28,17 @@ public:
     // CLOCK_REALTIME in nanoseconds, for the import's torn-read rule.
     using Clock = std::function<std::int64_t()>;
 
-    HeadlessScan(SnapshotSource &source, QString tempPath, Pause pause, Clock clock = WallClockNs);
+    HeadlessScan(SnapshotSource &source, QString tempPath, Pause pause, Clock clock = wallClockNs);
 
     // Import errors, and the I/O error of a copy the scan gave up on, leave as exceptions.
-    Outcome Run(const QString &workbook, ImportTarget &table, std::chrono::milliseconds retry);
+    Outcome run(const QString &workbook, ImportTarget &table, std::chrono::milliseconds retry);
 
-    // Of the last Run: open attempts made, and snapshots that turned out torn.
-    int Attempts() const noexcept { return m_attempts; }
-    int TornSnapshots() const noexcept { return m_torn; }
+    // Of the last run: open attempts made, and snapshots that turned out torn.
+    int attempts() const noexcept { return m_attempts; }
+    int tornSnapshots() const noexcept { return m_torn; }
 
 private:
-    void SetRetryTimerEnabled(bool) override {}
+    void setRetryTimerEnabled(bool) override {}
     void ClearGrid() override;
     void LoadResults() override;
 

@@ -10,14 +10,14 @@ namespace {
 
 // The characters that make a CSV field quoted. All of them sort at or below the comma, so one
 // comparison settles most characters.
-bool QuotedInCsv(char16_t c)
+bool quotedInCsv(char16_t c)
 {
     return c <= u',' && (c == u',' || c == u'"' || c == u'\r' || c == u'\n');
 }
 
 // Writes a character from U+0800 on; `from` is past it, and past its low surrogate too when
 // the two make a pair.
-char *Utf8Wide(char *to, char16_t c, const char16_t *&from, const char16_t *end)
+char *utf8Wide(char *to, char16_t c, const char16_t *&from, const char16_t *end)
 {
     if (c < 0xD800 || c > 0xDFFF) {
         *to++ = char(0xE0 | (c >> 12));
@@ -38,7 +38,7 @@ char *Utf8Wide(char *to, char16_t c, const char16_t *&from, const char16_t *end)
 }
 
 // The letter that follows the backslash for a character a TSV field escapes, or 0.
-char TsvEscape(char16_t c)
+char tsvEscape(char16_t c)
 {
     switch (c) {
     case u'\\':
@@ -57,18 +57,18 @@ char TsvEscape(char16_t c)
 // One loop per format, so that the test for the format is not made per character. `quoted`
 // is set when a CSV field needs quotes.
 template<TableTextFormat Format>
-char *Encode(char *to, const char16_t *from, const char16_t *const end, bool &quoted)
+char *encode(char *to, const char16_t *from, const char16_t *const end, bool &quoted)
 {
     while (from < end) {
         const char16_t c = *from++;
         if (c < 0x80) {
             if constexpr (Format == TableTextFormat::Csv) {
-                if (QuotedInCsv(c)) {
+                if (quotedInCsv(c)) {
                     quoted = true;
                     if (c == u'"')
                         *to++ = '"';
                 }
-            } else if (const char escape = TsvEscape(c)) {
+            } else if (const char escape = tsvEscape(c)) {
                 *to++ = '\\';
                 *to++ = escape;
                 continue;
@@ -78,7 +78,7 @@ char *Encode(char *to, const char16_t *from, const char16_t *const end, bool &qu
             *to++ = char(0xC0 | (c >> 6));
             *to++ = char(0x80 | (c & 0x3F));
         } else {
-            to = Utf8Wide(to, c, from, end);
+            to = utf8Wide(to, c, from, end);
         }
     }
     return to;
@@ -86,14 +86,14 @@ char *Encode(char *to, const char16_t *from, const char16_t *const end, bool &qu
 
 } // namespace
 
-char *EncodeField(char *to, QStringView text, TableTextFormat format)
+char *encodeField(char *to, QStringView text, TableTextFormat format)
 {
     const char16_t *from = text.utf16();
     const char16_t *const end = from + text.size();
     char *const start = to;
     bool quoted = false;
-    to = format == TableTextFormat::Csv ? Encode<TableTextFormat::Csv>(to, from, end, quoted)
-                                        : Encode<TableTextFormat::Tsv>(to, from, end, quoted);
+    to = format == TableTextFormat::Csv ? encode<TableTextFormat::Csv>(to, from, end, quoted)
+                                        : encode<TableTextFormat::Tsv>(to, from, end, quoted);
     // Written in one pass on the chance that no quotes are needed, as for most fields; the
     // few that need them are moved up to make room for the opening one.
     if (quoted) {
@@ -105,49 +105,49 @@ char *EncodeField(char *to, QStringView text, TableTextFormat format)
     return to;
 }
 
-void AppendField(QByteArray &out, QStringView text, TableTextFormat format)
+void appendField(QByteArray &out, QStringView text, TableTextFormat format)
 {
     const qsizetype start = out.size();
-    out.resize(start + MaxFieldBytes(text.size()));
-    out.resize(EncodeField(out.data() + start, text, format) - out.constData());
+    out.resize(start + maxFieldBytes(text.size()));
+    out.resize(encodeField(out.data() + start, text, format) - out.constData());
 }
 
-QString CsvField(const QString &text)
+QString csvField(const QString &text)
 {
     QByteArray field;
-    AppendField(field, text, TableTextFormat::Csv);
+    appendField(field, text, TableTextFormat::Csv);
     return QString::fromUtf8(field);
 }
 
-QString TsvField(const QString &text)
+QString tsvField(const QString &text)
 {
     QByteArray field;
-    AppendField(field, text, TableTextFormat::Tsv);
+    appendField(field, text, TableTextFormat::Tsv);
     return QString::fromUtf8(field);
 }
 
-bool WriteTableText(const ResultTable &table, TableTextFormat format, QIODevice &out)
+bool writeTableText(const ResultTable &table, TableTextFormat format, QIODevice &out)
 {
     TableTextWriter writer(format, out);
     writer.SetColCount(table.ColCount());
     writer.SetRowCount(table.RowCount());
-    writer.BeginFill();
+    writer.beginFill();
     QString cell; // one buffer for every cell's text
     for (int row = 0; row < table.RowCount(); ++row) {
         for (int col = 0; col < table.ColCount(); ++col) {
-            table.CellsInto(col, row, cell);
+            table.cellTextInto(col, row, cell);
             writer.SetCells(col, row, cell);
         }
     }
-    writer.EndFill();
-    return writer.Written();
+    writer.endFill();
+    return writer.written();
 }
 
-QByteArray TableText(const ResultTable &table, TableTextFormat format)
+QByteArray tableText(const ResultTable &table, TableTextFormat format)
 {
     QByteArray text;
     QBuffer buffer(&text);
     buffer.open(QIODevice::WriteOnly);
-    WriteTableText(table, format, buffer);
+    writeTableText(table, format, buffer);
     return text;
 }

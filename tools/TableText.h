@@ -15,23 +15,23 @@ class ResultTable;
 // A UTF-16 surrogate without its other half is written as "?", as QString::toUtf8 does.
 enum class TableTextFormat { Csv, Tsv };
 
-QString CsvField(const QString &text);
-QString TsvField(const QString &text);
+QString csvField(const QString &text);
+QString tsvField(const QString &text);
 // The field in UTF-8 appended to `out`, without a QString of its own.
-void AppendField(QByteArray &out, QStringView text, TableTextFormat format);
+void appendField(QByteArray &out, QStringView text, TableTextFormat format);
 // The most bytes a field of `length` UTF-16 units can take: three a unit (two for an escape
 // or a doubled quote, four for a surrogate pair), and the quotes around it.
-constexpr qsizetype MaxFieldBytes(qsizetype length)
+constexpr qsizetype maxFieldBytes(qsizetype length)
 {
     return 3 * length + 2;
 }
-// The field written at `to`, which has room for MaxFieldBytes(text.size()) bytes; returns
+// The field written at `to`, which has room for maxFieldBytes(text.size()) bytes; returns
 // the end of what it wrote.
-char *EncodeField(char *to, QStringView text, TableTextFormat format);
+char *encodeField(char *to, QStringView text, TableTextFormat format);
 
 // Writes the table to `out` a batch of records at a time, so that a big table is never held
 // as text in memory as a whole. False when `out` refuses a write; what was written before
 // stays written.
-bool WriteTableText(const ResultTable &table, TableTextFormat format, QIODevice &out);
+bool writeTableText(const ResultTable &table, TableTextFormat format, QIODevice &out);
 // The whole text at once, for small tables.
-QByteArray TableText(const ResultTable &table, TableTextFormat format);
+QByteArray tableText(const ResultTable &table, TableTextFormat format);

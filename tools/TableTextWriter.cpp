@@ -36,7 +36,7 @@ void TableTextWriter::SetRowCount(int count)
     m_rowCount = std::max(count, 1);
 }
 
-void TableTextWriter::BeginFill()
+void TableTextWriter::beginFill()
 {
     if (m_depth++ == 0) {
         m_row = m_col = 0;
@@ -44,7 +44,7 @@ void TableTextWriter::BeginFill()
     }
 }
 
-void TableTextWriter::EndFill()
+void TableTextWriter::endFill()
 {
     if (m_depth == 0 || --m_depth > 0)
         return;
@@ -87,12 +87,12 @@ void TableTextWriter::writeField(QStringView text)
 {
     const bool csv = m_format == TableTextFormat::Csv;
     // A separator before, a record end (at most two bytes) after.
-    const qsizetype most = MaxFieldBytes(text.size()) + 3;
+    const qsizetype most = maxFieldBytes(text.size()) + 3;
     // Checked here first: room() is a call, and this runs for every cell.
     char *to = m_capacity - m_used >= most ? m_batch.get() + m_used : room(most);
     if (m_col > 0)
         *to++ = csv ? ',' : '\t';
-    to = EncodeField(to, text, m_format);
+    to = encodeField(to, text, m_format);
     if (++m_col == m_colCount) {
         if (csv)
             *to++ = '\r';

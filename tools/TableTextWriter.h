@@ -12,7 +12,7 @@ class QIODevice;
 // instead of keeping it: each record goes out as soon as its cells have come, a batch of
 // records per write. Cells are taken in the import's order, row by row and left to right;
 // a cell that is skipped is written empty, one that comes too late is ignored. The text is
-// complete once the outermost EndFill has returned.
+// complete once the outermost endFill has returned.
 class TableTextWriter final : public ImportTarget
 {
 public:
@@ -24,15 +24,15 @@ public:
     void SetColCount(int count) override;
     void SetRowCount(int count) override;
     int RowCount() const override { return m_rowCount; }
-    void BeginFill() override;
-    void EndFill() override;
+    void beginFill() override;
+    void endFill() override;
     void SetCells(int col, int row, QStringView text) override;
-    void SetCol(int) override {}
-    void SetRow(int) override {}
+    void setCurrentColumn(int) override {}
+    void setCurrentRow(int) override {}
 
     // Whether the whole text has been written: false until the fill has ended, and for good
     // once `out` refused a write.
-    bool Written() const { return m_complete && !m_failed; }
+    bool written() const { return m_complete && !m_failed; }
 
 private:
     void writeField(QStringView text);

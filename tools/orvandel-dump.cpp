@@ -7,6 +7,7 @@
 #include "app/core/ScanScheduler.h"
 #include "platform/FileSnapshot.h"
 #include "platform/LargePages.h"
+#include "platform/Process.h"
 #include "sheet/exceling.h"
 #include "tools/HeadlessScan.h"
 #include "tools/TableText.h"
@@ -71,15 +72,15 @@ Exit status:
   64  wrong usage
 )";
 
-int UsageError(const char *what)
+int usageError(const char *what)
 {
     std::fprintf(stderr, "orvandel-dump: %s\nTry 'orvandel-dump --help'.\n", what);
     return Usage;
 }
 
-void PrintError(const QString &message)
+void printError(const QString &message)
 {
-    std::fprintf(stderr, "%s\n", ReportText(message).toLocal8Bit().constData());
+    std::fprintf(stderr, "%s\n", reportText(message).toLocal8Bit().constData());
 }
 
 struct Options
@@ -90,7 +91,7 @@ struct Options
     QString workbook;
 };
 
-std::optional<int> ParseRetry(const QString &text)
+std::optional<int> parseRetry(const QString &text)
 {
     bool ok = false;
     const int value = text.toInt(&ok);
@@ -99,31 +100,31 @@ std::optional<int> ParseRetry(const QString &text)
     return value;
 }
 
-int Dump(const Options &options)
+int dump(const Options &options)
 {
     FileSnapshot source;
-    HeadlessScan scan(source, TemporaryWorkbookPath(GetAppDir(), quint64(::getpid())),
+    HeadlessScan scan(source, temporaryWorkbookPath(GetAppDir(), processId()),
                       [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); });
     // The records go out while the import fills them in: the table is never kept, as cells or
     // as text. Nothing is written unless the import gets as far as filling.
     QFile out;
     if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        PrintError(QStringLiteral("The table could not be written to standard output"));
+        printError(QStringLiteral("The table could not be written to standard output"));
         return ImportFailed;
     }
     TableTextWriter writer(options.format, out);
     const HeadlessScan::Outcome outcome =
-        scan.Run(options.workbook, writer, std::chrono::milliseconds(options.retryMs));
+        scan.run(options.workbook, writer, std::chrono::milliseconds(options.retryMs));
     if (options.stats && outcome != HeadlessScan::Outcome::Missing)
-        std::fprintf(stderr, "orvandel-dump: attempts %d torn %d\n", scan.Attempts(),
-                     scan.TornSnapshots());
+        std::fprintf(stderr, "orvandel-dump: attempts %d torn %d\n", scan.attempts(),
+                     scan.tornSnapshots());
     switch (outcome) {
     case HeadlessScan::Outcome::Missing:
-        PrintError(QStringLiteral("File not found"));
+        printError(QStringLiteral("File not found"));
         return FileMissing;
     case HeadlessScan::Outcome::GaveUp:
-        PrintError(
-            (scan.TornSnapshots() > 0
+        printError(
+            (scan.tornSnapshots() > 0
                  ? QStringLiteral("The workbook kept changing while it was copied: gave up "
                                   "after %1 attempts")
                  : QStringLiteral("The workbook stayed locked by another program: gave up after "
@@ -133,8 +134,8 @@ int Dump(const Options &options)
     case HeadlessScan::Outcome::Imported:
         break;
     }
-    if (!writer.Written()) {
-        PrintError(QStringLiteral("The table could not be written to standard output"));
+    if (!writer.written()) {
+        printError(QStringLiteral("The table could not be written to standard output"));
         return ImportFailed;
     }
     return Success;
@@ -144,7 +145,7 @@ int Dump(const Options &options)
 
 int main(int argc, char **argv)
 {
-    ReturnLargeBlocksWhenFreed();
+    returnLargeBlocksWhenFreed();
     Options options;
     bool workbookGiven = false;
     bool optionsEnded = false;
@@ -160,34 +161,34 @@ int main(int argc, char **argv)
                 options.format = TableTextFormat::Tsv;
             } else if (arg == QStringLiteral("--retry-ms")) {
                 const std::optional<int> retry =
-                    i + 1 < argc ? ParseRetry(QString::fromLocal8Bit(argv[++i])) : std::nullopt;
+                    i + 1 < argc ? parseRetry(QString::fromLocal8Bit(argv[++i])) : std::nullopt;
                 if (!retry)
-                    return UsageError("--retry-ms needs a number from 0 to 60000");
+                    return usageError("--retry-ms needs a number from 0 to 60000");
                 options.retryMs = *retry;
             } else if (arg == QStringLiteral("--stats")) {
                 options.stats = true;
             } else if (arg == QStringLiteral("--")) {
                 optionsEnded = true;
             } else {
-                return UsageError("unknown option");
+                return usageError("unknown option");
             }
             continue;
         }
         if (workbookGiven)
-            return UsageError("only one workbook can be given");
+            return usageError("only one workbook can be given");
         options.workbook = arg;
         workbookGiven = true;
     }
     if (!workbookGiven)
-        return UsageError("no workbook given");
+        return usageError("no workbook given");
 
     int status = ImportFailed;
     try {
-        status = Dump(options);
+        status = dump(options);
     } catch (const ViewerError &error) {
-        PrintError(error.message());
+        printError(error.message());
     } catch (const std::bad_alloc &) {
-        PrintError(QStringLiteral("Out of memory"));
+        printError(QStringLiteral("Out of memory"));
     }
     ExcelRelease();
     return status;

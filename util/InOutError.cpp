@@ -1,7 +1,5 @@
 #include "util/InOutError.h"
 
-#include <cerrno>
-
 InOutError::InOutError(int code)
     : ViewerError(messageFor(code))
     , m_code(code)
@@ -11,52 +9,21 @@ InOutError::InOutError(int code)
 QString InOutError::messageFor(int code)
 {
     switch (code) {
-    case 2:
+    case FileNotFound:
         return QStringLiteral("File not found");
-    case 3:
+    case InvalidFilename:
         return QStringLiteral("Invalid filename");
-    case 4:
+    case TooManyOpenFiles:
         return QStringLiteral("Too many open files");
-    case 5:
+    case FileAccessDenied:
         return QStringLiteral("File access denied");
     case ReadBeyondEnd:
         return QStringLiteral("Read beyond end of file");
     case DiskFull:
         return QStringLiteral("Disk full");
-    case 106:
+    case InvalidNumericInput:
         return QStringLiteral("Invalid numeric input");
     default:
         return QStringLiteral("I/O error %1").arg(code);
     }
-}
-
-int InOutError::codeFromErrno(int err)
-{
-    switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-        return 2;
-    case ENAMETOOLONG:
-        return 3;
-    case EMFILE:
-    case ENFILE:
-        return 4;
-    case EACCES:
-    case EPERM:
-    // Windows refuses a directory where a file is wanted as an access denied.
-    case EISDIR:
-        return 5;
-    // A quota or the process's file size limit fills up like the disk does.
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return DiskFull;
-    default:
-        return err;
-    }
-}
-
-void InOutError::raiseErrno(int err)
-{
-    throw InOutError(codeFromErrno(err));
 }

@@ -2,24 +2,27 @@
 
 #include "util/ViewerError.h"
 
-// A failed file operation. The code is the operating system's error number mapped to the codes
-// users know from the message table (2, 3, 4, 5, 100, 101, ...).
+// A failed file operation. Its code names the failure by the message users know it by (the
+// operating system's errors are turned into these codes by platform/SystemError); any other
+// code is shown as a number.
 class InOutError : public ViewerError
 {
 public:
-    // Codes that are not operating-system errors.
+    static constexpr int FileNotFound = 2;
+    static constexpr int InvalidFilename = 3;
+    static constexpr int TooManyOpenFiles = 4;
+    static constexpr int FileAccessDenied = 5;
+    // A read that found fewer bytes than asked.
     static constexpr int ReadBeyondEnd = 100;
+    // A write that wrote fewer bytes than asked.
     static constexpr int DiskFull = 101;
+    static constexpr int InvalidNumericInput = 106;
 
     explicit InOutError(int code);
 
     int code() const noexcept { return m_code; }
 
     static QString messageFor(int code);
-    // Maps the errno of a failed POSIX call to the code of the message table.
-    static int codeFromErrno(int err);
-    // Throws the error for the errno of the call that just failed.
-    [[noreturn]] static void raiseErrno(int err);
 
 private:
     int m_code;

@@ -1,13 +1,13 @@
 #include "util/ReportText.h"
 
-QString ReportText(const QString &message)
+QString reportText(const QString &message)
 {
     if (!message.isEmpty() && message.back().unicode() > u'.')
         return message + u'.';
     return message;
 }
 
-QString ApplicationTitle(const QString &executablePath)
+QString applicationTitle(const QString &executablePath)
 {
     QString name = executablePath.mid(executablePath.lastIndexOf(u'/') + 1);
     const qsizetype dot = name.indexOf(u'.');

@@ -4,8 +4,8 @@
 
 // The text the error report shows: the message, with a full stop added unless it is empty or
 // already ends in "." or a character that sorts before it.
-QString ReportText(const QString &message);
+QString reportText(const QString &message);
 
 // The caption of message boxes: the executable's file name without its directory and without
 // everything from its first ".", every character after the first in lower case.
-QString ApplicationTitle(const QString &executablePath);
+QString applicationTitle(const QString &executablePath);

@@ -1,6 +1,6 @@
 #include "app/core/CellLayout.h"
 
-#include "app/core/ResultTable.h"
+#include "app/core/ToolkitColor.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ constexpr int SecondLineOffset = 5;
 
 } // namespace
 
-CellLayout LayOutCell(const QString &text, const CellRect &rect, int row, int columnWidth,
+CellLayout layOutCell(const QString &text, const CellRect &rect, int row, int columnWidth,
                       const TextMeasure &measure)
 {
     CellLayout layout;
@@ -27,7 +27,7 @@ CellLayout LayOutCell(const QString &text, const CellRect &rect, int row, int co
 
     layout.drawn = true;
     layout.bold = row == 0;
-    layout.fillColor = layout.bold ? ResultTable::FixedColor : ResultTable::Color;
+    layout.fillColor = layout.bold ? GridColors::FixedColor : GridColors::Color;
     const FontMeasure &font = measure.forBold(layout.bold);
 
     const auto widenFor = [&](int textWidth) {

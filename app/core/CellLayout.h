@@ -57,5 +57,5 @@ struct CellLayout
 // `columnWidth` wide. The header row (row 0, whether fixed or not) is bold on the header
 // colour. Only the first line feed splits the text; each line widens the column to its width
 // plus 10; one line is centred both ways, two lines sit at fixed offsets from the top.
-CellLayout LayOutCell(const QString &text, const CellRect &rect, int row, int columnWidth,
+CellLayout layOutCell(const QString &text, const CellRect &rect, int row, int columnWidth,
                       const TextMeasure &measure);

@@ -7,17 +7,17 @@
 namespace {
 
 // a * b / c rounded to the nearest integer, halves upwards, for non-negative a, b and positive c.
-int RoundedRatio(long long a, long long b, long long c)
+int roundedRatio(long long a, long long b, long long c)
 {
     return int((2 * a * b + c) / (2 * c));
 }
 
-int Channel(std::uint32_t color, int shift)
+int channel(std::uint32_t color, int shift)
 {
     return int((color >> shift) & 0xFF);
 }
 
-int Blend(int start, int end, int i, int last)
+int blend(int start, int end, int i, int last)
 {
     if (last == 0)
         return start;
@@ -26,7 +26,7 @@ int Blend(int start, int end, int i, int last)
 
 } // namespace
 
-std::vector<GradientBand> GradientBands(int height, std::uint32_t startColor,
+std::vector<GradientBand> gradientBands(int height, std::uint32_t startColor,
                                         std::uint32_t endColor, int count)
 {
     std::vector<GradientBand> bands;
@@ -35,12 +35,12 @@ std::vector<GradientBand> GradientBands(int height, std::uint32_t startColor,
     bands.reserve(std::size_t(count));
     for (int i = 0; i < count; ++i) {
         GradientBand band;
-        band.top = RoundedRatio(i, height, count);
-        band.bottom = RoundedRatio(i + 1, height, count);
-        const int red = Blend(Channel(startColor, 0), Channel(endColor, 0), i, count - 1);
-        const int green = Blend(Channel(startColor, 8), Channel(endColor, 8), i, count - 1);
-        const int blue = Blend(Channel(startColor, 16), Channel(endColor, 16), i, count - 1);
-        band.color = RgbFromToolkitColor(red | green << 8 | blue << 16);
+        band.top = roundedRatio(i, height, count);
+        band.bottom = roundedRatio(i + 1, height, count);
+        const int red = blend(channel(startColor, 0), channel(endColor, 0), i, count - 1);
+        const int green = blend(channel(startColor, 8), channel(endColor, 8), i, count - 1);
+        const int blue = blend(channel(startColor, 16), channel(endColor, 16), i, count - 1);
+        band.color = rgbFromToolkitColor(red | green << 8 | blue << 16);
         bands.push_back(band);
     }
     return bands;

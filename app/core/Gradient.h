@@ -15,5 +15,5 @@ struct GradientBand
 // i * height / count to (i + 1) * height / count, each rounded to the nearest pixel) and gives
 // band i the start colour plus i / (count - 1) of the way to the end colour, so that the first
 // band is exactly the start colour and the last exactly the end colour.
-std::vector<GradientBand> GradientBands(int height, std::uint32_t startColor,
+std::vector<GradientBand> gradientBands(int height, std::uint32_t startColor,
                                         std::uint32_t endColor, int count = 100);

@@ -6,7 +6,7 @@
 
 #include <limits>
 
-QString AppDirOf(const QString &executablePath)
+QString appDirOf(const QString &executablePath)
 {
     const qsizetype slash = executablePath.lastIndexOf(u'/');
     return slash < 0 ? QString() : executablePath.left(slash + 1);
@@ -14,10 +14,10 @@ QString AppDirOf(const QString &executablePath)
 
 QString GetAppDir()
 {
-    return AppDirOf(ExecutablePath());
+    return appDirOf(executablePath());
 }
 
-QStringList CommandLineParameters(const QStringList &argumentsWithProgram)
+QStringList commandLineParameters(const QStringList &argumentsWithProgram)
 {
     QStringList parameters;
     for (qsizetype i = 1; i < argumentsWithProgram.size(); ++i) {
@@ -27,7 +27,7 @@ QStringList CommandLineParameters(const QStringList &argumentsWithProgram)
     return parameters;
 }
 
-std::int32_t StrToInt(const QString &text)
+std::int32_t strToInt(const QString &text)
 {
     qsizetype i = 0;
     bool negative = false;
@@ -53,12 +53,12 @@ std::int32_t StrToInt(const QString &text)
     return static_cast<std::int32_t>(negative ? -value : value);
 }
 
-void ResolveLaunchContext(const QStringList &parameters, const QString &appDir,
+void resolveLaunchContext(const QStringList &parameters, const QString &appDir,
                           LaunchContext &context)
 {
     context.ResultFileName =
         parameters.isEmpty() ? appDir + QStringLiteral("Bellquor.xls") : parameters.at(0);
     context.NotifyWindow = 0;
     if (parameters.size() >= 2 && IsNumber(parameters.at(1)))
-        context.NotifyWindow = StrToInt(parameters.at(1));
+        context.NotifyWindow = strToInt(parameters.at(1));
 }

@@ -13,18 +13,18 @@ struct LaunchContext
 
 // The application directory: the executable's path up to and including its last "/", or
 // empty when the path has none.
-QString AppDirOf(const QString &executablePath);
+QString appDirOf(const QString &executablePath);
 QString GetAppDir();
 
 // The parameters after the program name. The process gets them already split; an empty
 // argument cannot be given on the viewer's command line, so empty ones are dropped.
-QStringList CommandLineParameters(const QStringList &argumentsWithProgram);
+QStringList commandLineParameters(const QStringList &argumentsWithProgram);
 
 // Fills `context` from the parameters in order. ResultFileName is set before NotifyWindow is
 // looked at, so a ConvertError for the handle leaves the path resolved and NotifyWindow 0.
-void ResolveLaunchContext(const QStringList &parameters, const QString &appDir,
+void resolveLaunchContext(const QStringList &parameters, const QString &appDir,
                           LaunchContext &context);
 
 // Decimal text with an optional sign to a signed 32-bit number; ConvertError when it is not
 // one or does not fit.
-std::int32_t StrToInt(const QString &text);
+std::int32_t strToInt(const QString &text);

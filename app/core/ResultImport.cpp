@@ -3,51 +3,13 @@
 #include "app/core/ImportTarget.h"
 #include "app/core/SnapshotBuffer.h"
 #include "app/core/TornSnapshot.h"
-#include "platform/FileDescriptor.h"
+#include "platform/Clock.h"
 #include "platform/FileSnapshot.h"
-#include "platform/WallClock.h"
+#include "platform/FileWrite.h"
 #include "sheet/exceling.h"
 #include "sheet/model/WorkbookError.h"
-#include "util/InOutError.h"
-
-#include <QFile>
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
-
-// Creates `path` anew, replacing whatever has that name, and writes `bytes` in one go. The old
-// file is unlinked rather than truncated: a copy left behind read-only, or a link planted under
-// the name, is replaced and never written through.
-void WriteWholeFile(const QString &path, QByteArrayView bytes)
-{
-    const QByteArray name = QFile::encodeName(path);
-    ::unlink(name.constData());
-    FileDescriptor file(
-        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!file.IsOpen())
-        InOutError::raiseErrno(errno);
-    const char *data = bytes.data();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(file.Get(), data, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        // Once part of the snapshot is on disk the write has written fewer bytes than asked,
-        // whatever the reason the rest was refused for.
-        if (n < 0 && left < bytes.size())
-            throw InOutError(InOutError::DiskFull);
-        if (n < 0)
-            InOutError::raiseErrno(errno);
-        if (n == 0)
-            throw InOutError(InOutError::DiskFull);
-        data += n;
-        left -= n;
-    }
-    if (const int error = file.Close())
-        InOutError::raiseErrno(error);
-}
 
 // Undoes what a failed import left: the workbook open in the reader and the copy on disk.
 class ImportCleanup
@@ -66,7 +28,7 @@ public:
                 // The error that ended the import is the one to report.
             }
         }
-        ::unlink(QFile::encodeName(m_path).constData());
+        removeFile(m_path);
     }
     ImportCleanup(const ImportCleanup &) = delete;
     ImportCleanup &operator=(const ImportCleanup &) = delete;
@@ -90,9 +52,9 @@ public:
     explicit TableFill(ImportTarget &table)
         : m_table(table)
     {
-        m_table.BeginFill();
+        m_table.beginFill();
     }
-    ~TableFill() { m_table.EndFill(); }
+    ~TableFill() { m_table.endFill(); }
     TableFill(const TableFill &) = delete;
     TableFill &operator=(const TableFill &) = delete;
 
@@ -100,7 +62,7 @@ private:
     ImportTarget &m_table;
 };
 
-bool IsContentError(const WorkbookError &error)
+bool isContentError(const WorkbookError &error)
 {
     switch (error.kind()) {
     case WorkbookError::Kind::NotWorkbook:
@@ -117,7 +79,7 @@ bool IsContentError(const WorkbookError &error)
 
 } // namespace
 
-QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId)
+QString temporaryWorkbookPath(const QString &appDir, quint64 windowId)
 {
     return appDir + QStringLiteral("tempfgr") + QString::number(windowId) + QStringLiteral(".xls");
 }
@@ -125,7 +87,7 @@ QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId)
 namespace {
 
 // Everything after the copy is on disk: open it, take the table out, close it.
-void ReadCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &table)
+void readCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &table)
 {
     QString openedPath = tempPath;
     ExcelOpen(openedPath);
@@ -149,8 +111,8 @@ void ReadCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &tab
                 table.SetCells(column - 1, row - 1, ExcelGetCellText(row, column, scratch));
         }
     }
-    table.SetCol(0);
-    table.SetRow(table.RowCount() - 1);
+    table.setCurrentColumn(0);
+    table.setCurrentRow(table.RowCount() - 1);
 
     ExcelClose();
     cleanup.workbookClosed();
@@ -158,29 +120,29 @@ void ReadCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &tab
 
 } // namespace
 
-void ImportResults(QByteArrayView snapshot, const QString &tempPath, ImportTarget &table)
+void importResults(QByteArrayView snapshot, const QString &tempPath, ImportTarget &table)
 {
     ImportCleanup cleanup(tempPath);
-    WriteWholeFile(tempPath, snapshot);
-    ReadCopy(cleanup, tempPath, table);
+    writeNewFile(tempPath, snapshot);
+    readCopy(cleanup, tempPath, table);
 }
 
-void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
+void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ImportTarget &table, std::int64_t nowNs)
 {
-    const FileIdentity identity = snapshot.Identity();
+    const FileIdentity identity = snapshot.identity();
     try {
         ImportCleanup cleanup(tempPath);
         try {
-            WriteWholeFile(tempPath, snapshot.Bytes());
+            writeNewFile(tempPath, snapshot.bytes());
         } catch (...) {
-            snapshot.Release();
+            snapshot.release();
             throw;
         }
         // From here on the copy on disk is the snapshot: the buffer's memory is not held
         // through the parse and the fill, the import's peak.
-        snapshot.Release();
-        ReadCopy(cleanup, tempPath, table);
+        snapshot.release();
+        readCopy(cleanup, tempPath, table);
     } catch (const WorkbookError &error) {
         // A writer that ignores locks can change a file within one timestamp tick without
         // changing its size, or be held up between truncating the file and writing it; such a
@@ -192,14 +154,14 @@ void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
         // A change time further in the future than that says nothing (a skewed file server).
         const std::int64_t age = nowNs - identity.changedNs;
         const bool fresh = age > -SettleNs && age < SettleNs;
-        if (IsContentError(error) && (fresh || FileChangedSince(resultFileName, identity)))
+        if (isContentError(error) && (fresh || fileChangedSince(resultFileName, identity)))
             throw TornSnapshot();
         throw;
     }
 }
 
-void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
+void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ImportTarget &table)
 {
-    ImportSnapshot(snapshot, resultFileName, tempPath, table, WallClockNs());
+    importSnapshot(snapshot, resultFileName, tempPath, table, wallClockNs());
 }

@@ -18,27 +18,27 @@ constexpr int Worksheet = 1;
 
 // The private copy of the snapshot that the workbook reader opens: the application directory,
 // "tempfgr", the window's id and ".xls".
-QString TemporaryWorkbookPath(const QString &appDir, quint64 windowId);
+QString temporaryWorkbookPath(const QString &appDir, quint64 windowId);
 
 // Replaces the table's contents with the first 13 columns of the snapshot's first worksheet
-// (the viewer's ResultTable, or a TableTextWriter that writes them out as they come).
+// (the viewer's grid, a table on its own, or a writer that writes them out as they come).
 // The snapshot is written to `tempPath`, read from there and the copy deleted. Whatever step
 // fails, the workbook is closed and the copy deleted before the error leaves, so a failed import
 // never blocks the next one; the table keeps its contents unless the failure came after the
 // workbook was opened and its sheet selected.
-void ImportResults(QByteArrayView snapshot, const QString &tempPath, ImportTarget &table);
+void importResults(QByteArrayView snapshot, const QString &tempPath, ImportTarget &table);
 
-// ImportResults on the scan's snapshot of `resultFileName`. A copy that is not a readable
+// importResults on the scan's snapshot of `resultFileName`. A copy that is not a readable
 // workbook raises TornSnapshot instead of its error, so that the scan tries again, while the
 // watched file has changed since it was taken, or while the change the copy holds is less than
 // SettleNs old at `nowNs` (CLOCK_REALTIME in nanoseconds; a change time more than SettleNs
 // ahead counts as settled): a writer that takes no lock can be caught half way and stay there
 // for a while. Content that stays bad is reported once it has settled.
 // The snapshot is used up: once its copy is written, or has failed to be, the buffer is
-// released (see SnapshotBuffer::Release), so an attempt after this one takes a new snapshot.
+// released (see SnapshotBuffer::release), so an attempt after this one takes a new snapshot.
 constexpr std::int64_t SettleNs = 2'000'000'000;
-void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
+void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ImportTarget &table, std::int64_t nowNs);
 // The same at the present time.
-void ImportSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
+void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ImportTarget &table);

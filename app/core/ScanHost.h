@@ -8,7 +8,7 @@ public:
 
     // Starts or stops TimerScanOpenFile (300 ms). Called only on a change, so starting never
     // restarts a running timer's rhythm.
-    virtual void SetRetryTimerEnabled(bool enabled) = 0;
+    virtual void setRetryTimerEnabled(bool enabled) = 0;
     // Empties the result table: the watched file is missing.
     virtual void ClearGrid() = 0;
     // Imports the snapshot just taken. May throw; TornSnapshot means the snapshot is unusable

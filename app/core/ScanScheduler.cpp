@@ -7,7 +7,7 @@
 
 namespace {
 
-std::uint32_t IntervalMs(int intervalSeconds)
+std::uint32_t intervalMs(int intervalSeconds)
 {
     return static_cast<std::uint32_t>(intervalSeconds) * 1000u;
 }
@@ -38,30 +38,30 @@ ScanScheduler::ScanScheduler(ScanHost &host, SnapshotSource &source, SnapshotBuf
 {
 }
 
-void ScanScheduler::StartCadence(std::uint32_t now, int intervalSeconds)
+void ScanScheduler::startCadence(std::uint32_t now, int intervalSeconds)
 {
-    m_lastScanTick = now - IntervalMs(intervalSeconds);
+    m_lastScanTick = now - intervalMs(intervalSeconds);
 }
 
-void ScanScheduler::TimerScanTimer(std::uint32_t now, int intervalSeconds)
+void ScanScheduler::cadenceTick(std::uint32_t now, int intervalSeconds)
 {
     // Unsigned difference: right across the wrap of the tick counter.
-    if (now - m_lastScanTick < IntervalMs(intervalSeconds))
+    if (now - m_lastScanTick < intervalMs(intervalSeconds))
         return;
     m_lastScanTick = now;
     m_openAttempts = 0;
     m_scanError.reset();
-    SetRetryTimer(true);
+    setRetryTimer(true);
 }
 
-void ScanScheduler::TimerScanOpenFileTimer(const QString &resultFileName)
+void ScanScheduler::retryTick(const QString &resultFileName)
 {
     if (m_importing)
         return;
     if (m_openAttempts < std::numeric_limits<std::int32_t>::max())
         ++m_openAttempts;
 
-    const SnapshotResult result = m_source.Take(resultFileName, m_snapshot);
+    const SnapshotResult result = m_source.take(resultFileName, m_snapshot);
     switch (result.outcome) {
     case SnapshotOutcome::Missing:
         // No attempt limit while the file is missing.
@@ -69,27 +69,27 @@ void ScanScheduler::TimerScanOpenFileTimer(const QString &resultFileName)
         return;
     case SnapshotOutcome::Refused:
     case SnapshotOutcome::Torn:
-        AttemptFailed();
+        attemptFailed();
         return;
     case SnapshotOutcome::Failed:
         m_scanError = result.errorCode;
-        AttemptFailed();
+        attemptFailed();
         return;
     case SnapshotOutcome::TooLarge:
         // Retrying cannot help; the next scan looks again.
-        SetRetryTimer(false);
+        setRetryTimer(false);
         throw ViewerError(
             QStringLiteral("The workbook is %1 bytes; the viewer reads at most %2 bytes")
                 .arg(result.fileSize)
-                .arg(m_snapshot.Limit()));
+                .arg(m_snapshot.limit()));
     case SnapshotOutcome::Taken:
-        SetRetryTimer(false);
-        Import();
+        setRetryTimer(false);
+        runImport();
         return;
     }
 }
 
-void ScanScheduler::Import()
+void ScanScheduler::runImport()
 {
     try {
         const ImportGuard guard(m_importing);
@@ -97,25 +97,25 @@ void ScanScheduler::Import()
     } catch (const TornSnapshot &) {
         // The attempt that took this snapshot has been counted already.
         if (m_openAttempts < MaxOpenAttempts)
-            SetRetryTimer(true);
+            setRetryTimer(true);
         else
-            AttemptFailed();
+            attemptFailed();
     }
 }
 
-void ScanScheduler::AttemptFailed()
+void ScanScheduler::attemptFailed()
 {
     if (m_openAttempts < MaxOpenAttempts)
         return;
-    SetRetryTimer(false);
+    setRetryTimer(false);
     if (const std::optional<int> error = std::exchange(m_scanError, std::nullopt))
         throw InOutError(*error);
 }
 
-void ScanScheduler::SetRetryTimer(bool enabled)
+void ScanScheduler::setRetryTimer(bool enabled)
 {
     if (m_retryEnabled == enabled)
         return;
     m_retryEnabled = enabled;
-    m_host.SetRetryTimerEnabled(enabled);
+    m_host.setRetryTimerEnabled(enabled);
 }

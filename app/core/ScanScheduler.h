@@ -9,12 +9,12 @@
 #include <optional>
 
 // Decides when the watched workbook is read and takes its snapshot. It knows no timers: the
-// window calls TimerScanTimer every 1000 ms while TimerScan is enabled and
-// TimerScanOpenFileTimer every 300 ms while the scheduler wants the retry timer, and passes
-// the tick count, the interval from SpinUpdate and the file name at every call. Stopping
-// (disabling TimerScan) is the window's business alone: a scan already under way runs on.
+// window calls cadenceTick every 1000 ms while TimerScan is enabled and retryTick every 300 ms
+// while the scheduler wants the retry timer (TimerScanOpenFile), and passes the tick count, the
+// interval from SpinUpdate and the file name at every call. Stopping (disabling TimerScan) is
+// the window's business alone: a scan already under way runs on.
 //
-// Errors leave TimerScanOpenFileTimer as exceptions: an import error from LoadResults, a file
+// Errors leave retryTick as exceptions: an import error from LoadResults, a file
 // above the size limit (once per scan), and an I/O error that followed a successful open,
 // reported once when the scan gives up.
 //
@@ -33,21 +33,24 @@ public:
 
     // Called once at start-up, before TimerScan is enabled: puts the last scan start one
     // whole interval in the past, so the first TimerScan tick starts a scan.
-    void StartCadence(std::uint32_t now, int intervalSeconds);
-    void TimerScanTimer(std::uint32_t now, int intervalSeconds);
-    void TimerScanOpenFileTimer(const QString &resultFileName);
+    void startCadence(std::uint32_t now, int intervalSeconds);
+    // Starts a scan when the interval has passed since the last one started: the next retry
+    // ticks try to take the snapshot.
+    void cadenceTick(std::uint32_t now, int intervalSeconds);
+    // One attempt at the snapshot of `resultFileName`, imported when taken.
+    void retryTick(const QString &resultFileName);
 
     std::uint32_t LastScanTick() const noexcept { return m_lastScanTick; }
     std::int32_t OpenAttempts() const noexcept { return m_openAttempts; }
     // Whether TimerScanOpenFile should be running, as last told to the host.
-    bool RetryTimerEnabled() const noexcept { return m_retryEnabled; }
-    bool Importing() const noexcept { return m_importing; }
+    bool retryTimerEnabled() const noexcept { return m_retryEnabled; }
+    bool importing() const noexcept { return m_importing; }
 
 private:
-    void SetRetryTimer(bool enabled);
+    void setRetryTimer(bool enabled);
     // A failed attempt: try again on the next tick, or give up after the last one allowed.
-    void AttemptFailed();
-    void Import();
+    void attemptFailed();
+    void runImport();
 
     ScanHost &m_host;
     SnapshotSource &m_source;

@@ -15,7 +15,7 @@ inline constexpr QStringView SettingsDamagedNotice =
     u"Файл конфигурации поврежден.\r\nБудут приняты установки по умолчанию.";
 
 // The application directory (ending in "/") followed by "Orvandel.conf".
-QString SettingsFileName(const QString &appDir);
+QString settingsFileName(const QString &appDir);
 
 struct SettingsReadResult
 {
@@ -30,10 +30,10 @@ struct SettingsReadResult
 // by that name (a directory or other special file of that name counts as none); Damaged when
 // the checksum does not match. Throws InOutError when the file exists but cannot be opened or
 // read, and InOutError(ReadBeyondEnd) when it holds fewer than 25 bytes.
-SettingsReadResult ReadSettingsFile(const QString &fileName);
+SettingsReadResult readSettingsFile(const QString &fileName);
 
 // Replaces the file with the 25-byte record. The record goes to a new file in the same
 // directory that is flushed to disk and renamed over the old one, so a failure at any step
 // leaves the old file as it was and removes the new one; the failure is thrown as InOutError
 // (a short write as DiskFull).
-void WriteSettingsFile(const QString &fileName, const WindowSettings &settings);
+void writeSettingsFile(const QString &fileName, const WindowSettings &settings);

@@ -1,10 +1,10 @@
 #include "app/core/SnapshotBuffer.h"
 
+#include "platform/MemoryPages.h"
+
 #include <algorithm>
 #include <cassert>
 #include <new>
-#include <sys/mman.h>
-#include <unistd.h>
 
 SnapshotBuffer::SnapshotBuffer()
     : m_data(InitialCapacity)
@@ -13,7 +13,7 @@ SnapshotBuffer::SnapshotBuffer()
 {
 }
 
-char *SnapshotBuffer::RoomFor(std::int64_t size)
+char *SnapshotBuffer::roomFor(std::int64_t size)
 {
     if (size < 0 || size > CapacityLimit)
         return nullptr;
@@ -33,7 +33,7 @@ char *SnapshotBuffer::RoomFor(std::int64_t size)
     return m_data.get();
 }
 
-void SnapshotBuffer::Commit(std::int64_t size, const FileIdentity &identity)
+void SnapshotBuffer::commit(std::int64_t size, const FileIdentity &identity)
 {
     assert(size >= 0 && size <= m_capacity);
     m_size = static_cast<std::int32_t>(size);
@@ -41,17 +41,12 @@ void SnapshotBuffer::Commit(std::int64_t size, const FileIdentity &identity)
     m_hasSnapshot = true;
 }
 
-void SnapshotBuffer::Release() noexcept
+void SnapshotBuffer::release() noexcept
 {
     m_size = 0;
     m_hasSnapshot = false;
     // The whole room, not just the last snapshot: a copy refused half way touched pages too.
     // Only whole pages inside the block can go; the block itself belongs to the allocator.
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto start = reinterpret_cast<std::uintptr_t>(m_data.get());
-    const std::uintptr_t first = (start + page - 1) / page * page;
-    const std::uintptr_t end = (start + static_cast<std::uintptr_t>(m_capacity)) / page * page;
-    // A failure leaves the pages where they are, which costs memory and nothing else.
-    if (end > first)
-        ::madvise(reinterpret_cast<void *>(first), end - first, MADV_DONTNEED);
+    const auto *start = reinterpret_cast<const std::uint8_t *>(m_data.get());
+    releasePages(start, start + m_capacity);
 }

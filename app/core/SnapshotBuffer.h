@@ -26,27 +26,27 @@ public:
     const char *FileBuffer() const noexcept { return m_data.get(); }
     // Valid bytes at the start of FileBuffer(); 0 while no snapshot is held.
     std::int32_t FileBufferSize() const noexcept { return m_size; }
-    QByteArrayView Bytes() const noexcept { return {m_data.get(), m_size}; }
+    QByteArrayView bytes() const noexcept { return {m_data.get(), m_size}; }
     // False from the moment a snapshot attempt starts writing into the buffer until a whole
     // copy has been committed.
-    bool HasSnapshot() const noexcept { return m_hasSnapshot; }
-    // The file version the snapshot was copied from; meaningful only with HasSnapshot().
-    const FileIdentity &Identity() const noexcept { return m_identity; }
+    bool hasSnapshot() const noexcept { return m_hasSnapshot; }
+    // The file version the snapshot was copied from; meaningful only with hasSnapshot().
+    const FileIdentity &identity() const noexcept { return m_identity; }
 
-    std::int64_t Capacity() const noexcept { return m_capacity; }
+    std::int64_t capacity() const noexcept { return m_capacity; }
     // How many times room has been allocated, the first allocation included.
-    int Allocations() const noexcept { return m_allocations; }
+    int allocations() const noexcept { return m_allocations; }
 
-    std::int64_t Limit() const override { return CapacityLimit; }
+    std::int64_t limit() const override { return CapacityLimit; }
     // Grows the buffer when `size` exceeds it (the old bytes are not kept: they are about to
-    // be overwritten). nullptr when `size` is outside 0..Limit() or memory is short; the
+    // be overwritten). nullptr when `size` is outside 0..limit() or memory is short; the
     // buffer is then left as it was.
-    char *RoomFor(std::int64_t size) override;
-    void Commit(std::int64_t size, const FileIdentity &identity) override;
-    // Drops the snapshot (HasSnapshot() false, FileBufferSize() 0; Identity() stays) and hands
+    char *roomFor(std::int64_t size) override;
+    void commit(std::int64_t size, const FileIdentity &identity) override;
+    // Drops the snapshot (hasSnapshot() false, FileBufferSize() 0; identity() stays) and hands
     // its pages back to the system. The room stays allocated; the next snapshot's read takes
     // fresh pages as it fills them.
-    void Release() noexcept;
+    void release() noexcept;
 
 private:
     LargeBlock m_data;

@@ -2,14 +2,14 @@
 
 namespace {
 
-void PutInt32(WindowSettingsRecord &record, std::size_t offset, std::int32_t value)
+void putInt32(WindowSettingsRecord &record, std::size_t offset, std::int32_t value)
 {
     const auto bits = static_cast<std::uint32_t>(value);
     for (std::size_t i = 0; i < 4; ++i)
         record[offset + i] = static_cast<std::uint8_t>(bits >> (8 * i));
 }
 
-std::int32_t GetInt32(const WindowSettingsRecord &record, std::size_t offset)
+std::int32_t getInt32(const WindowSettingsRecord &record, std::size_t offset)
 {
     std::uint32_t bits = 0;
     for (std::size_t i = 0; i < 4; ++i)
@@ -19,7 +19,7 @@ std::int32_t GetInt32(const WindowSettingsRecord &record, std::size_t offset)
 }
 
 std::span<const std::uint8_t, WindowSettingsLayout::BodySize>
-BodyOf(const WindowSettingsRecord &record)
+bodyOf(const WindowSettingsRecord &record)
 {
     return std::span<const std::uint8_t, WindowSettingsLayout::RecordSize>(record)
         .first<WindowSettingsLayout::BodySize>();
@@ -27,7 +27,7 @@ BodyOf(const WindowSettingsRecord &record)
 
 } // namespace
 
-std::uint8_t SettingsChecksum(std::span<const std::uint8_t, WindowSettingsLayout::BodySize> body)
+std::uint8_t settingsChecksum(std::span<const std::uint8_t, WindowSettingsLayout::BodySize> body)
 {
     std::uint8_t sum = 0;
     for (const std::uint8_t byte : body)
@@ -35,32 +35,32 @@ std::uint8_t SettingsChecksum(std::span<const std::uint8_t, WindowSettingsLayout
     return sum;
 }
 
-WindowSettingsRecord EncodeWindowSettings(const WindowSettings &settings)
+WindowSettingsRecord encodeWindowSettings(const WindowSettings &settings)
 {
     namespace L = WindowSettingsLayout;
     WindowSettingsRecord record{};
-    PutInt32(record, L::Left, settings.Left);
-    PutInt32(record, L::Top, settings.Top);
-    PutInt32(record, L::Height, settings.Height);
-    PutInt32(record, L::Width, settings.Width);
+    putInt32(record, L::Left, settings.Left);
+    putInt32(record, L::Top, settings.Top);
+    putInt32(record, L::Height, settings.Height);
+    putInt32(record, L::Width, settings.Width);
     record[L::WindowState] = settings.WindowState;
-    PutInt32(record, L::Interval, settings.Interval);
-    record[L::Checksum] = SettingsChecksum(BodyOf(record));
+    putInt32(record, L::Interval, settings.Interval);
+    record[L::Checksum] = settingsChecksum(bodyOf(record));
     return record;
 }
 
-std::optional<WindowSettings> DecodeWindowSettings(const WindowSettingsRecord &record)
+std::optional<WindowSettings> decodeWindowSettings(const WindowSettingsRecord &record)
 {
     namespace L = WindowSettingsLayout;
-    if (SettingsChecksum(BodyOf(record)) != record[L::Checksum])
+    if (settingsChecksum(bodyOf(record)) != record[L::Checksum])
         return std::nullopt;
     WindowSettings settings;
-    settings.Left = GetInt32(record, L::Left);
-    settings.Top = GetInt32(record, L::Top);
-    settings.Height = GetInt32(record, L::Height);
-    settings.Width = GetInt32(record, L::Width);
+    settings.Left = getInt32(record, L::Left);
+    settings.Top = getInt32(record, L::Top);
+    settings.Height = getInt32(record, L::Height);
+    settings.Width = getInt32(record, L::Width);
     const std::uint8_t state = record[L::WindowState];
     settings.WindowState = state <= WindowSettings::Maximized ? state : WindowSettings::Normal;
-    settings.Interval = GetInt32(record, L::Interval);
+    settings.Interval = getInt32(record, L::Interval);
     return settings;
 }

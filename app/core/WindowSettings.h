@@ -14,7 +14,8 @@ struct WindowSettings
     static constexpr std::uint8_t Minimized = 1;
     static constexpr std::uint8_t Maximized = 2;
 
-    // The window as the layout builds it, and the interval it starts with.
+    // The window as it is built, normal at (294, 152) and 661 x 472, and the interval it
+    // starts with.
     std::int32_t Left = 294;
     std::int32_t Top = 152;
     std::int32_t Height = 472;
@@ -42,11 +43,11 @@ inline constexpr std::size_t RecordSize = 25;
 using WindowSettingsRecord = std::array<std::uint8_t, WindowSettingsLayout::RecordSize>;
 
 // The sum of the body bytes, wrapping at 256.
-std::uint8_t SettingsChecksum(std::span<const std::uint8_t, WindowSettingsLayout::BodySize> body);
+std::uint8_t settingsChecksum(std::span<const std::uint8_t, WindowSettingsLayout::BodySize> body);
 
 // The record as the file holds it: filler zero, checksum last.
-WindowSettingsRecord EncodeWindowSettings(const WindowSettings &settings);
+WindowSettingsRecord encodeWindowSettings(const WindowSettings &settings);
 
 // The settings a record holds, or nothing when its checksum does not match its body. The filler
 // only counts towards the checksum. A state byte above Maximized is taken as Normal.
-std::optional<WindowSettings> DecodeWindowSettings(const WindowSettingsRecord &record);
+std::optional<WindowSettings> decodeWindowSettings(const WindowSettingsRecord &record);

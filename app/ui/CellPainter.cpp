@@ -3,6 +3,7 @@
 #include "app/core/CellLayout.h"
 #include "app/core/ResultTable.h"
 #include "app/core/ToolkitColor.h"
+#include "app/ui/ResultGrid.h"
 
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -12,7 +13,7 @@ namespace {
 
 QColor colorOf(int toolkitColor)
 {
-    return QColor::fromRgb(RgbFromToolkitColor(toolkitColor));
+    return QColor::fromRgb(rgbFromToolkitColor(toolkitColor));
 }
 
 // Bold replaces whatever style the grid's font had.
@@ -33,7 +34,7 @@ FontMeasure measureOf(const QFont &font, QPaintDevice *device)
         return metrics.horizontalAdvance(text.toString());
     };
     measure.lineHeight = metrics.height();
-    // The character height, negative as the window layout gives font heights.
+    // A font height given as a character height is negative: -11 for the window font.
     measure.heightSetting = -QFontInfo(font).pixelSize();
     return measure;
 }
@@ -69,20 +70,20 @@ void drawFocusRect(QPainter &painter, const QRect &rect, const QPalette &palette
 
 } // namespace
 
-void GridResultDrawCell(QPainter &canvas, const QWidget &sender, ResultTable &table, int ACol,
-                        int ARow, const QRect &Rect, GridDrawState State)
+void GridResultDrawCell(QPainter &canvas, ResultGrid &Sender, int ACol, int ARow, const QRect &Rect,
+                        GridDrawState State)
 {
     Q_UNUSED(State);
-    const QString text = table.Cells(ACol, ARow);
+    const QString text = Sender.table().Cells(ACol, ARow);
     if (text.isEmpty())
         return;
 
-    const QFont regular = sender.font();
+    const QFont regular = Sender.font();
     const QFont bold = boldOf(regular);
     const TextMeasure measure{measureOf(regular, canvas.device()),
                               measureOf(bold, canvas.device())};
     const CellLayout layout =
-        LayOutCell(text, cellRectOf(Rect), ARow, table.ColWidths(ACol), measure);
+        layOutCell(text, cellRectOf(Rect), ARow, Sender.ColWidths(ACol), measure);
     if (!layout.drawn)
         return;
 
@@ -94,7 +95,7 @@ void GridResultDrawCell(QPainter &canvas, const QWidget &sender, ResultTable &ta
     canvas.setClipRect(Rect, Qt::IntersectClip);
     canvas.fillRect(Rect, fill);
     canvas.setFont(font);
-    canvas.setPen(sender.palette().color(QPalette::WindowText));
+    canvas.setPen(Sender.palette().color(QPalette::WindowText));
     canvas.setBackgroundMode(Qt::OpaqueMode);
     canvas.setBackground(fill);
     for (int i = 0; i < layout.lineCount; ++i) {
@@ -103,14 +104,13 @@ void GridResultDrawCell(QPainter &canvas, const QWidget &sender, ResultTable &ta
     }
     canvas.restore();
 
-    // Only marks the column wider; the view picks the width up after this paint.
-    if (layout.columnWidth > table.ColWidths(ACol))
-        table.SetColWidths(ACol, layout.columnWidth);
+    // The column takes the width once the paint is over.
+    if (layout.columnWidth > Sender.ColWidths(ACol))
+        Sender.SetColWidths(ACol, layout.columnWidth);
 }
 
-CellPainter::CellPainter(ResultTable &table, QWidget &grid)
+CellPainter::CellPainter(ResultGrid &grid)
     : QStyledItemDelegate(&grid)
-    , m_table(table)
     , m_grid(grid)
 {
 }
@@ -121,7 +121,7 @@ void CellPainter::paint(QPainter *painter, const QStyleOptionViewItem &option,
     GridDrawState state;
     state.setFlag(GridDrawFlag::Selected, option.state.testFlag(QStyle::State_Selected));
     state.setFlag(GridDrawFlag::Focused, option.state.testFlag(QStyle::State_HasFocus));
-    state.setFlag(GridDrawFlag::Fixed, index.row() < m_table.FixedRows());
+    state.setFlag(GridDrawFlag::Fixed, index.row() < m_grid.table().FixedRows());
     paintCell(*painter, index.column(), index.row(), option.rect, state);
 }
 
@@ -130,13 +130,13 @@ void CellPainter::paintCell(QPainter &painter, int col, int row, const QRect &re
 {
     const QPalette &palette = m_grid.palette();
     if (state.testFlag(GridDrawFlag::Fixed))
-        painter.fillRect(rect, colorOf(ResultTable::FixedColor));
+        painter.fillRect(rect, colorOf(GridColors::FixedColor));
     else if (state.testFlag(GridDrawFlag::Selected))
         painter.fillRect(rect, palette.color(QPalette::Highlight));
     else
-        painter.fillRect(rect, colorOf(ResultTable::Color));
+        painter.fillRect(rect, colorOf(GridColors::Color));
 
-    GridResultDrawCell(painter, m_grid, m_table, col, row, rect, state);
+    GridResultDrawCell(painter, m_grid, col, row, rect, state);
 
     if (state.testFlag(GridDrawFlag::Fixed))
         drawRaisedEdge(painter, rect, palette);

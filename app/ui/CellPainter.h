@@ -5,7 +5,7 @@
 
 class QPainter;
 class QRect;
-class ResultTable;
+class ResultGrid;
 
 // What the grid knows about a cell it is about to paint.
 enum class GridDrawFlag {
@@ -16,12 +16,12 @@ enum class GridDrawFlag {
 Q_DECLARE_FLAGS(GridDrawState, GridDrawFlag)
 Q_DECLARE_OPERATORS_FOR_FLAGS(GridDrawState)
 
-// The cell drawing rule for one cell, run after the grid's default painting of it: fills a
-// non-empty cell with its row's colour, draws its one or two lines in the grid's font (bold in
-// row 0) and widens the cell's column in `table` to fit what it drew. `sender` is the grid:
-// its font and text colour are used. `Rect` excludes the grid lines; `State` is not used.
-void GridResultDrawCell(QPainter &canvas, const QWidget &sender, ResultTable &table, int ACol,
-                        int ARow, const QRect &Rect, GridDrawState State);
+// The cell drawing rule for one cell of `Sender`, run after the grid's default painting of it:
+// fills a non-empty cell with its row's colour, draws its one or two lines in the grid's font
+// (bold in row 0) and widens the cell's column to fit what it drew. `Rect` excludes the grid
+// lines; `State` is not used.
+void GridResultDrawCell(QPainter &canvas, ResultGrid &Sender, int ACol, int ARow, const QRect &Rect,
+                        GridDrawState State);
 
 // Paints the cells of the result grid: the grid's default painting of a cell (its background
 // or the selection highlight), then the drawing rule, then the grid's overlays (the raised
@@ -32,8 +32,8 @@ class CellPainter : public QStyledItemDelegate
     Q_OBJECT
 
 public:
-    // `grid` gives the font and palette and owns the painter.
-    CellPainter(ResultTable &table, QWidget &grid);
+    // `grid` gives the cells, the font and the palette, and owns the painter.
+    explicit CellPainter(ResultGrid &grid);
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
@@ -42,6 +42,5 @@ public:
                    GridDrawState state) const;
 
 private:
-    ResultTable &m_table;
-    QWidget &m_grid;
+    ResultGrid &m_grid;
 };

@@ -8,24 +8,24 @@
 
 ErrorReport::ErrorReport(QString title, Presenter presenter)
     : m_title(std::move(title))
-    , m_presenter(presenter ? std::move(presenter) : Presenter(&ErrorReport::ShowMessageBox))
+    , m_presenter(presenter ? std::move(presenter) : Presenter(&ErrorReport::showMessageBox))
 {
 }
 
-void ErrorReport::ShowMessageBox(const QString &title, const QString &text)
+void ErrorReport::showMessageBox(const QString &title, const QString &text)
 {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok);
     box.exec();
 }
 
-bool ErrorReport::IsShowing(const QString &message) const
+bool ErrorReport::isShowing(const QString &message) const
 {
-    return m_open.contains(ReportText(message));
+    return m_open.contains(reportText(message));
 }
 
-void ErrorReport::Report(const QString &message)
+void ErrorReport::report(const QString &message)
 {
-    const QString text = ReportText(message);
+    const QString text = reportText(message);
     if (m_open.contains(text))
         return;
     m_open.insert(text);
@@ -39,15 +39,15 @@ void ErrorReport::Report(const QString &message)
     m_open.remove(text);
 }
 
-void ErrorReport::Guard(const std::function<void()> &handler)
+void ErrorReport::guard(const std::function<void()> &handler)
 {
     try {
         handler();
     } catch (const ViewerError &e) {
-        Report(e.message());
+        report(e.message());
     } catch (const std::bad_alloc &) {
-        Report(QStringLiteral("Out of memory"));
+        report(QStringLiteral("Out of memory"));
     } catch (const std::exception &e) {
-        Report(QString::fromLocal8Bit(e.what()));
+        report(QString::fromLocal8Bit(e.what()));
     }
 }

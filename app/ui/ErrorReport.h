@@ -15,13 +15,13 @@ public:
 
     explicit ErrorReport(QString title, Presenter presenter = {});
 
-    void Report(const QString &message);
+    void report(const QString &message);
 
     // Runs `handler` and reports whatever it raises; nothing escapes into the event loop.
-    void Guard(const std::function<void()> &handler);
+    void guard(const std::function<void()> &handler);
 
-    bool IsShowing(const QString &message) const;
-    static void ShowMessageBox(const QString &title, const QString &text);
+    bool isShowing(const QString &message) const;
+    static void showMessageBox(const QString &title, const QString &text);
 
 private:
     QString m_title;

@@ -1,13 +1,15 @@
 #include "app/ui/FixedRowHeader.h"
 
 #include "app/ui/CellPainter.h"
+#include "app/ui/ResultGrid.h"
 
 #include <QPaintEvent>
 #include <QPainter>
 
-FixedRowHeader::FixedRowHeader(const CellPainter &painter, QWidget *parent)
-    : QHeaderView(Qt::Horizontal, parent)
+FixedRowHeader::FixedRowHeader(const CellPainter &painter, ResultGrid &grid)
+    : QHeaderView(Qt::Horizontal, &grid)
     , m_painter(painter)
+    , m_grid(grid)
 {
     setSectionsClickable(false);
     setSectionsMovable(false);
@@ -17,6 +19,7 @@ FixedRowHeader::FixedRowHeader(const CellPainter &painter, QWidget *parent)
 
 void FixedRowHeader::paintEvent(QPaintEvent *event)
 {
+    const ResultGrid::Painting painting(m_grid);
     // Beyond the last column lies the grid's background, as below the last row.
     QPainter painter(viewport());
     painter.fillRect(event->rect(), palette().color(QPalette::Base));

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 
 class CellPainter;
+class ResultGrid;
 
 // The fixed row of the result grid. It takes the place of the table view's column header,
 // which is what stays put above the scrolling rows, follows the column widths and scrolls
@@ -13,7 +14,8 @@ class FixedRowHeader : public QHeaderView
     Q_OBJECT
 
 public:
-    FixedRowHeader(const CellPainter &painter, QWidget *parent);
+    // A child of `grid`, which shows it.
+    FixedRowHeader(const CellPainter &painter, ResultGrid &grid);
 
     // The colour of the 1-pixel lines between cells, the same as the table view draws.
     void setGridLineColor(const QColor &color) { m_gridLineColor = color; }
@@ -24,5 +26,6 @@ protected:
 
 private:
     const CellPainter &m_painter;
+    ResultGrid &m_grid;
     QColor m_gridLineColor;
 };

@@ -2,20 +2,20 @@
 
 #include "app/core/LaunchContext.h"
 #include "app/ui/NoticeDialog.h"
+#include "platform/Clock.h"
 #include "platform/ExecutablePath.h"
-#include "platform/TickCounter.h"
 #include "util/ReportText.h"
 
 #include <QCoreApplication>
 
-FormEnvironment FormEnvironment::OfProcess()
+FormEnvironment FormEnvironment::ofProcess()
 {
     FormEnvironment environment;
     environment.arguments = QCoreApplication::arguments();
     environment.appDir = GetAppDir();
-    environment.title = ApplicationTitle(ExecutablePath());
+    environment.title = applicationTitle(executablePath());
     environment.tickCount = &GetTickCount;
-    environment.notice = &ShowNotice;
-    environment.errorPresenter = &ErrorReport::ShowMessageBox;
+    environment.notice = &showNotice;
+    environment.errorPresenter = &ErrorReport::showMessageBox;
     return environment;
 }

@@ -19,5 +19,5 @@ struct FormEnvironment
     std::function<void(const QString &)> notice;
     ErrorReport::Presenter errorPresenter;
 
-    static FormEnvironment OfProcess();
+    static FormEnvironment ofProcess();
 };

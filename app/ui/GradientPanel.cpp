@@ -17,7 +17,7 @@ void GradientPanel::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     const QRect dirty = event->rect();
-    for (const GradientBand &band : GradientBands(height(), m_startColor, m_endColor)) {
+    for (const GradientBand &band : gradientBands(height(), m_startColor, m_endColor)) {
         if (band.bottom <= dirty.top() || band.top > dirty.bottom())
             continue;
         painter.fillRect(QRect(0, band.top, width(), band.bottom - band.top), QColor(band.color));

@@ -8,7 +8,7 @@
 void LoadSettings(WindowPlacement &placement, QSpinBox &spinUpdate, const QString &appDir,
                   const std::function<void(const QString &)> &notice)
 {
-    const SettingsReadResult read = ReadSettingsFile(SettingsFileName(appDir));
+    const SettingsReadResult read = readSettingsFile(settingsFileName(appDir));
     switch (read.status) {
     case SettingsReadResult::Status::NotFound:
         notice(SettingsNotFoundNotice.toString());
@@ -19,7 +19,7 @@ void LoadSettings(WindowPlacement &placement, QSpinBox &spinUpdate, const QStrin
     case SettingsReadResult::Status::Loaded:
         break;
     }
-    placement.Apply(read.settings);
+    placement.apply(read.settings);
     spinUpdate.setValue(read.settings.Interval);
 }
 
@@ -27,7 +27,7 @@ void SaveSettings(const WindowPlacement &placement, const QSpinBox &spinUpdate,
                   const QString &appDir)
 {
     WindowSettings settings;
-    placement.ReadInto(settings);
+    placement.readInto(settings);
     settings.Interval = spinUpdate.value();
-    WriteSettingsFile(SettingsFileName(appDir), settings);
+    writeSettingsFile(settingsFileName(appDir), settings);
 }

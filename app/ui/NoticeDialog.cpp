@@ -54,9 +54,9 @@ private:
 
 } // namespace
 
-void ShowNotice(const QString &text)
+void showNotice(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(ExecutablePath()), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, applicationTitle(executablePath()), text, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     const CentreOnScreen centring(box);
     box.exec();

@@ -1,6 +1,6 @@
 #include "app/ui/ResultGrid.h"
 
-#include "app/core/ResultTable.h"
+#include "app/core/ResultTableModel.h"
 #include "app/core/ToolkitColor.h"
 #include "app/ui/CellPainter.h"
 #include "app/ui/FixedRowHeader.h"
@@ -9,19 +9,54 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QScopedValueRollback>
+#include <algorithm>
+
+namespace {
+
+int sizeAt(const std::vector<int> &sizes, int at)
+{
+    return at >= 0 && at < static_cast<int>(sizes.size()) ? sizes[at] : 0;
+}
+
+// False when `at` is out of range or the size is already `size`.
+bool setSizeAt(std::vector<int> &sizes, int at, int size)
+{
+    if (at < 0 || at >= static_cast<int>(sizes.size()))
+        return false;
+    size = std::max(size, 0);
+    if (sizes[at] == size)
+        return false;
+    sizes[at] = size;
+    return true;
+}
+
+} // namespace
 
 ResultGrid::ResultGrid(QWidget *parent)
     : QTableView(parent)
-    , m_table(new ResultTable(this))
-    , m_painter(new CellPainter(*m_table, *this))
-    , m_fixedRow(new FixedRowHeader(*m_painter, this))
+    , m_model(new ResultTableModel(this))
+    , m_painter(new CellPainter(*this))
+    , m_fixedRow(new FixedRowHeader(*m_painter, *this))
 {
-    setFont(WindowFont());
+    setFont(windowFont());
     QPalette colors = palette();
-    colors.setColor(QPalette::Base, QColor::fromRgb(RgbFromToolkitColor(ResultTable::Color)));
+    colors.setColor(QPalette::Base, QColor::fromRgb(rgbFromToolkitColor(GridColors::Color)));
     setPalette(colors);
 
-    setModel(m_table);
+    // Connected before the view gets the model, so that these run before the view's own
+    // handling of the removal: the current cell has left by then, and the view never has to
+    // find a new one of its own.
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &, int first, int) {
+                if (m_row >= first)
+                    moveCurrent(m_col, first - 1);
+            });
+    connect(m_model, &QAbstractItemModel::columnsAboutToBeRemoved, this,
+            [this](const QModelIndex &, int first, int) {
+                if (m_col >= first)
+                    moveCurrent(first - 1, m_row);
+            });
+    setModel(m_model);
     setHorizontalHeader(m_fixedRow);
     setItemDelegate(m_painter);
 
@@ -44,24 +79,104 @@ ResultGrid::ResultGrid(QWidget *parent)
         header->setSectionsMovable(false);
         header->setSectionsClickable(false);
     }
-    horizontalHeader()->setDefaultSectionSize(ResultTable::DefaultColWidth + GridLineWidth);
-    verticalHeader()->setDefaultSectionSize(ResultTable::DefaultRowHeight + GridLineWidth);
+    horizontalHeader()->setDefaultSectionSize(DefaultColWidth + GridLineWidth);
+    verticalHeader()->setDefaultSectionSize(DefaultRowHeight + GridLineWidth);
     verticalHeader()->hide();
     updateGridLineColor();
 
-    connect(m_table, &ResultTable::currentCellChanged, this, &ResultGrid::showCurrentCell);
-    connect(m_table, &ResultTable::fixedRowsChanged, this, &ResultGrid::followFixedRows);
-    connect(m_table, &ResultTable::rowHeightChanged, this, &ResultGrid::followRowHeight);
-    connect(m_table, &ResultTable::colWidthChanged, this, &ResultGrid::scheduleColWidths);
-
-    for (int row = 0; row < m_table->RowCount(); ++row)
-        followRowHeight(row, m_table->RowHeights(row));
-    applyColWidths();
-    followFixedRows();
-    showCurrentCell();
+    connect(m_model, &ResultTableModel::fixedRowsChanged, this, &ResultGrid::followFixedRows);
+    for (const auto change :
+         {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved,
+          &QAbstractItemModel::columnsInserted, &QAbstractItemModel::columnsRemoved})
+        connect(m_model, change, this, &ResultGrid::followShape);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &ResultGrid::followTable);
+    followTable();
 }
 
 ResultGrid::~ResultGrid() = default;
+
+const ResultTable &ResultGrid::table() const
+{
+    return m_model->table();
+}
+
+void ResultGrid::ClearGrid()
+{
+    m_model->clearCells();
+    for (int col = 0; col < table().ColCount(); ++col)
+        SetColWidths(col, DefaultColWidth);
+}
+
+void ResultGrid::SetColCount(int count)
+{
+    m_model->setColumnCount(count);
+}
+
+void ResultGrid::SetRowCount(int count)
+{
+    m_model->setRowCount(count);
+}
+
+int ResultGrid::RowCount() const
+{
+    return table().RowCount();
+}
+
+void ResultGrid::SetCells(int col, int row, QStringView text)
+{
+    m_model->setCellText(col, row, text);
+}
+
+void ResultGrid::beginFill()
+{
+    m_model->beginFill();
+}
+
+void ResultGrid::endFill()
+{
+    m_model->endFill();
+}
+
+void ResultGrid::setCurrentColumn(int col)
+{
+    moveCurrent(col, m_row);
+}
+
+void ResultGrid::setCurrentRow(int row)
+{
+    moveCurrent(m_col, row);
+}
+
+int ResultGrid::ColWidths(int col) const
+{
+    return sizeAt(m_colWidths, col);
+}
+
+void ResultGrid::SetColWidths(int col, int width)
+{
+    if (!setSizeAt(m_colWidths, col, width))
+        return;
+    if (m_painting > 0)
+        m_colWidthsPending = true;
+    else
+        horizontalHeader()->resizeSection(col, m_colWidths[col] + GridLineWidth);
+}
+
+int ResultGrid::RowHeights(int row) const
+{
+    return sizeAt(m_rowHeights, row);
+}
+
+void ResultGrid::SetRowHeights(int row, int height)
+{
+    if (setSizeAt(m_rowHeights, row, height))
+        applyRowHeight(row);
+}
+
+void ResultGrid::applyHeaderHeightRule()
+{
+    SetRowHeights(0, RowHeights(0) * 3 / 2);
+}
 
 void ResultGrid::keyboardSearch(const QString &search)
 {
@@ -69,65 +184,101 @@ void ResultGrid::keyboardSearch(const QString &search)
     Q_UNUSED(search);
 }
 
+ResultGrid::Painting::Painting(ResultGrid &grid)
+    : m_grid(grid)
+{
+    ++m_grid.m_painting;
+}
+
+ResultGrid::Painting::~Painting()
+{
+    if (--m_grid.m_painting == 0 && m_grid.m_colWidthsPending)
+        m_grid.applyColWidths();
+}
+
+void ResultGrid::paintEvent(QPaintEvent *event)
+{
+    const Painting painting(*this);
+    QTableView::paintEvent(event);
+}
+
 void ResultGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QTableView::currentChanged(current, previous);
-    if (m_showingTableCell || !current.isValid())
+    if (m_showingCurrent || !current.isValid())
         return;
-    {
-        const QScopedValueRollback taking(m_takingViewCell, true);
-        m_table->SetCol(current.column());
-        m_table->SetRow(current.row());
-    }
-    // A cell the table does not accept as current (a fixed one) sends the view back to the
-    // table's, once the view has finished its own move.
-    if (m_table->Col() != current.column() || m_table->Row() != current.row())
+    // The user moved it. A cell that cannot be current (a fixed one) sends the view back to
+    // the grid's, once the view has finished its own move.
+    m_col = std::clamp(current.column(), 0, table().ColCount() - 1);
+    m_row = std::clamp(current.row(), table().FixedRows(), table().RowCount() - 1);
+    if (m_col != current.column() || m_row != current.row())
         QMetaObject::invokeMethod(this, &ResultGrid::showCurrentCell, Qt::QueuedConnection);
+}
+
+void ResultGrid::moveCurrent(int col, int row)
+{
+    col = std::clamp(col, 0, table().ColCount() - 1);
+    row = std::clamp(row, table().FixedRows(), table().RowCount() - 1);
+    if (col == m_col && row == m_row)
+        return;
+    m_col = col;
+    m_row = row;
+    showCurrentCell();
 }
 
 void ResultGrid::showCurrentCell()
 {
-    if (m_takingViewCell)
-        return;
-    const QScopedValueRollback showing(m_showingTableCell, true);
-    const QModelIndex cell = m_table->index(m_table->Row(), m_table->Col());
+    const QScopedValueRollback showing(m_showingCurrent, true);
+    const QModelIndex cell = m_model->index(m_row, m_col);
     selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect);
     scrollTo(cell);
 }
 
+void ResultGrid::followShape()
+{
+    m_colWidths.resize(std::size_t(table().ColCount()), DefaultColWidth);
+    m_rowHeights.resize(std::size_t(table().RowCount()), DefaultRowHeight);
+}
+
+void ResultGrid::followTable()
+{
+    // The view's sections start again at their default sizes.
+    followShape();
+    for (int row = 0; row < RowCount(); ++row) {
+        if (row == 0 || m_rowHeights[row] != DefaultRowHeight)
+            applyRowHeight(row);
+    }
+    applyColWidths();
+    followFixedRows();
+    m_col = std::clamp(m_col, 0, table().ColCount() - 1);
+    m_row = std::clamp(m_row, table().FixedRows(), table().RowCount() - 1);
+    showCurrentCell();
+}
+
 void ResultGrid::followFixedRows()
 {
-    const bool fixed = m_table->FixedRows() > 0;
+    const bool fixed = table().FixedRows() > 0;
     setRowHidden(0, fixed);
     m_fixedRow->setVisible(fixed);
     updateGeometries();
 }
 
-void ResultGrid::followRowHeight(int row, int height)
+void ResultGrid::applyRowHeight(int row)
 {
-    verticalHeader()->resizeSection(row, height + GridLineWidth);
+    const int height = m_rowHeights[row] + GridLineWidth;
+    verticalHeader()->resizeSection(row, height);
     if (row == 0) {
-        m_fixedRow->setFixedHeight(height + GridLineWidth);
+        m_fixedRow->setFixedHeight(height);
         updateGeometries();
     }
-}
-
-void ResultGrid::scheduleColWidths()
-{
-    // Widths change while cells are being painted; resizing the columns then would move the
-    // cells still to be painted. They follow once the paint is over.
-    if (m_colWidthsPending)
-        return;
-    m_colWidthsPending = true;
-    QMetaObject::invokeMethod(this, &ResultGrid::applyColWidths, Qt::QueuedConnection);
 }
 
 void ResultGrid::applyColWidths()
 {
     m_colWidthsPending = false;
     QHeaderView *columns = horizontalHeader();
-    for (int col = 0; col < m_table->ColCount(); ++col) {
-        const int size = m_table->ColWidths(col) + GridLineWidth;
+    for (int col = 0; col < table().ColCount(); ++col) {
+        const int size = m_colWidths[col] + GridLineWidth;
         if (columns->sectionSize(col) != size)
             columns->resizeSection(col, size);
     }

@@ -1,6 +1,6 @@
 #include "app/ui/WindowFont.h"
 
-QFont WindowFont()
+QFont windowFont()
 {
     QFont font(QStringLiteral("Sans Serif"));
     font.setStyleHint(QFont::SansSerif);

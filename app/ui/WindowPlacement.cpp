@@ -9,7 +9,7 @@
 
 namespace {
 
-bool Meets(const QPoint &topLeft, const QSize &size, const QRect &area)
+bool meets(const QPoint &topLeft, const QSize &size, const QRect &area)
 {
     // In 64 bits: a stored left near the 32-bit limit plus a width must not overflow.
     const std::int64_t right = std::int64_t(topLeft.x()) + size.width();
@@ -29,7 +29,7 @@ WindowPlacement::WindowPlacement(QWidget &window)
     remember();
 }
 
-WindowPlacement::Frame WindowPlacement::Placed(const WindowSettings &settings,
+WindowPlacement::Frame WindowPlacement::placed(const WindowSettings &settings,
                                                const QList<QRect> &screens,
                                                const QList<QRect> &availableAreas)
 {
@@ -43,7 +43,7 @@ WindowPlacement::Frame WindowPlacement::Placed(const WindowSettings &settings,
                  std::clamp(settings.Height, 1, largest.height())}};
     const bool visible =
         std::any_of(availableAreas.begin(), availableAreas.end(),
-                    [&](const QRect &area) { return Meets(frame.topLeft, frame.size, area); });
+                    [&](const QRect &area) { return meets(frame.topLeft, frame.size, area); });
     if (!visible) {
         const WindowSettings layout;
         frame.topLeft = {layout.Left, layout.Top};
@@ -51,7 +51,7 @@ WindowPlacement::Frame WindowPlacement::Placed(const WindowSettings &settings,
     return frame;
 }
 
-void WindowPlacement::ReadInto(WindowSettings &settings) const
+void WindowPlacement::readInto(WindowSettings &settings) const
 {
     const Qt::WindowStates states = m_window.windowState();
     bool maximized = states.testFlag(Qt::WindowMaximized);
@@ -67,7 +67,7 @@ void WindowPlacement::ReadInto(WindowSettings &settings) const
     settings.WindowState = maximized ? WindowSettings::Maximized : WindowSettings::Normal;
 }
 
-void WindowPlacement::Apply(const WindowSettings &settings)
+void WindowPlacement::apply(const WindowSettings &settings)
 {
     // move() places the frame; resize() sizes the client area, which equals the outer size
     // as long as the window has no frame, that is until a window manager has mapped it.
@@ -78,7 +78,7 @@ void WindowPlacement::Apply(const WindowSettings &settings)
         screens.append(screen->geometry());
         availableAreas.append(screen->availableGeometry());
     }
-    const Frame frame = Placed(settings, screens, availableAreas);
+    const Frame frame = placed(settings, screens, availableAreas);
     m_window.move(frame.topLeft);
     m_window.resize(frame.size);
     m_pendingOuterSize = frame.size;

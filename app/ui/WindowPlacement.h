@@ -27,11 +27,11 @@ public:
     // Fills Left, Top, Height, Width and WindowState of `settings`; the interval is left alone.
     // Normal or Maximized, never Minimized: a minimised window gives the state and frame it had
     // before it was minimised. A maximised one gives its maximised outer rectangle.
-    void ReadInto(WindowSettings &settings) const;
+    void readInto(WindowSettings &settings) const;
 
     // Applies Left, Top, Height, Width and WindowState, in that order; meant for before the
-    // window is shown. The rectangle goes through Placed() first.
-    void Apply(const WindowSettings &settings);
+    // window is shown. The rectangle goes through placed() first.
+    void apply(const WindowSettings &settings);
 
     struct Frame
     {
@@ -43,9 +43,9 @@ public:
     // Where a stored rectangle goes. Width and height are kept within 1 and the extent of all
     // `screens` together: a larger window is of no use, and one of billions of pixels cannot
     // even be painted. Then a rectangle that meets none of `availableAreas` (a monitor that is
-    // gone) moves to the layout's position, keeping its size; anything partly visible stays
-    // as stored. Computed without overflow for any 32-bit values.
-    static Frame Placed(const WindowSettings &settings, const QList<QRect> &screens,
+    // gone) moves to the window's built-in position, keeping its size; anything partly visible
+    // stays as stored. Computed without overflow for any 32-bit values.
+    static Frame placed(const WindowSettings &settings, const QList<QRect> &screens,
                         const QList<QRect> &availableAreas);
 
 protected:
@@ -60,6 +60,6 @@ private:
     bool m_remembered = false;
     bool m_rememberedMaximized = false;
     QRect m_rememberedFrame;
-    // The outer size Apply asked for, until the frame is known and the size has been fixed.
+    // The outer size apply() asked for, until the frame is known and the size has been fixed.
     std::optional<QSize> m_pendingOuterSize;
 };

@@ -15,7 +15,7 @@ struct FreeDeleter
 template<class T>
 using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
-xcb_atom_t InternAtom(xcb_connection_t *connection)
+xcb_atom_t internAtom(xcb_connection_t *connection)
 {
     static const char name[] = "WM_VIEWER_CLOSED";
     const auto cookie = xcb_intern_atom(connection, 0, sizeof name - 1, name);
@@ -24,7 +24,7 @@ xcb_atom_t InternAtom(xcb_connection_t *connection)
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
-std::vector<xcb_window_t> TopLevelWindows(xcb_connection_t *connection)
+std::vector<xcb_window_t> topLevelWindows(xcb_connection_t *connection)
 {
     std::vector<xcb_window_t> windows;
     for (auto it = xcb_setup_roots_iterator(xcb_get_setup(connection)); it.rem;
@@ -49,7 +49,7 @@ using OwnConnection = std::unique_ptr<xcb_connection_t, ConnectionCloser>;
 
 // Qt's own connection when Qt runs on X11; otherwise (Wayland, offscreen) one of our own to the
 // display the parent's window lives on, if there is one: the parent's id is an X11 window id.
-xcb_connection_t *X11Connection(OwnConnection &own)
+xcb_connection_t *x11Connection(OwnConnection &own)
 {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (x11 && x11->connection())
@@ -65,20 +65,20 @@ xcb_connection_t *X11Connection(OwnConnection &own)
 
 } // namespace
 
-void NotifyParentWindow(std::uint32_t window)
+void notifyParentWindow(std::uint32_t window)
 {
     if (window == 0)
         return;
     OwnConnection own;
-    xcb_connection_t *connection = X11Connection(own);
+    xcb_connection_t *connection = x11Connection(own);
     if (!connection)
         return;
-    const xcb_atom_t type = InternAtom(connection);
+    const xcb_atom_t type = internAtom(connection);
     if (type == XCB_ATOM_NONE)
         return;
 
     const std::vector<xcb_window_t> targets =
-        window == BroadcastWindow ? TopLevelWindows(connection) : std::vector<xcb_window_t>{window};
+        window == BroadcastWindow ? topLevelWindows(connection) : std::vector<xcb_window_t>{window};
     for (const xcb_window_t target : targets) {
         xcb_client_message_event_t event{};
         event.response_type = XCB_CLIENT_MESSAGE;

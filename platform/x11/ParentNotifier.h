@@ -10,7 +10,7 @@
 // to every top-level window. When Qt runs on X11 its own connection carries the message;
 // otherwise (Wayland with XWayland, offscreen) a connection of its own to $DISPLAY does. Without
 // an X11 display this does nothing.
-void NotifyParentWindow(std::uint32_t window);
+void notifyParentWindow(std::uint32_t window);
 
 constexpr std::uint32_t WM_VIEWER_CLOSED = 1031;
 constexpr std::uint32_t BroadcastWindow = 65535;

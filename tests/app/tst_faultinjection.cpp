@@ -56,23 +56,23 @@ void TestFaultInjection::init()
     m_app = m_root->filePath(QStringLiteral("app")) + u'/';
     QVERIFY(QDir().mkpath(m_app));
     m_watched = m_root->filePath(QStringLiteral("results.xls"));
-    m_small = ResultsWorkbook(1, 5);
-    QVERIFY(WriteWhole(m_watched, m_small));
+    m_small = resultsWorkbook(1, 5);
+    QVERIFY(writeWhole(m_watched, m_small));
 }
 
 std::unique_ptr<Viewer> TestFaultInjection::viewerWithTable()
 {
     auto viewer = std::make_unique<Viewer>(m_app, m_watched);
     viewer->scan();
-    if (!viewer->errors.isEmpty() || !TableIsVersion(viewer->table(), 1, 5))
+    if (!viewer->errors.isEmpty() || !tableIsVersion(viewer->grid(), 1, 5))
         return nullptr;
     return viewer;
 }
 
 void TestFaultInjection::checkTableKept(Viewer &viewer)
 {
-    QVERIFY(TableIsVersion(viewer.table(), 1, 5));
-    QCOMPARE(TemporaryCopies(m_app), QStringList());
+    QVERIFY(tableIsVersion(viewer.grid(), 1, 5));
+    QCOMPARE(temporaryCopies(m_app), QStringList());
 }
 
 // The copy of a workbook too large for the space left: "Disk full", the table as it was, the
@@ -81,21 +81,21 @@ void TestFaultInjection::diskFills(const std::function<void(Viewer &)> &scan)
 {
     const auto viewer = viewerWithTable();
     QVERIFY(viewer);
-    const QByteArray large = ResultsWorkbook(2, 600); // well above 64 KiB
+    const QByteArray large = resultsWorkbook(2, 600); // well above 64 KiB
     QVERIFY(large.size() > 96 * 1024);
-    QVERIFY(WriteWhole(m_watched, large));
+    QVERIFY(writeWhole(m_watched, large));
 
     scan(*viewer);
     QCOMPARE(viewer->errors, QStringList{QStringLiteral("Disk full.")});
     checkTableKept(*viewer);
-    QCOMPARE(ReadWhole(m_watched), large);
+    QCOMPARE(readWhole(m_watched), large);
     QVERIFY(!viewer->form->TimerScanOpenFile->isActive());
 
-    QVERIFY(WriteWhole(m_watched, ResultsWorkbook(3, 7)));
+    QVERIFY(writeWhole(m_watched, resultsWorkbook(3, 7)));
     viewer->scan();
     QCOMPARE(viewer->errors.size(), 1);
-    QVERIFY(TableIsVersion(viewer->table(), 3, 7));
-    QCOMPARE(TemporaryCopies(m_app), QStringList());
+    QVERIFY(tableIsVersion(viewer->grid(), 3, 7));
+    QCOMPARE(temporaryCopies(m_app), QStringList());
 }
 
 // Unmounts on every way out of the test.
@@ -183,10 +183,10 @@ void TestFaultInjection::applicationDirectoryRemoved()
     viewer->form->show();
     QVERIFY(QDir(m_app).removeRecursively());
 
-    QVERIFY(WriteWhole(m_watched, ResultsWorkbook(2, 9)));
+    QVERIFY(writeWhole(m_watched, resultsWorkbook(2, 9)));
     viewer->scan();
     QCOMPARE(viewer->errors, QStringList{QStringLiteral("File not found.")});
-    QVERIFY(TableIsVersion(viewer->table(), 1, 5));
+    QVERIFY(tableIsVersion(viewer->grid(), 1, 5));
     QVERIFY(!viewer->form->TimerScanOpenFile->isActive());
 
     QVERIFY(viewer->form->close());
@@ -194,7 +194,7 @@ void TestFaultInjection::applicationDirectoryRemoved()
              (QStringList{QStringLiteral("File not found."), QStringLiteral("File not found.")}));
     QVERIFY(!viewer->form->isVisible());
     QVERIFY(!QFileInfo::exists(m_app));
-    QCOMPARE(ReadWhole(m_watched), ResultsWorkbook(2, 9));
+    QCOMPARE(readWhole(m_watched), resultsWorkbook(2, 9));
 }
 
 void TestFaultInjection::watchedFileBecomesDirectory()
@@ -212,13 +212,13 @@ void TestFaultInjection::watchedFileBecomesDirectory()
     QCOMPARE(viewer->table().RowCount(), 2);
     QCOMPARE(viewer->table().Cells(0, 0), QString());
     QCOMPARE(viewer->errors, QStringList());
-    QCOMPARE(TemporaryCopies(m_app), QStringList());
+    QCOMPARE(temporaryCopies(m_app), QStringList());
 
     // The file is back: read at the next tick.
     QVERIFY(QDir().rmdir(m_watched));
-    QVERIFY(WriteWhole(m_watched, ResultsWorkbook(4, 3)));
+    QVERIFY(writeWhole(m_watched, resultsWorkbook(4, 3)));
     viewer->retryTick();
-    QVERIFY(TableIsVersion(viewer->table(), 4, 3));
+    QVERIFY(tableIsVersion(viewer->grid(), 4, 3));
     QVERIFY(!viewer->form->TimerScanOpenFile->isActive());
 }
 
@@ -242,7 +242,7 @@ void TestFaultInjection::watchedFileBecomesSymlinkLoop()
     QCOMPARE(viewer->table().RowCount(), 2);
     QCOMPARE(viewer->table().Cells(0, 1), QString());
     QCOMPARE(viewer->errors, QStringList());
-    QCOMPARE(TemporaryCopies(m_app), QStringList());
+    QCOMPARE(temporaryCopies(m_app), QStringList());
 }
 
 // A FIFO is no workbook: never opened for a blocking read, refused at each tick without a word,
@@ -280,23 +280,23 @@ void TestFaultInjection::watchedFileBecomesFifo()
 // holds are left alone and no half-written settings file stays behind.
 void TestFaultInjection::settingsFileIsDirectory()
 {
-    const QString settings = SettingsFileName(m_app);
+    const QString settings = settingsFileName(m_app);
     QVERIFY(QDir().mkpath(settings));
-    QVERIFY(WriteWhole(settings + QStringLiteral("/keep"), "mine"));
+    QVERIFY(writeWhole(settings + QStringLiteral("/keep"), "mine"));
 
     Viewer viewer(m_app, m_watched);
     QCOMPARE(viewer.notices, QStringList{SettingsNotFoundNotice.toString()});
     QCOMPARE(viewer.errors, QStringList());
     QCOMPARE(viewer.form->SpinUpdate->value(), 20);
     viewer.scan();
-    QVERIFY(TableIsVersion(viewer.table(), 1, 5));
+    QVERIFY(tableIsVersion(viewer.grid(), 1, 5));
 
     viewer.form->show();
     QVERIFY(viewer.form->close());
     QCOMPARE(viewer.errors, QStringList{QStringLiteral("File access denied.")});
     QVERIFY(!viewer.form->isVisible());
     QVERIFY(QFileInfo(settings).isDir());
-    QCOMPARE(ReadWhole(settings + QStringLiteral("/keep")), QByteArray("mine"));
+    QCOMPARE(readWhole(settings + QStringLiteral("/keep")), QByteArray("mine"));
     QCOMPARE(QDir(m_app).entryList(QDir::Files | QDir::System | QDir::Hidden), QStringList());
 }
 
@@ -306,7 +306,7 @@ void TestFaultInjection::temporaryNameTakenBySymlink()
 {
     const auto viewer = viewerWithTable();
     QVERIFY(viewer);
-    const QString copy = TemporaryWorkbookPath(m_app, viewer->form->WindowId());
+    const QString copy = temporaryWorkbookPath(m_app, viewer->form->windowId());
     QCOMPARE(
         ::symlink(QFile::encodeName(m_watched).constData(), QFile::encodeName(copy).constData()),
         0);

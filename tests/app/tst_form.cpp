@@ -79,12 +79,12 @@ void TestForm::writeSettings(int interval)
 {
     WindowSettings settings;
     settings.Interval = interval;
-    WriteSettingsFile(SettingsFileName(m_appDir), settings);
+    writeSettingsFile(settingsFileName(m_appDir), settings);
 }
 
 void TestForm::layout()
 {
-    // Without a settings file the window keeps the layout as built.
+    // Without a settings file the window keeps its built-in geometry.
     const auto form = makeForm({});
     QCOMPARE(form->pos(), QPoint(294, 152));
     form->show();
@@ -144,11 +144,11 @@ void TestForm::startUpLoadsSettingsAndStartsCadence()
     const auto form = makeForm({QStringLiteral("/data/results.xls"), QStringLiteral("77")});
     QVERIFY(m_errors.isEmpty());
     QVERIFY(m_notices.isEmpty());
-    QCOMPARE(form->Context().ResultFileName, QStringLiteral("/data/results.xls"));
-    QCOMPARE(form->Context().NotifyWindow, 77);
-    QCOMPARE(form->GridResult->table().RowHeights(0), 36);
+    QCOMPARE(form->context().ResultFileName, QStringLiteral("/data/results.xls"));
+    QCOMPARE(form->context().NotifyWindow, 77);
+    QCOMPARE(form->GridResult->RowHeights(0), 36);
     QCOMPARE(form->SpinUpdate->value(), 50);
-    QCOMPARE(form->Scheduler().LastScanTick(), m_now - 50'000u);
+    QCOMPARE(form->scheduler().LastScanTick(), m_now - 50'000u);
     QVERIFY(form->TimerScan->isActive());
     QVERIFY(!form->TimerScanOpenFile->isActive());
 }
@@ -176,7 +176,7 @@ void TestForm::firstRunShowsNoticeBeforeWindow()
     QVERIFY(!visibleAtNotice);
     QCOMPARE(form.SpinUpdate->value(), 20);
     QCOMPARE(form.pos(), QPoint(294, 152));
-    QCOMPARE(form.Context().ResultFileName, m_appDir + QStringLiteral("Bellquor.xls"));
+    QCOMPARE(form.context().ResultFileName, m_appDir + QStringLiteral("Bellquor.xls"));
     QVERIFY(form.TimerScan->isActive());
 }
 
@@ -185,10 +185,10 @@ void TestForm::conversionErrorStopsStartUp()
     writeSettings(50);
     const auto form = makeForm({QStringLiteral("/data/results.xls"), QStringLiteral("2147483648")});
     QCOMPARE(m_errors, QStringList{QStringLiteral("'2147483648' is not a valid integer value.")});
-    QCOMPARE(form->Context().ResultFileName, QStringLiteral("/data/results.xls"));
-    QCOMPARE(form->Context().NotifyWindow, 0);
-    QCOMPARE(form->GridResult->table().RowHeights(0), 24); // the header rule did not run
-    QCOMPARE(form->SpinUpdate->value(), 20);               // no settings loaded
+    QCOMPARE(form->context().ResultFileName, QStringLiteral("/data/results.xls"));
+    QCOMPARE(form->context().NotifyWindow, 0);
+    QCOMPARE(form->GridResult->RowHeights(0), 24); // the header rule did not run
+    QCOMPARE(form->SpinUpdate->value(), 20);       // no settings loaded
     QVERIFY(!form->TimerScan->isActive());
     QCOMPARE(form->ButtonStart->text(), QStringLiteral("Стоп"));
 
@@ -199,18 +199,18 @@ void TestForm::conversionErrorStopsStartUp()
     form->ButtonStartClick();
     QCOMPARE(form->ButtonStart->text(), QStringLiteral("Стоп"));
     QVERIFY(form->TimerScan->isActive());
-    QCOMPARE(form->Scheduler().LastScanTick(), 0u);
+    QCOMPARE(form->scheduler().LastScanTick(), 0u);
 }
 
 void TestForm::settingsErrorStopsStartUp()
 {
-    QFile file(SettingsFileName(m_appDir));
+    QFile file(settingsFileName(m_appDir));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(24, '\0'));
     file.close();
     const auto form = makeForm({});
     QCOMPARE(m_errors, QStringList{QStringLiteral("Read beyond end of file.")});
-    QCOMPARE(form->GridResult->table().RowHeights(0), 36);
+    QCOMPARE(form->GridResult->RowHeights(0), 36);
     QVERIFY(!form->TimerScan->isActive());
 }
 
@@ -218,7 +218,7 @@ void TestForm::stopThenStart()
 {
     writeSettings(20);
     const auto form = makeForm({});
-    const std::uint32_t last = form->Scheduler().LastScanTick();
+    const std::uint32_t last = form->scheduler().LastScanTick();
     QTest::mouseClick(form->ButtonStart, Qt::LeftButton);
     QCOMPARE(form->ButtonStart->text(), QStringLiteral("Старт"));
     QCOMPARE(form->ButtonStart->palette().color(QPalette::ButtonText), QColor(0, 128, 0));
@@ -227,7 +227,7 @@ void TestForm::stopThenStart()
     QCOMPARE(form->ButtonStart->text(), QStringLiteral("Стоп"));
     QCOMPARE(form->ButtonStart->palette().color(QPalette::ButtonText), QColor(255, 0, 0));
     QVERIFY(form->TimerScan->isActive());
-    QCOMPARE(form->Scheduler().LastScanTick(), last);
+    QCOMPARE(form->scheduler().LastScanTick(), last);
 }
 
 void TestForm::scanImportsTheWorkbook()
@@ -246,7 +246,8 @@ void TestForm::scanImportsTheWorkbook()
     QCOMPARE(table.ColCount(), 13);
     QVERIFY(table.RowCount() > 1);
     QVERIFY(!table.Cells(0, 0).isEmpty());
-    QCOMPARE(table.Row(), table.RowCount() - 1);
+    QCOMPARE(form->GridResult->currentRow(), table.RowCount() - 1);
+    QCOMPARE(form->GridResult->currentColumn(), 0);
     // The private copy is gone and nothing else was left beside the executable.
     QCOMPARE(QDir(m_appDir).entryList(QDir::Files | QDir::NoDotAndDotDot),
              (QStringList{QStringLiteral("Orvandel.conf"), QStringLiteral("results.xls")}));
@@ -256,7 +257,7 @@ void TestForm::missingWorkbookEmptiesTable()
 {
     writeSettings(20);
     const auto form = makeForm({m_appDir + QStringLiteral("absent.xls")});
-    form->GridResult->table().SetCells(3, 1, QStringLiteral("old"));
+    form->GridResult->SetCells(3, 1, QStringLiteral("old"));
     form->TimerScanTimer();
     for (int i = 0; i < 40; ++i)
         form->TimerScanOpenFileTimer();
@@ -272,9 +273,9 @@ void TestForm::closeSavesSettings()
     form->SpinUpdate->setValue(137);
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    QVERIFY(QFile::remove(SettingsFileName(m_appDir)));
+    QVERIFY(QFile::remove(settingsFileName(m_appDir)));
     QVERIFY(form->close());
-    const SettingsReadResult saved = ReadSettingsFile(SettingsFileName(m_appDir));
+    const SettingsReadResult saved = readSettingsFile(settingsFileName(m_appDir));
     QCOMPARE(saved.status, SettingsReadResult::Status::Loaded);
     QCOMPARE(saved.settings.Interval, 137);
     QVERIFY(m_errors.isEmpty());

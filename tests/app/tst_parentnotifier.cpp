@@ -92,7 +92,7 @@ void TestParentNotifier::messageReachesTheWindow()
 {
     Receiver receiver = startReceiver();
     QVERIFY(receiver.window != 0);
-    NotifyParentWindow(receiver.window);
+    notifyParentWindow(receiver.window);
     QCOMPARE(finish(receiver),
              (QStringList{QStringLiteral("message WM_VIEWER_CLOSED 32 1031 0 0 0 0 file -1"),
                           QStringLiteral("done 1")}));
@@ -103,7 +103,7 @@ void TestParentNotifier::broadcastReachesTopLevelWindows()
     Receiver first = startReceiver();
     Receiver second = startReceiver();
     QVERIFY(first.window != 0 && second.window != 0);
-    NotifyParentWindow(BroadcastWindow);
+    notifyParentWindow(BroadcastWindow);
     const QString expected = QStringLiteral("message WM_VIEWER_CLOSED 32 1031 0 0 0 0 file -1");
     QCOMPARE(finish(first), (QStringList{expected, QStringLiteral("done 1")}));
     QCOMPARE(finish(second), (QStringList{expected, QStringLiteral("done 1")}));
@@ -115,8 +115,8 @@ void TestParentNotifier::deadWindowIsIgnoredAtOnce()
     QVERIFY(receiver.window != 0);
     QElapsedTimer clock;
     clock.start();
-    NotifyParentWindow(0x3FFFFFF0u);            // never allocated
-    NotifyParentWindow(receiver.window + 1000); // in the receiver's range, not created
+    notifyParentWindow(0x3FFFFFF0u);            // never allocated
+    notifyParentWindow(receiver.window + 1000); // in the receiver's range, not created
     QVERIFY2(clock.elapsed() < 1000, "a missing window must not delay the close");
     QCoreApplication::processEvents(); // an X error must not reach Qt
     QCOMPARE(finish(receiver), QStringList{QStringLiteral("done 0")});
@@ -126,7 +126,7 @@ void TestParentNotifier::zeroSendsNothing()
 {
     Receiver receiver = startReceiver();
     QVERIFY(receiver.window != 0);
-    NotifyParentWindow(0);
+    notifyParentWindow(0);
     QCOMPARE(finish(receiver), QStringList{QStringLiteral("done 0")});
 }
 
@@ -151,25 +151,25 @@ void TestParentNotifier::stoppedReceiverDoesNotHoldTheClose()
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < Flood; ++i)
-        NotifyParentWindow(receiver.window);
+        notifyParentWindow(receiver.window);
     const qint64 flooded = clock.elapsed();
     QVERIFY2(flooded < 20000, qPrintable(QStringLiteral("%1 ms for the flood").arg(flooded)));
 
     QTemporaryDir dir;
     const QString app = dir.path() + u'/';
     const QString watched = dir.filePath(QStringLiteral("results.xls"));
-    QVERIFY(viewertest::WriteWhole(watched, viewertest::ResultsWorkbook(1, 4)));
+    QVERIFY(viewertest::writeWhole(watched, viewertest::resultsWorkbook(1, 4)));
     viewertest::Viewer viewer(app, watched, {QString::number(receiver.window)});
-    QCOMPARE(viewer.form->Context().NotifyWindow, qint32(receiver.window));
+    QCOMPARE(viewer.form->context().NotifyWindow, qint32(receiver.window));
     viewer.scan();
-    QVERIFY(viewertest::TableIsVersion(viewer.table(), 1, 4));
+    QVERIFY(viewertest::tableIsVersion(viewer.grid(), 1, 4));
     viewer.form->show();
     clock.restart();
     QVERIFY(viewer.form->close());
     QVERIFY2(clock.elapsed() < 1000,
              qPrintable(QStringLiteral("the close took %1 ms").arg(clock.elapsed())));
     QCOMPARE(viewer.errors, QStringList());
-    QCOMPARE(ReadSettingsFile(SettingsFileName(app)).status, SettingsReadResult::Status::Loaded);
+    QCOMPARE(readSettingsFile(settingsFileName(app)).status, SettingsReadResult::Status::Loaded);
 
     QCOMPARE(::kill(pid, SIGCONT), 0);
     const QStringList lines = finish(receiver);
@@ -182,14 +182,14 @@ void TestParentNotifier::withoutX11NothingHappens()
 {
     if (m_xvfbError.isEmpty())
         QSKIP("runs only when the application is not on X11");
-    NotifyParentWindow(12345); // must return quietly
+    notifyParentWindow(12345); // must return quietly
 }
 
 std::unique_ptr<TForm1> TestParentNotifier::makeForm(const QTemporaryDir &dir,
                                                      const QString &handle)
 {
     const QString appDir = dir.path() + u'/';
-    WriteSettingsFile(SettingsFileName(appDir), WindowSettings{});
+    writeSettingsFile(settingsFileName(appDir), WindowSettings{});
     FormEnvironment environment;
     environment.arguments = {appDir + QStringLiteral("Orvandel"),
                              appDir + QStringLiteral("none.xls"), handle};
@@ -210,7 +210,7 @@ std::unique_ptr<TForm1> TestParentNotifier::makeForm(const QTemporaryDir &dir,
 void TestParentNotifier::formSavesThenNotifies()
 {
     QTemporaryDir dir;
-    const QString settings = SettingsFileName(dir.path() + u'/');
+    const QString settings = settingsFileName(dir.path() + u'/');
     Receiver receiver = startReceiver(settings);
     QVERIFY(receiver.window != 0);
     const auto form = makeForm(dir, QString::number(receiver.window));

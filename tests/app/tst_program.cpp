@@ -43,7 +43,7 @@ void TestProgram::closesOnSignalAndSavesBesideItself()
     QVERIFY(QFile::copy(QStringLiteral(ORVANDEL_BIN_DIR "/Orvandel"), program));
     WindowSettings settings;
     settings.Interval = 333;
-    WriteSettingsFile(SettingsFileName(appDir), settings);
+    writeSettingsFile(settingsFileName(appDir), settings);
 
     QProcess viewer;
     viewer.setWorkingDirectory(root.path()); // not the program's directory
@@ -58,14 +58,14 @@ void TestProgram::closesOnSignalAndSavesBesideItself()
         QTest::qWait(20);
     QVERIFY2(catchesSigterm(viewer.processId()), "the viewer never got ready");
 
-    QVERIFY(QFile::remove(SettingsFileName(appDir)));
+    QVERIFY(QFile::remove(settingsFileName(appDir)));
     ::kill(pid_t(viewer.processId()), SIGTERM);
     QVERIFY(viewer.waitForFinished(20000));
     QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
     QCOMPARE(viewer.exitCode(), 0);
 
     // The settings it loaded at start came back beside the executable at close.
-    const SettingsReadResult saved = ReadSettingsFile(SettingsFileName(appDir));
+    const SettingsReadResult saved = readSettingsFile(settingsFileName(appDir));
     QCOMPARE(saved.status, SettingsReadResult::Status::Loaded);
     QCOMPARE(saved.settings.Interval, 333);
     QVERIFY(!QFile::exists(root.path() + QStringLiteral("/Orvandel.conf")));

@@ -39,7 +39,7 @@ private Q_SLOTS:
 namespace {
 
 // Resident memory from /proc/self/status, in KiB.
-long ResidentKiB()
+long residentKiB()
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
@@ -60,12 +60,12 @@ struct Version
 
 // The writer's two ways of changing the file: in place (truncate, then write) and a new file
 // renamed over the old one.
-bool Rewrite(const QString &path, const QByteArray &bytes, bool inPlace)
+bool rewrite(const QString &path, const QByteArray &bytes, bool inPlace)
 {
     if (inPlace)
-        return WriteWhole(path, bytes);
+        return writeWhole(path, bytes);
     const QString fresh = path + QStringLiteral(".writing");
-    return WriteWhole(fresh, bytes) &&
+    return writeWhole(fresh, bytes) &&
            ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()) == 0;
 }
 
@@ -85,12 +85,12 @@ void TestSoak::importsLevelOff()
     const QString app = dir.path() + u'/';
     const QString watched = dir.filePath(QStringLiteral("results.xls"));
     const std::vector<Version> versions = {
-        {1, 40, ResultsWorkbook(1, 40)},
-        {2, 900, ResultsWorkbook(2, 900)},
-        {3, 3, ResultsWorkbook(3, 3)},
-        {4, 250, ResultsWorkbook(4, 250)},
+        {1, 40, resultsWorkbook(1, 40)},
+        {2, 900, resultsWorkbook(2, 900)},
+        {3, 3, resultsWorkbook(3, 3)},
+        {4, 250, resultsWorkbook(4, 250)},
     };
-    QVERIFY(WriteWhole(watched, versions.front().bytes));
+    QVERIFY(writeWhole(watched, versions.front().bytes));
 
     Viewer viewer(app, watched);
     viewer.form->show();
@@ -99,19 +99,19 @@ void TestSoak::importsLevelOff()
     long atCheckpoint = 0;
     for (int i = 0; i < imports; ++i) {
         const Version &version = versions[std::size_t(i) % versions.size()];
-        QVERIFY(Rewrite(watched, version.bytes, i % 2 == 0));
+        QVERIFY(rewrite(watched, version.bytes, i % 2 == 0));
         viewer.scan();
-        QVERIFY2(TableIsVersion(viewer.table(), version.number, version.dataRows),
+        QVERIFY2(tableIsVersion(viewer.grid(), version.number, version.dataRows),
                  qPrintable(QStringLiteral("import %1").arg(i + 1)));
         QVERIFY(!viewer.form->TimerScanOpenFile->isActive());
         QCoreApplication::processEvents(); // the grid paints the new table
         if (i + 1 == checkpoint)
-            atCheckpoint = ResidentKiB();
+            atCheckpoint = residentKiB();
     }
-    const long atEnd = ResidentKiB();
+    const long atEnd = residentKiB();
     QCOMPARE(viewer.errors, QStringList());
-    QCOMPARE(TemporaryCopies(app), QStringList());
-    QCOMPARE(ReadWhole(watched), versions[std::size_t(imports - 1) % versions.size()].bytes);
+    QCOMPARE(temporaryCopies(app), QStringList());
+    QCOMPARE(readWhole(watched), versions[std::size_t(imports - 1) % versions.size()].bytes);
 
     std::printf("soak: %d imports in %lld ms; resident %ld KiB after %d, %ld KiB after %d "
                 "(%+ld KiB)\n",

@@ -19,7 +19,7 @@ using StatBuffer = struct stat;
 
 const QString Writer = QStringLiteral(ORVANDEL_TEST_HELPER_DIR "/snapshot_writer");
 
-QByteArray Version(char tag, int size)
+QByteArray version(char tag, int size)
 {
     QByteArray bytes(size, tag);
     for (int i = 0; i < size; i += 97)
@@ -27,21 +27,21 @@ QByteArray Version(char tag, int size)
     return bytes;
 }
 
-void WriteFile(const QString &path, const QByteArray &bytes)
+void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-StatBuffer StatOf(const QString &path)
+StatBuffer statOf(const QString &path)
 {
     StatBuffer st{};
     ::stat(QFile::encodeName(path).constData(), &st);
     return st;
 }
 
-int OpenDescriptors()
+int openDescriptors()
 {
     return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).count());
 }
@@ -55,10 +55,10 @@ public:
     int commits = 0;
 
     SmallStorage() { bytes.fill('#'); }
-    std::int64_t Limit() const override { return Room; }
-    char *RoomFor(std::int64_t) override { return bytes.data(); }
-    void Commit(std::int64_t, const FileIdentity &) override { ++commits; }
-    bool GuardIntact() const
+    std::int64_t limit() const override { return Room; }
+    char *roomFor(std::int64_t) override { return bytes.data(); }
+    void commit(std::int64_t, const FileIdentity &) override { ++commits; }
+    bool guardIntact() const
     {
         return std::all_of(bytes.begin() + Room, bytes.end(), [](char c) { return c == '#'; });
     }
@@ -74,12 +74,12 @@ public:
         m_ready = m_process.waitForReadyRead(5000) &&
                   m_process.readLine().trimmed() == QByteArrayLiteral("ready");
     }
-    ~WriterProcess() { Finish(); }
+    ~WriterProcess() { finish(); }
 
     bool ready() const { return m_ready; }
     bool Running() { return !m_process.waitForFinished(0); }
     // The number of rewrites a rewriting writer reports at its end.
-    int Finish()
+    int finish()
     {
         m_process.closeWriteChannel();
         m_process.waitForFinished(10'000);
@@ -136,22 +136,22 @@ void TestFileSnapshot::init()
 
 void TestFileSnapshot::takesWholeFileWithoutTouchingIt()
 {
-    const QByteArray content = Version('a', 50'000);
-    WriteFile(m_path, content);
-    const StatBuffer before = StatOf(m_path);
-    const int descriptors = OpenDescriptors();
+    const QByteArray content = version('a', 50'000);
+    writeFile(m_path, content);
+    const StatBuffer before = statOf(m_path);
+    const int descriptors = openDescriptors();
     SnapshotBuffer buffer;
     for (int i = 0; i < 50; ++i) {
-        const SnapshotResult result = m_snapshot.Take(m_path, buffer);
+        const SnapshotResult result = m_snapshot.take(m_path, buffer);
         QCOMPARE(result.outcome, SnapshotOutcome::Taken);
         QCOMPARE(result.fileSize, content.size());
     }
-    QCOMPARE(buffer.Bytes(), QByteArrayView(content));
-    QVERIFY(buffer.HasSnapshot());
-    QCOMPARE(buffer.Identity().size, content.size());
-    QCOMPARE(buffer.Identity().inode, static_cast<std::uint64_t>(before.st_ino));
-    QCOMPARE(OpenDescriptors(), descriptors);
-    const StatBuffer after = StatOf(m_path);
+    QCOMPARE(buffer.bytes(), QByteArrayView(content));
+    QVERIFY(buffer.hasSnapshot());
+    QCOMPARE(buffer.identity().size, content.size());
+    QCOMPARE(buffer.identity().inode, static_cast<std::uint64_t>(before.st_ino));
+    QCOMPARE(openDescriptors(), descriptors);
+    const StatBuffer after = statOf(m_path);
     QCOMPARE(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
     QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
     QCOMPARE(after.st_ctim.tv_nsec, before.st_ctim.tv_nsec);
@@ -178,58 +178,58 @@ void TestFileSnapshot::missing()
     QFETCH(QString, name);
     const QString base = m_dir.path() + u'/';
     QDir(m_dir.path()).mkpath(QStringLiteral("dir"));
-    WriteFile(base + QStringLiteral("file"), "x");
+    writeFile(base + QStringLiteral("file"), "x");
     ::symlink("nowhere", QFile::encodeName(base + QStringLiteral("dangling")).constData());
     ::symlink("loop2", QFile::encodeName(base + QStringLiteral("loop1")).constData());
     ::symlink("loop1", QFile::encodeName(base + QStringLiteral("loop2")).constData());
 
     const QString path = name.isEmpty() ? QString() : base + name;
-    const int descriptors = OpenDescriptors();
+    const int descriptors = openDescriptors();
     SmallStorage storage;
-    QCOMPARE(m_snapshot.Take(path, storage).outcome, SnapshotOutcome::Missing);
-    QVERIFY(!FileExists(path));
+    QCOMPARE(m_snapshot.take(path, storage).outcome, SnapshotOutcome::Missing);
+    QVERIFY(!fileExists(path));
     QCOMPARE(storage.commits, 0);
-    QCOMPARE(OpenDescriptors(), descriptors);
-    QVERIFY(FileExists(base + QStringLiteral("file")));
+    QCOMPARE(openDescriptors(), descriptors);
+    QVERIFY(fileExists(base + QStringLiteral("file")));
 }
 
 void TestFileSnapshot::fifoDoesNotBlock()
 {
     QCOMPARE(::mkfifo(QFile::encodeName(m_path).constData(), 0600), 0);
-    QVERIFY(FileExists(m_path));
+    QVERIFY(fileExists(m_path));
     QElapsedTimer timer;
     timer.start();
     SmallStorage storage;
-    QCOMPARE(m_snapshot.Take(m_path, storage).outcome, SnapshotOutcome::Refused);
+    QCOMPARE(m_snapshot.take(m_path, storage).outcome, SnapshotOutcome::Refused);
     QVERIFY(timer.elapsed() < 1000);
     QCOMPARE(storage.commits, 0);
 }
 
 void TestFileSnapshot::emptyFile()
 {
-    WriteFile(m_path, QByteArray());
+    writeFile(m_path, QByteArray());
     SnapshotBuffer buffer;
-    const SnapshotResult result = m_snapshot.Take(m_path, buffer);
+    const SnapshotResult result = m_snapshot.take(m_path, buffer);
     QCOMPARE(result.outcome, SnapshotOutcome::Taken);
     QCOMPARE(buffer.FileBufferSize(), 0);
-    QVERIFY(buffer.HasSnapshot());
+    QVERIFY(buffer.hasSnapshot());
 }
 
 void TestFileSnapshot::aboveLimitNeverWritesBeyondRoom()
 {
     SmallStorage storage;
-    WriteFile(m_path, Version('x', SmallStorage::Room + 1));
-    const SnapshotResult refused = m_snapshot.Take(m_path, storage);
+    writeFile(m_path, version('x', SmallStorage::Room + 1));
+    const SnapshotResult refused = m_snapshot.take(m_path, storage);
     QCOMPARE(refused.outcome, SnapshotOutcome::TooLarge);
     QCOMPARE(refused.fileSize, SmallStorage::Room + 1);
     QCOMPARE(storage.commits, 0);
-    QVERIFY(storage.GuardIntact());
+    QVERIFY(storage.guardIntact());
     QCOMPARE(storage.bytes[0], '#');
 
-    WriteFile(m_path, Version('y', SmallStorage::Room));
-    QCOMPARE(m_snapshot.Take(m_path, storage).outcome, SnapshotOutcome::Taken);
+    writeFile(m_path, version('y', SmallStorage::Room));
+    QCOMPARE(m_snapshot.take(m_path, storage).outcome, SnapshotOutcome::Taken);
     QCOMPARE(storage.commits, 1);
-    QVERIFY(storage.GuardIntact());
+    QVERIFY(storage.guardIntact());
 }
 
 void TestFileSnapshot::hugeSparseFileRefusedUnread()
@@ -240,11 +240,11 @@ void TestFileSnapshot::hugeSparseFileRefusedUnread()
         QVERIFY(file.resize(300'000'000));
     }
     SnapshotBuffer buffer;
-    const SnapshotResult result = m_snapshot.Take(m_path, buffer);
+    const SnapshotResult result = m_snapshot.take(m_path, buffer);
     QCOMPARE(result.outcome, SnapshotOutcome::TooLarge);
     QCOMPARE(result.fileSize, 300'000'000);
-    QCOMPARE(buffer.Allocations(), 1);
-    QVERIFY(!buffer.HasSnapshot());
+    QCOMPARE(buffer.allocations(), 1);
+    QVERIFY(!buffer.hasSnapshot());
 }
 
 void TestFileSnapshot::heldByAnotherProcess_data()
@@ -259,32 +259,32 @@ void TestFileSnapshot::heldByAnotherProcess_data()
 void TestFileSnapshot::heldByAnotherProcess()
 {
     QFETCH(QString, mode);
-    const QByteArray content = Version('h', 5000);
-    WriteFile(m_path, content);
+    const QByteArray content = version('h', 5000);
+    writeFile(m_path, content);
     SnapshotBuffer buffer;
     {
         WriterProcess writer({mode, m_path});
         QVERIFY(writer.ready());
-        const int descriptors = OpenDescriptors();
+        const int descriptors = openDescriptors();
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(m_snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Refused);
+            QCOMPARE(m_snapshot.take(m_path, buffer).outcome, SnapshotOutcome::Refused);
         QVERIFY(timer.elapsed() < 1000);
-        QVERIFY(!buffer.HasSnapshot());
-        QCOMPARE(OpenDescriptors(), descriptors);
+        QVERIFY(!buffer.hasSnapshot());
+        QCOMPARE(openDescriptors(), descriptors);
     }
-    QCOMPARE(m_snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Taken);
-    QCOMPARE(buffer.Bytes(), QByteArrayView(content));
+    QCOMPARE(m_snapshot.take(m_path, buffer).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(buffer.bytes(), QByteArrayView(content));
 }
 
 void TestFileSnapshot::readLockDoesNotKeepUsOut()
 {
-    WriteFile(m_path, Version('r', 100));
+    writeFile(m_path, version('r', 100));
     WriterProcess reader({QStringLiteral("readlock"), m_path});
     QVERIFY(reader.ready());
     SnapshotBuffer buffer;
-    QCOMPARE(m_snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(m_snapshot.take(m_path, buffer).outcome, SnapshotOutcome::Taken);
 }
 
 void TestFileSnapshot::inPlaceRewriterNeverGivesMixedCopy_data()
@@ -308,13 +308,13 @@ void TestFileSnapshot::inPlaceRewriterNeverGivesMixedCopy()
     QFETCH(FileSnapshot::Leases, leases);
     FileSnapshot snapshot(leases);
     // Several pages each, of different sizes, so that a copy can catch a write half done.
-    const QByteArray versionA = Version('A', 3 * 4096 + 11);
-    const QByteArray versionB = Version('B', 17 * 4096 + 5);
+    const QByteArray versionA = version('A', 3 * 4096 + 11);
+    const QByteArray versionB = version('B', 17 * 4096 + 5);
     const QString fileA = m_dir.filePath(QStringLiteral("a.bin"));
     const QString fileB = m_dir.filePath(QStringLiteral("b.bin"));
-    WriteFile(fileA, versionA);
-    WriteFile(fileB, versionB);
-    WriteFile(m_path, versionB);
+    writeFile(fileA, versionA);
+    writeFile(fileB, versionB);
+    writeFile(m_path, versionB);
 
     SnapshotBuffer buffer;
     WriterProcess writer({mode, m_path, fileA, fileB, QStringLiteral("500")});
@@ -325,15 +325,15 @@ void TestFileSnapshot::inPlaceRewriterNeverGivesMixedCopy()
     int mixed = 0;
     QList<char> takenVersions;
     while (writer.Running()) {
-        const SnapshotResult result = snapshot.Take(m_path, buffer);
+        const SnapshotResult result = snapshot.take(m_path, buffer);
         switch (result.outcome) {
         case SnapshotOutcome::Taken:
             ++taken;
-            if (buffer.Bytes() != versionA && buffer.Bytes() != versionB) {
+            if (buffer.bytes() != versionA && buffer.bytes() != versionB) {
                 ++mixed;
                 break;
             }
-            takenVersions.append(buffer.Bytes() == versionA ? 'A' : 'B');
+            takenVersions.append(buffer.bytes() == versionA ? 'A' : 'B');
             break;
         case SnapshotOutcome::Refused:
             ++refused;
@@ -345,7 +345,7 @@ void TestFileSnapshot::inPlaceRewriterNeverGivesMixedCopy()
             QFAIL("unexpected outcome");
         }
     }
-    const int rewrites = writer.Finish();
+    const int rewrites = writer.finish();
     qInfo("%s: %d rewrites (slowest %lld ms); %d taken, %d mixed, %d refused, %d torn",
           qPrintable(mode), rewrites, static_cast<long long>(writer.SlowestRewriteMs()), taken,
           mixed, refused, torn);
@@ -369,12 +369,12 @@ void TestFileSnapshot::inPlaceRewriterNeverGivesMixedCopy()
 
 void TestFileSnapshot::replacedByRenameGivesWholeVersions()
 {
-    const QByteArray versionA = Version('A', 2 * 4096 + 1);
-    const QByteArray versionB = Version('B', 9 * 4096 + 3);
+    const QByteArray versionA = version('A', 2 * 4096 + 1);
+    const QByteArray versionB = version('B', 9 * 4096 + 3);
     const QString fileA = m_dir.filePath(QStringLiteral("a.bin"));
     const QString fileB = m_dir.filePath(QStringLiteral("b.bin"));
-    WriteFile(fileA, versionA);
-    WriteFile(fileB, versionB);
+    writeFile(fileA, versionA);
+    writeFile(fileB, versionB);
 
     SnapshotBuffer buffer;
     WriterProcess writer({QStringLiteral("rename"), m_path, fileA, fileB, QStringLiteral("500")});
@@ -382,28 +382,28 @@ void TestFileSnapshot::replacedByRenameGivesWholeVersions()
     int taken = 0;
     int other = 0;
     while (writer.Running()) {
-        const SnapshotOutcome outcome = m_snapshot.Take(m_path, buffer).outcome;
+        const SnapshotOutcome outcome = m_snapshot.take(m_path, buffer).outcome;
         if (outcome == SnapshotOutcome::Taken) {
             ++taken;
-            QVERIFY2(buffer.Bytes() == versionA || buffer.Bytes() == versionB,
+            QVERIFY2(buffer.bytes() == versionA || buffer.bytes() == versionB,
                      "a copy that is neither version");
         } else {
             QVERIFY(outcome == SnapshotOutcome::Torn || outcome == SnapshotOutcome::Refused);
             ++other;
         }
     }
-    const int rewrites = writer.Finish();
+    const int rewrites = writer.finish();
     qInfo("rename: %d rewrites; %d taken, %d not", rewrites, taken, other);
     QVERIFY(taken > 0);
 }
 
 void TestFileSnapshot::changedSince()
 {
-    WriteFile(m_path, Version('c', 1000));
+    writeFile(m_path, version('c', 1000));
     SnapshotBuffer buffer;
-    QCOMPARE(m_snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Taken);
-    const FileIdentity taken = buffer.Identity();
-    QVERIFY(!FileChangedSince(m_path, taken));
+    QCOMPARE(m_snapshot.take(m_path, buffer).outcome, SnapshotOutcome::Taken);
+    const FileIdentity taken = buffer.identity();
+    QVERIFY(!fileChangedSince(m_path, taken));
 
     // Same size, rewritten in place.
     {
@@ -412,41 +412,41 @@ void TestFileSnapshot::changedSince()
         QCOMPARE(::pwrite(fd, "Z", 1, 10), 1);
         ::close(fd);
     }
-    QVERIFY(FileChangedSince(m_path, taken));
+    QVERIFY(fileChangedSince(m_path, taken));
 
-    QCOMPARE(m_snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Taken);
-    QVERIFY(!FileChangedSince(m_path, buffer.Identity()));
+    QCOMPARE(m_snapshot.take(m_path, buffer).outcome, SnapshotOutcome::Taken);
+    QVERIFY(!fileChangedSince(m_path, buffer.identity()));
     // Replaced by another file with the same bytes.
     const QString other = m_dir.filePath(QStringLiteral("other"));
     QVERIFY(QFile::copy(m_path, other));
     QCOMPARE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(m_path).constData()),
              0);
-    QVERIFY(FileChangedSince(m_path, buffer.Identity()));
+    QVERIFY(fileChangedSince(m_path, buffer.identity()));
     QFile::remove(m_path);
-    QVERIFY(FileChangedSince(m_path, buffer.Identity()));
+    QVERIFY(fileChangedSince(m_path, buffer.identity()));
 }
 
 void TestFileSnapshot::withoutLeaseOnlyQuietFileTaken()
 {
-    const QByteArray content = Version('q', 9000);
-    WriteFile(m_path, content);
+    const QByteArray content = version('q', 9000);
+    writeFile(m_path, content);
     FileSnapshot snapshot(FileSnapshot::Leases::Never);
     SnapshotBuffer buffer;
-    QCOMPARE(snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Torn);
-    QVERIFY(!buffer.HasSnapshot());
+    QCOMPARE(snapshot.take(m_path, buffer).outcome, SnapshotOutcome::Torn);
+    QVERIFY(!buffer.hasSnapshot());
     QThread::msleep(150);
-    QCOMPARE(snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Taken);
-    QCOMPARE(buffer.Bytes(), QByteArrayView(content));
+    QCOMPARE(snapshot.take(m_path, buffer).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(buffer.bytes(), QByteArrayView(content));
 
     // Locks still keep it out; a writer that merely has it open does not.
     {
         WriterProcess writer({QStringLiteral("flock"), m_path});
         QVERIFY(writer.ready());
-        QCOMPARE(snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Refused);
+        QCOMPARE(snapshot.take(m_path, buffer).outcome, SnapshotOutcome::Refused);
     }
     WriterProcess idle({QStringLiteral("open"), m_path});
     QVERIFY(idle.ready());
-    QCOMPARE(snapshot.Take(m_path, buffer).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(snapshot.take(m_path, buffer).outcome, SnapshotOutcome::Taken);
 }
 
 QTEST_GUILESS_MAIN(TestFileSnapshot)

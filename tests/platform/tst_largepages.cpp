@@ -10,7 +10,7 @@
 namespace {
 
 // Whether the system hands out transparent huge pages to a mapping that asks for them.
-bool HugePagesOnRequest()
+bool hugePagesOnRequest()
 {
     QFile setting(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
     if (!setting.open(QIODevice::ReadOnly))
@@ -48,18 +48,18 @@ void TestLargePages::blocksOfEverySize()
         if (bytes > 0)
             QCOMPARE(block.get()[bytes - 1], char(0x5A));
     }
-    QVERIFY_THROWS_EXCEPTION(std::bad_alloc, AllocateLarge(std::size_t(-1) - 10));
+    QVERIFY_THROWS_EXCEPTION(std::bad_alloc, allocateLarge(std::size_t(-1) - 10));
 }
 
 void TestLargePages::bigBlocksGetHugePages()
 {
-    if (!HugePagesOnRequest())
+    if (!hugePagesOnRequest())
         QSKIP("transparent huge pages are switched off on this system");
     const LargeBlock block(8 * LargeBlockBytes);
     std::memset(block.get(), 1, block.size());
     // Whether a mapping may have huge pages is what the block asks for; whether the system
     // had free ones to give at that moment is its own affair.
-    const qint64 eligible = SmapsFieldKiB(block.get(), "THPeligible");
+    const qint64 eligible = smapsFieldKiB(block.get(), "THPeligible");
     if (eligible < 0)
         QSKIP("this kernel does not say which mappings may have huge pages");
     QCOMPARE(eligible, 1);

@@ -14,7 +14,7 @@
 
 namespace {
 
-QByteArray Pattern(int size)
+QByteArray pattern(int size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i)
@@ -22,18 +22,18 @@ QByteArray Pattern(int size)
     return bytes;
 }
 
-bool Same(const MappedFile &file, const QByteArray &bytes)
+bool same(const MappedFile &file, const QByteArray &bytes)
 {
-    return qsizetype(file.Bytes().size()) == bytes.size() &&
+    return qsizetype(file.bytes().size()) == bytes.size() &&
            (bytes.isEmpty() ||
-            std::memcmp(file.Bytes().data(), bytes.data(), file.Bytes().size()) == 0);
+            std::memcmp(file.bytes().data(), bytes.data(), file.bytes().size()) == 0);
 }
 
 // The part of the mapping that the process has mapped in now (whether the pages are in the
 // page cache says nothing: they are, all the time).
-qint64 MappedInKiB(const MappedFile &file)
+qint64 mappedInKiB(const MappedFile &file)
 {
-    return SmapsFieldKiB(file.Bytes().data(), "Rss");
+    return smapsFieldKiB(file.bytes().data(), "Rss");
 }
 
 } // namespace
@@ -66,53 +66,53 @@ private:
 void TestMappedFile::readsTheWholeFile()
 {
     for (const int size : {0, 1, 4095, 4096, 4097, 3'000'001}) {
-        const QByteArray bytes = Pattern(size);
+        const QByteArray bytes = pattern(size);
         const MappedFile file(write(QStringLiteral("a.bin"), bytes));
-        QCOMPARE(qsizetype(file.Bytes().size()), bytes.size());
-        QVERIFY(Same(file, bytes));
+        QCOMPARE(qsizetype(file.bytes().size()), bytes.size());
+        QVERIFY(same(file, bytes));
     }
 }
 
 void TestMappedFile::releasedPagesReadAgainFromTheFile()
 {
-    const QByteArray bytes = Pattern(1 << 22);
+    const QByteArray bytes = pattern(1 << 22);
     MappedFile file(write(QStringLiteral("b.bin"), bytes));
-    if (!file.IsMapped())
+    if (!file.isMapped())
         QSKIP("no read lease on this file system: the file is read into memory instead");
-    const auto *data = file.Bytes().data();
+    const auto *data = file.bytes().data();
     // Read it all, so that every page is in.
-    QVERIFY(Same(file, bytes));
+    QVERIFY(same(file, bytes));
     const qint64 page = ::sysconf(_SC_PAGESIZE);
     const qint64 all = bytes.size() / 1024;
-    QCOMPARE(MappedInKiB(file), all);
+    QCOMPARE(mappedInKiB(file), all);
 
     // A place in the middle of a page: the pages wholly before it go, the rest stays.
     const qint64 half = bytes.size() / 2;
-    file.ReleaseBefore(data + half + 100);
-    QCOMPARE(MappedInKiB(file), all / 2);
+    file.releaseBefore(data + half + 100);
+    QCOMPARE(mappedInKiB(file), all / 2);
     // Going back does not take anything back; other addresses are ignored.
-    file.ReleaseBefore(data + 10);
-    file.ReleaseBefore(data - page);
-    file.ReleaseBefore(data + bytes.size() + page);
-    QCOMPARE(MappedInKiB(file), all / 2);
+    file.releaseBefore(data + 10);
+    file.releaseBefore(data - page);
+    file.releaseBefore(data + bytes.size() + page);
+    QCOMPARE(mappedInKiB(file), all / 2);
 
     // Reading a released page again gives the file's bytes, not zeros.
-    QVERIFY(Same(file, bytes));
-    QCOMPARE(MappedInKiB(file), all);
+    QVERIFY(same(file, bytes));
+    QCOMPARE(mappedInKiB(file), all);
     // Release goes forward only: the second half goes, what was read again stays (only a
     // hostile workbook makes the parser look back).
-    file.ReleaseBefore(data + bytes.size());
-    QCOMPARE(MappedInKiB(file), all / 2);
+    file.releaseBefore(data + bytes.size());
+    QCOMPARE(mappedInKiB(file), all / 2);
 }
 
 void TestMappedFile::truncationWaitsForTheMapping()
 {
-    const QByteArray bytes = Pattern(1 << 20);
+    const QByteArray bytes = pattern(1 << 20);
     const QString path = write(QStringLiteral("c.bin"), bytes);
     QProcess truncate;
     {
         const MappedFile file(path);
-        if (!file.IsMapped())
+        if (!file.isMapped())
             QSKIP("no read lease on this file system: the file is read into memory instead");
         // Shortening the file under the mapping would make reading it fatal: it has to wait.
         // A shell's "> file": a blocking open with O_TRUNC.
@@ -120,7 +120,7 @@ void TestMappedFile::truncationWaitsForTheMapping()
                                               QStringLiteral("sh"), path});
         QVERIFY(truncate.waitForStarted());
         QVERIFY2(!truncate.waitForFinished(300), truncate.readAllStandardError().constData());
-        QVERIFY(Same(file, bytes));
+        QVERIFY(same(file, bytes));
     }
     QVERIFY(truncate.waitForFinished(10'000));
     QCOMPARE(truncate.exitCode(), 0);
@@ -129,18 +129,18 @@ void TestMappedFile::truncationWaitsForTheMapping()
 
 void TestMappedFile::fileOpenForWritingIsCopied()
 {
-    const QByteArray bytes = Pattern(100'000);
+    const QByteArray bytes = pattern(100'000);
     const QString path = write(QStringLiteral("d.bin"), bytes);
     QFile writer(path);
     QVERIFY(writer.open(QIODevice::ReadWrite));
     const MappedFile file(path);
-    QVERIFY(!file.IsMapped());
-    QVERIFY(Same(file, bytes));
+    QVERIFY(!file.isMapped());
+    QVERIFY(same(file, bytes));
     // A copy: the writer's change does not reach it, and releasing does nothing.
     QVERIFY(writer.write("changed") == 7);
     writer.close();
-    file.Bytes();
-    QVERIFY(Same(file, bytes));
+    file.bytes();
+    QVERIFY(same(file, bytes));
 }
 
 void TestMappedFile::errors()
@@ -156,7 +156,7 @@ void TestMappedFile::errors()
     QCOMPARE(code(m_dir.filePath(QStringLiteral("missing.bin"))), 2);
     QCOMPARE(code(QString()), 2);
     QCOMPARE(code(m_dir.path()), 5);
-    const QString closed = write(QStringLiteral("e.bin"), Pattern(10));
+    const QString closed = write(QStringLiteral("e.bin"), pattern(10));
     QVERIFY(QFile::setPermissions(closed, QFileDevice::WriteOwner));
     if (::geteuid() != 0)
         QCOMPARE(code(closed), 5);

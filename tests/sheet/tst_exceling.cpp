@@ -13,7 +13,7 @@
 
 using namespace xlstest;
 
-// The BIFF records a workbook's cells come from, and the four workbook operations with their
+// The BIFF records a workbook's cells come from, and the workbook operations with their
 // lifecycle: what ExcelApp and ExcelSheet hold across opens, selects, closes and failures.
 class TestExceling : public QObject
 {

@@ -5,7 +5,7 @@
 
 // A field ("Rss", "AnonHugePages", "THPeligible", ...) of the mapping that starts at `start`,
 // from /proc/self/smaps (sizes in KiB); -1 when there is no such mapping or field.
-inline qint64 SmapsFieldKiB(const void *start, const QByteArray &field)
+inline qint64 smapsFieldKiB(const void *start, const QByteArray &field)
 {
     QFile smaps(QStringLiteral("/proc/self/smaps"));
     if (!smaps.open(QIODevice::ReadOnly))

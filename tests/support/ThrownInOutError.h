@@ -8,7 +8,7 @@
 // The code and message of the InOutError that `operation` throws, or {0, "none"} when it
 // returns normally; compared as one value, a failure shows both.
 template<typename Operation>
-std::pair<int, QString> ThrownInOutError(Operation &&operation)
+std::pair<int, QString> thrownInOutError(Operation &&operation)
 {
     try {
         std::forward<Operation>(operation)();

@@ -20,7 +20,7 @@ namespace viewertest {
 
 // A workbook of `dataRows` rows below a header, 13 columns, every cell telling its version, row
 // and column apart, so that a table shows which version it came from.
-inline QByteArray ResultsWorkbook(int version, int dataRows)
+inline QByteArray resultsWorkbook(int version, int dataRows)
 {
     using namespace xlstest;
     QByteArray cells;
@@ -33,9 +33,10 @@ inline QByteArray ResultsWorkbook(int version, int dataRows)
     return xlsFile(simpleStream(cells));
 }
 
-// What the table must hold after importing ResultsWorkbook(version, dataRows).
-inline bool TableIsVersion(const ResultTable &table, int version, int dataRows)
+// What the grid must show after importing resultsWorkbook(version, dataRows).
+inline bool tableIsVersion(const ResultGrid &grid, int version, int dataRows)
 {
+    const ResultTable &table = grid.table();
     if (table.RowCount() != dataRows + 1 || table.ColCount() != 13)
         return false;
     if (table.Cells(0, 0) != QStringLiteral("v%1 head 1").arg(version))
@@ -47,17 +48,17 @@ inline bool TableIsVersion(const ResultTable &table, int version, int dataRows)
                 return false;
         }
     }
-    return table.Row() == dataRows && table.Col() == 0;
+    return grid.currentRow() == dataRows && grid.currentColumn() == 0;
 }
 
-inline bool WriteWhole(const QString &path, const QByteArray &bytes)
+inline bool writeWhole(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(bytes) == bytes.size() && file.flush();
 }
 
-inline QByteArray ReadWhole(const QString &path)
+inline QByteArray readWhole(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -89,7 +90,8 @@ public:
         form->TimerScan->stop();
     }
 
-    ResultTable &table() { return form->GridResult->table(); }
+    const ResultGrid &grid() const { return *form->GridResult; }
+    const ResultTable &table() const { return form->GridResult->table(); }
 
     // A TimerScan tick one whole interval after the last scan started.
     void startScan()
@@ -116,7 +118,7 @@ public:
 };
 
 // The private copies of the workbook left in `appDir`.
-inline QStringList TemporaryCopies(const QString &appDir)
+inline QStringList temporaryCopies(const QString &appDir)
 {
     return QDir(appDir).entryList({QStringLiteral("tempfgr*")}, QDir::Files | QDir::System);
 }

@@ -29,28 +29,28 @@ namespace {
 
 using LockRequest = struct flock;
 
-int Fail(const char *what)
+int fail(const char *what)
 {
     std::fprintf(stderr, "snapshot_writer: %s: %s\n", what, std::strerror(errno));
     return 2;
 }
 
-void Ready()
+void ready()
 {
     std::fputs("ready\n", stdout);
     std::fflush(stdout);
 }
 
-int HoldUntilStdinCloses()
+int holdUntilStdinCloses()
 {
-    Ready();
+    ready();
     char c;
     while (::read(0, &c, 1) > 0) {
     }
     return 0;
 }
 
-bool WriteAll(int fd, const std::string &bytes, off_t at)
+bool writeAll(int fd, const std::string &bytes, off_t at)
 {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -62,40 +62,40 @@ bool WriteAll(int fd, const std::string &bytes, off_t at)
     return true;
 }
 
-std::string ReadFile(const char *path)
+std::string readFile(const char *path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-int Hold(const std::string &mode, const char *path)
+int hold(const std::string &mode, const char *path)
 {
     const bool readOnly = mode == "readlock";
     const int fd = ::open(path, (readOnly ? O_RDONLY : mode == "open" ? O_WRONLY : O_RDWR));
     if (fd < 0)
-        return Fail("open");
+        return fail("open");
     if (mode == "flock" && ::flock(fd, LOCK_EX) != 0)
-        return Fail("flock");
+        return fail("flock");
     if (mode == "posix" || mode == "ofd" || mode == "readlock") {
         LockRequest lock{};
         lock.l_type = readOnly ? F_RDLCK : F_WRLCK;
         lock.l_whence = SEEK_SET;
         if (::fcntl(fd, mode == "ofd" ? F_OFD_SETLK : F_SETLK, &lock) != 0)
-            return Fail("fcntl");
+            return fail("fcntl");
     }
-    const int rc = HoldUntilStdinCloses();
+    const int rc = holdUntilStdinCloses();
     ::close(fd);
     return rc;
 }
 
-int Rewrite(const std::string &mode, const std::string &path,
+int rewrite(const std::string &mode, const std::string &path,
             const std::vector<std::string> &versions, long milliseconds)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     const std::string temporary = path + ".tmp";
     const int kept = mode == "overwrite" ? ::open(path.c_str(), O_RDWR) : -1;
     if (mode == "overwrite" && kept < 0)
-        return Fail("open");
+        return fail("open");
     const char *pause = std::getenv("SNAPSHOT_WRITER_PAUSE_MS");
     const useconds_t pauseUs = pause ? useconds_t(std::atol(pause) * 1000) : 0;
     long rewrites = 0;
@@ -104,22 +104,22 @@ int Rewrite(const std::string &mode, const std::string &path,
         const auto started = std::chrono::steady_clock::now();
         const std::string &bytes = versions[size_t(rewrites) % versions.size()];
         if (mode == "overwrite") {
-            if (!WriteAll(kept, bytes, 0) || ::ftruncate(kept, static_cast<off_t>(bytes.size())))
-                return Fail("overwrite");
+            if (!writeAll(kept, bytes, 0) || ::ftruncate(kept, static_cast<off_t>(bytes.size())))
+                return fail("overwrite");
         } else {
             const std::string &target = mode == "rename" ? temporary : path;
             const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (fd < 0 || !WriteAll(fd, bytes, 0) || ::close(fd) != 0)
-                return Fail("rewrite");
+            if (fd < 0 || !writeAll(fd, bytes, 0) || ::close(fd) != 0)
+                return fail("rewrite");
             if (mode == "rename" && ::rename(temporary.c_str(), path.c_str()) != 0)
-                return Fail("rename");
+                return fail("rename");
         }
         slowestUs =
             std::max<long long>(slowestUs, std::chrono::duration_cast<std::chrono::microseconds>(
                                                std::chrono::steady_clock::now() - started)
                                                .count());
         if (rewrites == 0)
-            Ready();
+            ready();
         if (pauseUs > 0)
             ::usleep(pauseUs);
         if (std::chrono::steady_clock::now() >= end)
@@ -136,12 +136,12 @@ int Rewrite(const std::string &mode, const std::string &path,
 int main(int argc, char **argv)
 {
     if (argc == 3)
-        return Hold(argv[1], argv[2]);
+        return hold(argv[1], argv[2]);
     if (argc >= 6) {
         std::vector<std::string> versions;
         for (int i = 3; i < argc - 1; ++i)
-            versions.push_back(ReadFile(argv[i]));
-        return Rewrite(argv[1], argv[2], versions, std::atol(argv[argc - 1]));
+            versions.push_back(readFile(argv[i]));
+        return rewrite(argv[1], argv[2], versions, std::atol(argv[argc - 1]));
     }
     std::fputs("usage: snapshot_writer MODE PATH [VERSION_A VERSION_B ... MILLISECONDS]\n", stderr);
     return 2;

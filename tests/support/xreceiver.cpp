@@ -16,7 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-static std::string AtomName(xcb_connection_t *c, xcb_atom_t atom)
+static std::string atomName(xcb_connection_t *c, xcb_atom_t atom)
 {
     auto *reply = xcb_get_atom_name_reply(c, xcb_get_atom_name(c, atom), nullptr);
     if (!reply)
@@ -59,7 +59,7 @@ int main(int argc, char **argv)
                 };
                 const long long size = file && ::stat(file, &st) == 0 ? st.st_size : -1;
                 std::printf("message %s %u %u %u %u %u %u file %lld\n",
-                            AtomName(c, m->type).c_str(), m->format, m->data.data32[0],
+                            atomName(c, m->type).c_str(), m->format, m->data.data32[0],
                             m->data.data32[1], m->data.data32[2], m->data.data32[3],
                             m->data.data32[4], size);
                 std::fflush(stdout);

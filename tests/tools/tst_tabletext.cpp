@@ -12,10 +12,10 @@ class TestTableText : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void csvField_data();
-    void csvField();
-    void tsvField_data();
-    void tsvField();
+    void csvFields_data();
+    void csvFields();
+    void tsvFields_data();
+    void tsvFields();
     void wholeTable();
     void headerOnlyTable();
     void bigTableWrittenInBatches();
@@ -24,7 +24,7 @@ private Q_SLOTS:
     void writerTakesCellsInImportOrder();
 };
 
-void TestTableText::csvField_data()
+void TestTableText::csvFields_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("field");
@@ -41,14 +41,14 @@ void TestTableText::csvField_data()
         << QStringLiteral("a\t\\b") << QStringLiteral("a\t\\b");
 }
 
-void TestTableText::csvField()
+void TestTableText::csvFields()
 {
     QFETCH(QString, text);
     QFETCH(QString, field);
-    QCOMPARE(CsvField(text), field);
+    QCOMPARE(csvField(text), field);
 }
 
-void TestTableText::tsvField_data()
+void TestTableText::tsvFields_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("field");
@@ -64,11 +64,11 @@ void TestTableText::tsvField_data()
     QTest::newRow("backslash t") << QStringLiteral("\\t") << QStringLiteral("\\\\t");
 }
 
-void TestTableText::tsvField()
+void TestTableText::tsvFields()
 {
     QFETCH(QString, text);
     QFETCH(QString, field);
-    QCOMPARE(TsvField(text), field);
+    QCOMPARE(tsvField(text), field);
 }
 
 void TestTableText::wholeTable()
@@ -82,9 +82,9 @@ void TestTableText::wholeTable()
     table.SetCells(0, 1, QStringLiteral("x\ny"));
     table.SetCells(2, 2, QStringLiteral("\t"));
 
-    QCOMPARE(TableText(table, TableTextFormat::Csv),
+    QCOMPARE(tableText(table, TableTextFormat::Csv),
              QStringLiteral("Имя,\"a,b\",c\r\n\"x\ny\",,\r\n,,\t\r\n").toUtf8());
-    QCOMPARE(TableText(table, TableTextFormat::Tsv),
+    QCOMPARE(tableText(table, TableTextFormat::Tsv),
              QStringLiteral("Имя\ta,b\tc\nx\\ny\t\t\n\t\t\\t\n").toUtf8());
 }
 
@@ -93,8 +93,8 @@ void TestTableText::headerOnlyTable()
     ResultTable table;
     table.SetColCount(13);
     table.SetRowCount(1);
-    QCOMPARE(TableText(table, TableTextFormat::Csv), QByteArray(12, ',') + "\r\n");
-    QCOMPARE(TableText(table, TableTextFormat::Tsv), QByteArray(12, '\t') + "\n");
+    QCOMPARE(tableText(table, TableTextFormat::Csv), QByteArray(12, ',') + "\r\n");
+    QCOMPARE(tableText(table, TableTextFormat::Tsv), QByteArray(12, '\t') + "\n");
 }
 
 void TestTableText::bigTableWrittenInBatches()
@@ -119,16 +119,16 @@ void TestTableText::bigTableWrittenInBatches()
         for (int row = 0; row < table.RowCount(); ++row) {
             QStringList fields;
             for (int col = 0; col < table.ColCount(); ++col)
-                fields << (csv ? CsvField(table.Cells(col, row)) : TsvField(table.Cells(col, row)));
+                fields << (csv ? csvField(table.Cells(col, row)) : tsvField(table.Cells(col, row)));
             expected += fields.join(csv ? u',' : u'\t') +
                         (csv ? QStringLiteral("\r\n") : QStringLiteral("\n"));
         }
         QByteArray written;
         QBuffer out(&written);
         QVERIFY(out.open(QIODevice::WriteOnly));
-        QVERIFY(WriteTableText(table, format, out));
+        QVERIFY(writeTableText(table, format, out));
         QCOMPARE(written, expected.toUtf8());
-        QCOMPARE(TableText(table, format), written);
+        QCOMPARE(tableText(table, format), written);
     }
 }
 
@@ -140,7 +140,7 @@ void TestTableText::refusedWrite()
     QBuffer readOnly(&bytes);
     QVERIFY(readOnly.open(QIODevice::ReadOnly));
     QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QBuffer): ReadOnly device");
-    QVERIFY(!WriteTableText(table, TableTextFormat::Csv, readOnly));
+    QVERIFY(!writeTableText(table, TableTextFormat::Csv, readOnly));
 }
 
 void TestTableText::encodingMatchesQtUtf8()
@@ -167,12 +167,12 @@ void TestTableText::encodingMatchesQtUtf8()
             tsv += escape < 0 ? QString(c) : u'\\' + QString(u"\\tnr"[escape]);
         }
         QByteArray field("x");
-        AppendField(field, text, TableTextFormat::Csv);
+        appendField(field, text, TableTextFormat::Csv);
         QCOMPARE(field, "x" + csv.toUtf8());
         field.resize(0);
-        AppendField(field, text, TableTextFormat::Tsv);
+        appendField(field, text, TableTextFormat::Tsv);
         QCOMPARE(field, tsv.toUtf8());
-        QVERIFY(field.size() <= MaxFieldBytes(text.size()));
+        QVERIFY(field.size() <= maxFieldBytes(text.size()));
     }
 }
 
@@ -185,19 +185,19 @@ void TestTableText::writerTakesCellsInImportOrder()
     writer.ClearGrid();
     writer.SetColCount(3);
     writer.SetRowCount(4);
-    writer.BeginFill();
-    writer.BeginFill();
+    writer.beginFill();
+    writer.beginFill();
     writer.SetCells(0, 0, u"a");
     writer.SetCells(2, 0, u"c");     // (1, 0) skipped: empty
     writer.SetCells(1, 2, u"x,y");   // row 1 skipped
     writer.SetCells(0, 0, u"late");  // behind: ignored
     writer.SetCells(3, 2, u"out");   // outside: ignored
     writer.SetCells(0, 4, u"below"); // outside: ignored
-    writer.EndFill();
+    writer.endFill();
     // Inside a nested fill nothing is complete yet.
-    QVERIFY(!writer.Written());
-    writer.EndFill();
-    QVERIFY(writer.Written());
+    QVERIFY(!writer.written());
+    writer.endFill();
+    QVERIFY(writer.written());
     QCOMPARE(written, QByteArray("a,,c\r\n,,\r\n,\"x,y\",\r\n,,\r\n"));
     QCOMPARE(writer.RowCount(), 4);
 
@@ -207,8 +207,8 @@ void TestTableText::writerTakesCellsInImportOrder()
     TableTextWriter tsv(TableTextFormat::Tsv, out);
     tsv.SetColCount(0);
     tsv.SetRowCount(-3);
-    tsv.BeginFill();
-    tsv.EndFill();
+    tsv.beginFill();
+    tsv.endFill();
     QCOMPARE(written, QByteArray("\n"));
 }
 

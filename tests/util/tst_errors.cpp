@@ -3,7 +3,6 @@
 #include "util/ReportText.h"
 
 #include <QTest>
-#include <cerrno>
 
 class TestErrors : public QObject
 {
@@ -12,12 +11,10 @@ class TestErrors : public QObject
 private Q_SLOTS:
     void ioMessages_data();
     void ioMessages();
-    void errnoMapping_data();
-    void errnoMapping();
-    void reportText_data();
-    void reportText();
-    void applicationTitle_data();
-    void applicationTitle();
+    void reportTexts_data();
+    void reportTexts();
+    void applicationTitles_data();
+    void applicationTitles();
 };
 
 void TestErrors::ioMessages_data()
@@ -47,40 +44,7 @@ void TestErrors::ioMessages()
     QCOMPARE(QString::fromUtf8(error.what()), message);
 }
 
-void TestErrors::errnoMapping_data()
-{
-    QTest::addColumn<int>("err");
-    QTest::addColumn<int>("code");
-    QTest::newRow("ENOENT") << ENOENT << 2;
-    QTest::newRow("ENOTDIR") << ENOTDIR << 2;
-    QTest::newRow("ENAMETOOLONG") << ENAMETOOLONG << 3;
-    QTest::newRow("EMFILE") << EMFILE << 4;
-    QTest::newRow("ENFILE") << ENFILE << 4;
-    QTest::newRow("EACCES") << EACCES << 5;
-    QTest::newRow("EPERM") << EPERM << 5;
-    QTest::newRow("ENOSPC") << ENOSPC << 101;
-    QTest::newRow("EDQUOT") << EDQUOT << 101;
-    QTest::newRow("EFBIG") << EFBIG << 101;
-    QTest::newRow("EISDIR") << EISDIR << 5;
-    QTest::newRow("ELOOP") << ELOOP << ELOOP;
-    QTest::newRow("EIO") << EIO << EIO;
-}
-
-void TestErrors::errnoMapping()
-{
-    QFETCH(int, err);
-    QFETCH(int, code);
-    QCOMPARE(InOutError::codeFromErrno(err), code);
-    try {
-        InOutError::raiseErrno(err);
-    } catch (const InOutError &e) {
-        QCOMPARE(e.code(), code);
-        return;
-    }
-    QFAIL("raiseErrno did not throw");
-}
-
-void TestErrors::reportText_data()
+void TestErrors::reportTexts_data()
 {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
@@ -98,14 +62,14 @@ void TestErrors::reportText_data()
     QTest::newRow("line feed") << QStringLiteral("a\n") << QStringLiteral("a\n");
 }
 
-void TestErrors::reportText()
+void TestErrors::reportTexts()
 {
     QFETCH(QString, message);
     QFETCH(QString, shown);
-    QCOMPARE(ReportText(message), shown);
+    QCOMPARE(reportText(message), shown);
 }
 
-void TestErrors::applicationTitle_data()
+void TestErrors::applicationTitles_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
@@ -123,11 +87,11 @@ void TestErrors::applicationTitle_data()
     QTest::newRow("cyrillic") << QStringLiteral("/x/ПРОСМОТР") << QStringLiteral("Просмотр");
 }
 
-void TestErrors::applicationTitle()
+void TestErrors::applicationTitles()
 {
     QFETCH(QString, path);
     QFETCH(QString, title);
-    QCOMPARE(ApplicationTitle(path), title);
+    QCOMPARE(applicationTitle(path), title);
 }
 
 QTEST_GUILESS_MAIN(TestErrors)

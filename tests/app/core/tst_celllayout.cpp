@@ -1,5 +1,5 @@
 #include "app/core/CellLayout.h"
-#include "app/core/ResultTable.h"
+#include "app/core/ToolkitColor.h"
 
 #include <QTest>
 
@@ -90,7 +90,7 @@ void TestCellLayout::lines()
     QFETCH(QList<int>, ys);
 
     const CellRect rect = row == 0 ? HeaderCell : DataCell;
-    const CellLayout layout = LayOutCell(text, rect, row, 64, fakeMeasure());
+    const CellLayout layout = layOutCell(text, rect, row, 64, fakeMeasure());
     QVERIFY(layout.drawn);
     QCOMPARE(layout.lineCount, int(texts.size()));
     for (int i = 0; i < layout.lineCount; ++i) {
@@ -103,7 +103,7 @@ void TestCellLayout::lines()
 void TestCellLayout::emptyTextIsNotDrawn()
 {
     for (const int row : {0, 1}) {
-        const CellLayout layout = LayOutCell(QString(), DataCell, row, 64, fakeMeasure());
+        const CellLayout layout = layOutCell(QString(), DataCell, row, 64, fakeMeasure());
         QVERIFY(!layout.drawn);
         QCOMPARE(layout.lineCount, 0);
         QCOMPARE(layout.columnWidth, 64);
@@ -112,21 +112,21 @@ void TestCellLayout::emptyTextIsNotDrawn()
 
 void TestCellLayout::fillAndStyleFollowTheRowIndex()
 {
-    const CellLayout header = LayOutCell(QStringLiteral("x"), HeaderCell, 0, 64, fakeMeasure());
+    const CellLayout header = layOutCell(QStringLiteral("x"), HeaderCell, 0, 64, fakeMeasure());
     QVERIFY(header.bold);
-    QCOMPARE(header.fillColor, ResultTable::FixedColor);
+    QCOMPARE(header.fillColor, GridColors::FixedColor);
 
     // Any other row is plain on the data colour, whatever its height.
     for (const int row : {1, 2, 65535}) {
-        const CellLayout data = LayOutCell(QStringLiteral("x"), HeaderCell, row, 64, fakeMeasure());
+        const CellLayout data = layOutCell(QStringLiteral("x"), HeaderCell, row, 64, fakeMeasure());
         QVERIFY(!data.bold);
-        QCOMPARE(data.fillColor, ResultTable::Color);
+        QCOMPARE(data.fillColor, GridColors::Color);
     }
 }
 
 void TestCellLayout::secondLineFollowsTheHeightSetting()
 {
-    const CellLayout layout = LayOutCell(QStringLiteral("a\nb"), DataCell, 1, 64, fakeMeasure(-15));
+    const CellLayout layout = layOutCell(QStringLiteral("a\nb"), DataCell, 1, 64, fakeMeasure(-15));
     QCOMPARE(layout.lines[0].y, 53);
     QCOMPARE(layout.lines[1].y, 50 + 15 + 5);
 }
@@ -136,9 +136,9 @@ void TestCellLayout::negativeOffsetIsHalvedTowardZero()
     // A cell 59 wide and a text 66 wide: the difference -7 halves to -3, not -4.
     const CellRect narrow{100, 50, 159, 74};
     const QString wide(11, u'x');
-    const CellLayout one = LayOutCell(wide, narrow, 1, 59, fakeMeasure());
+    const CellLayout one = layOutCell(wide, narrow, 1, 59, fakeMeasure());
     QCOMPARE(one.lines[0].x, 97);
-    const CellLayout two = LayOutCell(QStringLiteral("x\n") + wide, narrow, 1, 59, fakeMeasure());
+    const CellLayout two = layOutCell(QStringLiteral("x\n") + wide, narrow, 1, 59, fakeMeasure());
     QCOMPARE(two.lines[0].x, 126);
     QCOMPARE(two.lines[1].x, 97);
     // The layout uses the rectangle it was given, not the widened column.
@@ -180,7 +180,7 @@ void TestCellLayout::widening()
     QFETCH(int, row);
     QFETCH(int, before);
     QFETCH(int, after);
-    const CellLayout layout = LayOutCell(text, DataCell, row, before, fakeMeasure());
+    const CellLayout layout = layOutCell(text, DataCell, row, before, fakeMeasure());
     QCOMPARE(layout.columnWidth, after);
 }
 

@@ -18,10 +18,10 @@ private Q_SLOTS:
 
 void TestGradient::toolkitColor()
 {
-    QCOMPARE(RgbFromToolkitColor(16119287), qRgb(247, 245, 245));
-    QCOMPARE(RgbFromToolkitColor(14725296), qRgb(176, 176, 224));
-    QCOMPARE(RgbFromToolkitColor(255), qRgb(255, 0, 0));
-    QCOMPARE(RgbFromToolkitColor(32768), qRgb(0, 128, 0));
+    QCOMPARE(rgbFromToolkitColor(16119287), qRgb(247, 245, 245));
+    QCOMPARE(rgbFromToolkitColor(14725296), qRgb(176, 176, 224));
+    QCOMPARE(rgbFromToolkitColor(255), qRgb(255, 0, 0));
+    QCOMPARE(rgbFromToolkitColor(32768), qRgb(0, 128, 0));
 }
 
 void TestGradient::bandsCoverEveryRowOnce_data()
@@ -34,7 +34,7 @@ void TestGradient::bandsCoverEveryRowOnce_data()
 void TestGradient::bandsCoverEveryRowOnce()
 {
     QFETCH(int, height);
-    const auto bands = GradientBands(height, 16119287, 14725296);
+    const auto bands = gradientBands(height, 16119287, 14725296);
     QCOMPARE(bands.size(), std::size_t(100));
     QCOMPARE(bands.front().top, 0);
     QCOMPARE(bands.back().bottom, height);
@@ -46,14 +46,14 @@ void TestGradient::bandsCoverEveryRowOnce()
 
 void TestGradient::endsAreExact()
 {
-    const auto bands = GradientBands(438, 16119287, 14725296);
+    const auto bands = gradientBands(438, 16119287, 14725296);
     QCOMPARE(bands.front().color, qRgb(247, 245, 245));
     QCOMPARE(bands.back().color, qRgb(176, 176, 224));
 }
 
 void TestGradient::bandColours()
 {
-    const auto bands = GradientBands(438, 16119287, 14725296);
+    const auto bands = gradientBands(438, 16119287, 14725296);
     // Band 50: 247 - 71 * 50 / 99 = 211.14 -> 211; 245 - 69 * 50 / 99 = 210.15 -> 210;
     // 245 - 21 * 50 / 99 = 234.39 -> 234.
     QCOMPARE(bands[50].color, qRgb(211, 210, 234));
@@ -64,7 +64,7 @@ void TestGradient::bandColours()
     QCOMPARE(bands[2].top, 9);
     QCOMPARE(bands[50].top, 219);
     // Half a pixel rounds up: at 150 rows band 1 starts at 1.5 -> 2.
-    QCOMPARE(GradientBands(150, 0, 0)[1].top, 2);
+    QCOMPARE(gradientBands(150, 0, 0)[1].top, 2);
 }
 
 QTEST_GUILESS_MAIN(TestGradient)

@@ -126,7 +126,7 @@ private:
 };
 
 // Descriptors of this process open on `path` right now.
-int OpenDescriptorsOn(const QString &path)
+int openDescriptorsOn(const QString &path)
 {
     const QString target = QFileInfo(path).canonicalFilePath();
     int count = 0;
@@ -148,12 +148,12 @@ public:
             m_versions.push_back(expectedTable(name));
     }
 
-    void SetRetryTimerEnabled(bool) override {}
+    void setRetryTimerEnabled(bool) override {}
     void ClearGrid() override { ++missing; }
     void LoadResults() override
     {
         try {
-            ImportSnapshot(m_snapshot, m_watched, m_tempPath, table);
+            importSnapshot(m_snapshot, m_watched, m_tempPath, table);
         } catch (const TornSnapshot &) {
             ++torn;
             throw;
@@ -231,11 +231,11 @@ void TestImportWriter::rewrittenInPlace()
 
     SnapshotBuffer snapshot;
     FileSnapshot source(leases ? FileSnapshot::Leases::WhenAvailable : FileSnapshot::Leases::Never);
-    Viewer viewer(watched, TemporaryWorkbookPath(appDir.path() + u'/', 1312), snapshot);
+    Viewer viewer(watched, temporaryWorkbookPath(appDir.path() + u'/', 1312), snapshot);
     ScanScheduler scheduler(viewer, source, snapshot);
 
     std::uint32_t now = 0;
-    scheduler.StartCadence(now, 10);
+    scheduler.startCadence(now, 10);
     int scans = 0;
     int attempts = 0;
     int gaveUp = 0;
@@ -244,19 +244,19 @@ void TestImportWriter::rewrittenInPlace()
     clock.start();
     while (clock.elapsed() < ScanningMs) {
         now += 10000;
-        scheduler.TimerScanTimer(now, 10);
+        scheduler.cadenceTick(now, 10);
         ++scans;
         const int shownBefore =
             viewer.shown[0] + viewer.shown[1] + viewer.shown[2] + int(viewer.mixes.size());
-        while (scheduler.RetryTimerEnabled()) {
+        while (scheduler.retryTimerEnabled()) {
             ++attempts;
             try {
-                scheduler.TimerScanOpenFileTimer(watched);
+                scheduler.retryTick(watched);
             } catch (const ViewerError &error) {
                 QFAIL(qPrintable(QStringLiteral("reported: ") + error.message()));
             }
             closes.drain();
-            QCOMPARE(OpenDescriptorsOn(watched), 0);
+            QCOMPARE(openDescriptorsOn(watched), 0);
         }
         const int shownAfter =
             viewer.shown[0] + viewer.shown[1] + viewer.shown[2] + int(viewer.mixes.size());

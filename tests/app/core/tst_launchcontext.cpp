@@ -66,17 +66,17 @@ void TestLaunchContext::appDir()
 {
     QFETCH(QString, path);
     QFETCH(QString, expected);
-    QCOMPARE(AppDirOf(path), expected);
+    QCOMPARE(appDirOf(path), expected);
 }
 
 void TestLaunchContext::parametersDropEmptyArguments()
 {
     const QStringList argv{QStringLiteral("Orvandel"), QString(), QStringLiteral("123"), QString(),
                            QStringLiteral("x")};
-    QCOMPARE(CommandLineParameters(argv),
+    QCOMPARE(commandLineParameters(argv),
              (QStringList{QStringLiteral("123"), QStringLiteral("x")}));
-    QVERIFY(CommandLineParameters({QStringLiteral("Orvandel")}).isEmpty());
-    QVERIFY(CommandLineParameters({}).isEmpty());
+    QVERIFY(commandLineParameters({QStringLiteral("Orvandel")}).isEmpty());
+    QVERIFY(commandLineParameters({}).isEmpty());
 }
 
 void TestLaunchContext::resolve_data()
@@ -123,7 +123,7 @@ void TestLaunchContext::resolve()
     QFETCH(QString, file);
     QFETCH(int, window);
     LaunchContext context;
-    ResolveLaunchContext(CommandLineParameters(argv), AppDirOf(argv.first()), context);
+    resolveLaunchContext(commandLineParameters(argv), appDirOf(argv.first()), context);
     QCOMPARE(context.ResultFileName, file);
     QCOMPARE(context.NotifyWindow, window);
 }
@@ -145,7 +145,7 @@ void TestLaunchContext::conversionError()
     context.NotifyWindow = 99;
     const QString path = QStringLiteral("/data/r.xls");
     try {
-        ResolveLaunchContext({path, handle}, QStringLiteral("/opt/"), context);
+        resolveLaunchContext({path, handle}, QStringLiteral("/opt/"), context);
         QFAIL("no error raised");
     } catch (const ConvertError &e) {
         QCOMPARE(e.message(), QStringLiteral("'%1' is not a valid integer value").arg(handle));

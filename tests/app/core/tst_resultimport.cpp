@@ -8,11 +8,10 @@
 #include "tests/support/ImportTestFiles.h"
 #include "tests/support/PermissionsApply.h"
 #include "tests/support/ThrownInOutError.h"
+#include "tests/support/ThrownWorkbookError.h"
 #include "tests/support/XlsTestFiles.h"
-#include "tools/HeadlessScan.h"
 
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,17 +26,41 @@ using namespace importtest;
 
 namespace {
 
-// The message of the WorkbookError `operation` throws, or "none".
-template<typename Operation>
-QString ThrownWorkbookError(Operation &&operation)
+// The table as the viewer's grid is given it: the cells, and the current cell the import asks
+// for, which the grid then brings into the table (tst_importgrid and tst_resultgrid show it on
+// the grid itself). A fill is always bracketed, and cells come only inside it.
+class RecordingTable final : public ImportTarget
 {
-    try {
-        std::forward<Operation>(operation)();
-    } catch (const WorkbookError &error) {
-        return error.message();
+public:
+    ResultTable cells;
+    int col = 0; // where a grid starts
+    int row = 1;
+    QList<QVariantList> currentMoves;
+    int fillDepth = 0;
+    int cellsOutsideFill = 0;
+
+    void ClearGrid() override { cells.ClearGrid(); }
+    void SetColCount(int count) override { cells.SetColCount(count); }
+    void SetRowCount(int count) override { cells.SetRowCount(count); }
+    int RowCount() const override { return cells.RowCount(); }
+    void beginFill() override { ++fillDepth; }
+    void endFill() override { --fillDepth; }
+    void SetCells(int c, int r, QStringView text) override
+    {
+        cellsOutsideFill += fillDepth > 0 ? 0 : 1;
+        cells.SetCells(c, r, text);
     }
-    return QStringLiteral("none");
-}
+    void setCurrentColumn(int c) override
+    {
+        col = c;
+        currentMoves << QVariantList{QStringLiteral("column"), c};
+    }
+    void setCurrentRow(int r) override
+    {
+        row = r;
+        currentMoves << QVariantList{QStringLiteral("row"), r};
+    }
+};
 
 // What the import may leave alone on failure: everything a user sees of the table.
 struct TableState
@@ -47,11 +70,11 @@ struct TableState
     int col;
     int row;
 
-    explicit TableState(const ResultTable &table)
-        : cells(contents(table))
-        , fixedRows(table.FixedRows())
-        , col(table.Col())
-        , row(table.Row())
+    explicit TableState(const RecordingTable &table)
+        : cells(contents(table.cells))
+        , fixedRows(table.cells.FixedRows())
+        , col(table.col)
+        , row(table.row)
     {
     }
     bool operator==(const TableState &) const = default;
@@ -70,45 +93,11 @@ QByteArray keyCellWorkbook(const QByteArray &keyRecords)
     return xlsFile(simpleStream(cells));
 }
 
-// A scripted watched file: each Take commits the next of `copies` as the version `identity`,
-// or reports the file missing or refused.
-class ScriptedSource final : public SnapshotSource
-{
-public:
-    struct Step
-    {
-        SnapshotOutcome outcome;
-        QByteArray bytes;
-        FileIdentity identity;
-    };
-    QList<Step> steps;
-    int taken = 0;
-
-    SnapshotResult Take(const QString &, SnapshotStorage &storage) override
-    {
-        const Step step = steps.value(taken, steps.constLast());
-        ++taken;
-        if (step.outcome != SnapshotOutcome::Taken)
-            return SnapshotResult::of(step.outcome);
-        char *room = storage.RoomFor(step.bytes.size());
-        std::memcpy(room, step.bytes.constData(), size_t(step.bytes.size()));
-        storage.Commit(step.bytes.size(), step.identity);
-        return SnapshotResult::of(SnapshotOutcome::Taken, step.bytes.size());
-    }
-};
-
-FileIdentity IdentityOf(const QString &path)
-{
-    SnapshotBuffer buffer;
-    FileSnapshot().Take(path, buffer);
-    return buffer.Identity();
-}
-
 // An import uses its snapshot up; the tests that import one snapshot several times put it back.
-void Refill(SnapshotBuffer &snapshot, QByteArrayView bytes, const FileIdentity &identity)
+void refill(SnapshotBuffer &snapshot, QByteArrayView bytes, const FileIdentity &identity)
 {
-    std::memcpy(snapshot.RoomFor(bytes.size()), bytes.data(), size_t(bytes.size()));
-    snapshot.Commit(bytes.size(), identity);
+    std::memcpy(snapshot.roomFor(bytes.size()), bytes.data(), size_t(bytes.size()));
+    snapshot.commit(bytes.size(), identity);
 }
 
 } // namespace
@@ -122,7 +111,7 @@ private Q_SLOTS:
     void init();
     void cleanupTestCase();
 
-    void temporaryWorkbookPath();
+    void privateCopyName();
     void tableShapes_data();
     void tableShapes();
     void keyCellEndsTable_data();
@@ -140,8 +129,6 @@ private Q_SLOTS:
     void tornSnapshot();
     void damagedWhileUnchanged();
     void tornRuleOnlyForContent();
-
-    void headlessScanRetriesLikeTheViewer();
 
 private:
     QString tempPath() const { return m_dir.path() + QStringLiteral("/tempfgr1312.xls"); }
@@ -162,12 +149,12 @@ void TestResultImport::cleanupTestCase()
     ExcelRelease();
 }
 
-void TestResultImport::temporaryWorkbookPath()
+void TestResultImport::privateCopyName()
 {
-    QCOMPARE(TemporaryWorkbookPath(QStringLiteral("/opt/orvandel/"), 1312),
+    QCOMPARE(temporaryWorkbookPath(QStringLiteral("/opt/orvandel/"), 1312),
              QStringLiteral("/opt/orvandel/tempfgr1312.xls"));
-    QCOMPARE(TemporaryWorkbookPath(QStringLiteral("/a/"), 0), QStringLiteral("/a/tempfgr0.xls"));
-    QCOMPARE(TemporaryWorkbookPath(QStringLiteral("/a/"), 0xFFFFFFFFFFFFFFFFull),
+    QCOMPARE(temporaryWorkbookPath(QStringLiteral("/a/"), 0), QStringLiteral("/a/tempfgr0.xls"));
+    QCOMPARE(temporaryWorkbookPath(QStringLiteral("/a/"), 0xFFFFFFFFFFFFFFFFull),
              QStringLiteral("/a/tempfgr18446744073709551615.xls"));
 }
 
@@ -191,17 +178,20 @@ void TestResultImport::tableShapes()
     QFETCH(QString, name);
     QFETCH(int, rows);
 
-    ResultTable table;
-    ImportResults(workbook(name), tempPath(), table);
+    RecordingTable table;
+    importResults(workbook(name), tempPath(), table);
 
     const Table expected = expectedTable(name);
     QCOMPARE(expected.size(), rows); // the writer's own idea of the table agrees
-    QCOMPARE(table.ColCount(), 13);
+    QCOMPARE(table.cells.ColCount(), 13);
     QCOMPARE(table.RowCount(), rows);
-    QCOMPARE(contents(table), expected);
-    QCOMPARE(table.Col(), 0);
-    QCOMPARE(table.Row(), rows - 1);
-    QCOMPARE(table.FixedRows(), rows == 1 ? 0 : 1);
+    QCOMPARE(contents(table.cells), expected);
+    // Column 0, then the last row, as two settings once the fill is over.
+    QCOMPARE(table.currentMoves, (QList<QVariantList>{{QStringLiteral("column"), 0},
+                                                      {QStringLiteral("row"), rows - 1}}));
+    QCOMPARE(table.fillDepth, 0);
+    QCOMPARE(table.cellsOutsideFill, 0);
+    QCOMPARE(table.cells.FixedRows(), rows == 1 ? 0 : 1);
     QCOMPARE(leftovers(), QStringList());
 }
 
@@ -231,61 +221,58 @@ void TestResultImport::keyCellEndsTable()
     QFETCH(QByteArray, key);
     QFETCH(int, rows);
 
-    ResultTable table;
-    ImportResults(keyCellWorkbook(key), tempPath(), table);
+    RecordingTable table;
+    importResults(keyCellWorkbook(key), tempPath(), table);
     QCOMPARE(table.RowCount(), rows);
-    QCOMPARE(table.Cells(0, rows - 1),
+    QCOMPARE(table.cells.Cells(0, rows - 1),
              rows == 2 ? QStringLiteral("first") : QStringLiteral("third"));
 }
 
 void TestResultImport::headerOnlyUnfixesTheHeaderForGood()
 {
-    ResultTable table;
-    QSignalSpy fixed(&table, &ResultTable::fixedRowsChanged);
-    ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
-    QCOMPARE(table.FixedRows(), 1);
+    RecordingTable table;
+    importResults(workbook(QStringLiteral("long")), tempPath(), table);
+    QCOMPARE(table.cells.FixedRows(), 1);
 
-    ImportResults(workbook(QStringLiteral("header-only")), tempPath(), table);
+    importResults(workbook(QStringLiteral("header-only")), tempPath(), table);
     QCOMPARE(table.RowCount(), 1);
-    QCOMPARE(table.FixedRows(), 0);
-    QCOMPARE(table.Col(), 0);
-    QCOMPARE(table.Row(), 0);
-    QCOMPARE(contents(table), expectedTable(QStringLiteral("header-only")));
+    QCOMPARE(table.cells.FixedRows(), 0);
+    QCOMPARE(table.col, 0);
+    QCOMPARE(table.row, 0);
+    QCOMPARE(contents(table.cells), expectedTable(QStringLiteral("header-only")));
 
     // A later, longer table keeps row 0 scrolling with the rest.
-    ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
+    importResults(workbook(QStringLiteral("long")), tempPath(), table);
     QCOMPARE(table.RowCount(), 201);
-    QCOMPARE(table.FixedRows(), 0);
-    QCOMPARE(table.Row(), 200);
-    QCOMPARE(fixed.count(), 1);
+    QCOMPARE(table.cells.FixedRows(), 0);
+    QCOMPARE(table.row, 200);
 }
 
 void TestResultImport::twoImportsInARow()
 {
-    ResultTable table;
-    ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
-    const Table first = contents(table);
+    RecordingTable table;
+    importResults(workbook(QStringLiteral("long")), tempPath(), table);
+    const Table first = contents(table.cells);
 
     // The user moved away meanwhile.
-    table.SetCol(5);
-    table.SetRow(3);
-    QSignalSpy current(&table, &ResultTable::currentCellChanged);
-    ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
-    QCOMPARE(contents(table), first);
-    QCOMPARE(table.Col(), 0);
-    QCOMPARE(table.Row(), 200);
-    QVERIFY(!current.isEmpty());
-    QCOMPARE(current.constLast(), (QList<QVariant>{0, 200}));
+    table.col = 5;
+    table.row = 3;
+    table.currentMoves.clear();
+    importResults(workbook(QStringLiteral("long")), tempPath(), table);
+    QCOMPARE(contents(table.cells), first);
+    QCOMPARE(table.col, 0);
+    QCOMPARE(table.row, 200);
+    QCOMPARE(table.currentMoves.size(), 2);
 
     // And once more without moving: the same table, the same current cell.
-    ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
-    QCOMPARE(contents(table), first);
-    QCOMPARE(table.Row(), 200);
+    importResults(workbook(QStringLiteral("long")), tempPath(), table);
+    QCOMPARE(contents(table.cells), first);
+    QCOMPARE(table.row, 200);
 
     // A shorter table after a longer one leaves nothing of the longer one.
-    ImportResults(workbook(QStringLiteral("short")), tempPath(), table);
-    QCOMPARE(contents(table), expectedTable(QStringLiteral("short")));
-    QCOMPARE(table.Row(), 4);
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
+    QCOMPARE(contents(table.cells), expectedTable(QStringLiteral("short")));
+    QCOMPARE(table.row, 4);
     QCOMPARE(leftovers(), QStringList());
 }
 
@@ -298,9 +285,9 @@ void TestResultImport::leftoverTemporaryFileIsReplaced()
     old.close();
     QVERIFY(QFile::setPermissions(tempPath(), QFile::ReadOwner));
 
-    ResultTable table;
-    ImportResults(workbook(QStringLiteral("short")), tempPath(), table);
-    QCOMPARE(contents(table), expectedTable(QStringLiteral("short")));
+    RecordingTable table;
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
+    QCOMPARE(contents(table.cells), expectedTable(QStringLiteral("short")));
     QCOMPARE(leftovers(), QStringList());
 
     // A link under the name: replaced, never written through.
@@ -310,18 +297,18 @@ void TestResultImport::leftoverTemporaryFileIsReplaced()
     target.write("keep me");
     target.close();
     QVERIFY(QFile::link(victim, tempPath()));
-    ImportResults(workbook(QStringLiteral("short")), tempPath(), table);
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
     QCOMPARE(readAll(victim), QByteArray("keep me"));
     QCOMPARE(leftovers(), QStringList());
 }
 
 void TestResultImport::zeroByteSnapshot()
 {
-    ResultTable table;
-    ImportResults(workbook(QStringLiteral("short")), tempPath(), table);
+    RecordingTable table;
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
     const TableState before(table);
 
-    QCOMPARE(ThrownWorkbookError([&] { ImportResults(QByteArrayView(), tempPath(), table); }),
+    QCOMPARE(thrownWorkbookError([&] { importResults(QByteArrayView(), tempPath(), table); }),
              QStringLiteral("The file is not an Excel workbook"));
     QCOMPARE(TableState(table), before);
     QCOMPARE(leftovers(), QStringList());
@@ -356,29 +343,29 @@ void TestResultImport::failedStepsLeaveNothing()
     QFETCH(QByteArray, snapshot);
     QFETCH(QString, message);
 
-    ResultTable table;
-    ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
-    table.SetCol(4);
-    table.SetRow(17);
+    RecordingTable table;
+    importResults(workbook(QStringLiteral("long")), tempPath(), table);
+    table.col = 4;
+    table.row = 17;
     const TableState before(table);
 
-    QVERIFY(ThrownWorkbookError([&] {
-                ImportResults(snapshot, tempPath(), table);
+    QVERIFY(thrownWorkbookError([&] {
+                importResults(snapshot, tempPath(), table);
             }).startsWith(message));
     QCOMPARE(TableState(table), before);
     QCOMPARE(leftovers(), QStringList());
     // The failed workbook is not left open: nothing is there to close.
     QVERIFY_THROWS_EXCEPTION(WorkbookError, ExcelClose());
 
-    ImportResults(workbook(QStringLiteral("short")), tempPath(), table);
-    QCOMPARE(contents(table), expectedTable(QStringLiteral("short")));
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
+    QCOMPARE(contents(table.cells), expectedTable(QStringLiteral("short")));
     QCOMPARE(leftovers(), QStringList());
 }
 
 void TestResultImport::applicationDirectoryNotWritable()
 {
-    ResultTable table;
-    ImportResults(workbook(QStringLiteral("short")), tempPath(), table);
+    RecordingTable table;
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
     const TableState before(table);
 
     QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner |
@@ -388,8 +375,8 @@ void TestResultImport::applicationDirectoryNotWritable()
         if (QFile(m_dir.path() + QStringLiteral("/probe")).open(QIODevice::WriteOnly))
             QSKIP("this process writes into read-only directories");
         for (int scan = 0; scan < 3; ++scan) {
-            QCOMPARE(ThrownInOutError([&] {
-                         ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
+            QCOMPARE(thrownInOutError([&] {
+                         importResults(workbook(QStringLiteral("long")), tempPath(), table);
                      }),
                      std::pair(5, QStringLiteral("File access denied")));
         }
@@ -405,8 +392,8 @@ void TestResultImport::applicationDirectoryNotWritable()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     for (const QString &dir : {plain + u'/', m_watched.path() + QStringLiteral("/none/")}) {
-        QCOMPARE(ThrownInOutError([&] {
-                     ImportResults(workbook(QStringLiteral("long")), TemporaryWorkbookPath(dir, 7),
+        QCOMPARE(thrownInOutError([&] {
+                     importResults(workbook(QStringLiteral("long")), temporaryWorkbookPath(dir, 7),
                                    table);
                  }),
                  std::pair(2, QStringLiteral("File not found")));
@@ -414,7 +401,7 @@ void TestResultImport::applicationDirectoryNotWritable()
     QCOMPARE(TableState(table), before);
 
     // Writable again: the next import goes through.
-    ImportResults(workbook(QStringLiteral("long")), tempPath(), table);
+    importResults(workbook(QStringLiteral("long")), tempPath(), table);
     QCOMPARE(table.RowCount(), 201);
 }
 
@@ -431,7 +418,7 @@ void TestResultImport::diskFull()
         ::setrlimit(RLIMIT_FSIZE, &limit);
         ResultTable table;
         const int code =
-            ThrownInOutError([&] { ImportResults(snapshot, tempPath(), table); }).first;
+            thrownInOutError([&] { importResults(snapshot, tempPath(), table); }).first;
         ::_exit(code == 101 && table.RowCount() == 2 ? 0 : 1);
     }
     int status = 0;
@@ -451,33 +438,33 @@ void TestResultImport::tornSnapshot()
     file.write(good.left(good.size() / 2));
     file.close();
     SnapshotBuffer snapshot;
-    QCOMPARE(FileSnapshot().Take(watched, snapshot).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(FileSnapshot().take(watched, snapshot).outcome, SnapshotOutcome::Taken);
 
-    ResultTable table;
-    ImportResults(workbook(QStringLiteral("short")), tempPath(), table);
+    RecordingTable table;
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
     const TableState before(table);
 
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(good);
     file.close();
     // Long settled, but the file has moved on since.
-    const std::int64_t later = snapshot.Identity().changedNs + 10 * SettleNs;
-    const QByteArray taken = snapshot.Bytes().toByteArray();
-    const FileIdentity identity = snapshot.Identity();
+    const std::int64_t later = snapshot.identity().changedNs + 10 * SettleNs;
+    const QByteArray taken = snapshot.bytes().toByteArray();
+    const FileIdentity identity = snapshot.identity();
     QVERIFY_THROWS_EXCEPTION(TornSnapshot,
-                             ImportSnapshot(snapshot, watched, tempPath(), table, later));
+                             importSnapshot(snapshot, watched, tempPath(), table, later));
     QCOMPARE(TableState(table), before);
     QCOMPARE(leftovers(), QStringList());
     // Used up, and its change time kept for the rule.
-    QVERIFY(!snapshot.HasSnapshot());
+    QVERIFY(!snapshot.hasSnapshot());
     QCOMPARE(snapshot.FileBufferSize(), 0);
-    QCOMPARE(snapshot.Identity().changedNs, identity.changedNs);
+    QCOMPARE(snapshot.identity().changedNs, identity.changedNs);
 
     // Gone altogether counts as changed as well.
-    Refill(snapshot, taken, identity);
+    refill(snapshot, taken, identity);
     QVERIFY(QFile::remove(watched));
     QVERIFY_THROWS_EXCEPTION(TornSnapshot,
-                             ImportSnapshot(snapshot, watched, tempPath(), table, later));
+                             importSnapshot(snapshot, watched, tempPath(), table, later));
     QCOMPARE(TableState(table), before);
 }
 
@@ -491,26 +478,26 @@ void TestResultImport::damagedWhileUnchanged()
         file.write(bytes);
         file.close();
         SnapshotBuffer snapshot;
-        QCOMPARE(FileSnapshot().Take(watched, snapshot).outcome, SnapshotOutcome::Taken);
+        QCOMPARE(FileSnapshot().take(watched, snapshot).outcome, SnapshotOutcome::Taken);
 
-        const FileIdentity identity = snapshot.Identity();
-        QCOMPARE(snapshot.Bytes(), QByteArrayView(bytes));
+        const FileIdentity identity = snapshot.identity();
+        QCOMPARE(snapshot.bytes(), QByteArrayView(bytes));
 
-        ResultTable table;
+        RecordingTable table;
         const TableState before(table);
         // Fresh from the writer: perhaps caught half way, so tried again.
         const std::int64_t changed = identity.changedNs;
-        QVERIFY_THROWS_EXCEPTION(TornSnapshot, ImportSnapshot(snapshot, watched, tempPath(), table,
+        QVERIFY_THROWS_EXCEPTION(TornSnapshot, importSnapshot(snapshot, watched, tempPath(), table,
                                                               changed + SettleNs - 1));
         QCOMPARE(TableState(table), before);
         // From a clock far ahead of ours: no telling, so reported.
-        Refill(snapshot, bytes, identity);
-        const QString early = ThrownWorkbookError(
-            [&] { ImportSnapshot(snapshot, watched, tempPath(), table, changed - SettleNs); });
+        refill(snapshot, bytes, identity);
+        const QString early = thrownWorkbookError(
+            [&] { importSnapshot(snapshot, watched, tempPath(), table, changed - SettleNs); });
         // Settled: reported.
-        Refill(snapshot, bytes, identity);
-        const QString message = ThrownWorkbookError(
-            [&] { ImportSnapshot(snapshot, watched, tempPath(), table, changed + SettleNs); });
+        refill(snapshot, bytes, identity);
+        const QString message = thrownWorkbookError(
+            [&] { importSnapshot(snapshot, watched, tempPath(), table, changed + SettleNs); });
         QCOMPARE(early, message);
         // The bytes that were taken, not an empty copy.
         QVERIFY2(message.startsWith(bytes.size() == 3000
@@ -531,129 +518,24 @@ void TestResultImport::tornRuleOnlyForContent()
     file.write(workbook(QStringLiteral("short")));
     file.close();
     SnapshotBuffer snapshot;
-    QCOMPARE(FileSnapshot().Take(watched, snapshot).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(FileSnapshot().take(watched, snapshot).outcome, SnapshotOutcome::Taken);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(workbook(QStringLiteral("long")));
     file.close();
 
-    const QByteArray taken = snapshot.Bytes().toByteArray();
-    const FileIdentity identity = snapshot.Identity();
-    ResultTable table;
-    ImportSnapshot(snapshot, watched, tempPath(), table);
-    QCOMPARE(contents(table), expectedTable(QStringLiteral("short")));
+    const QByteArray taken = snapshot.bytes().toByteArray();
+    const FileIdentity identity = snapshot.identity();
+    RecordingTable table;
+    importSnapshot(snapshot, watched, tempPath(), table);
+    QCOMPARE(contents(table.cells), expectedTable(QStringLiteral("short")));
 
     // An I/O error of the temporary copy is ours to report, changed file or not.
-    Refill(snapshot, taken, identity);
-    QCOMPARE(ThrownInOutError([&] {
-                 ImportSnapshot(snapshot, watched,
+    refill(snapshot, taken, identity);
+    QCOMPARE(thrownInOutError([&] {
+                 importSnapshot(snapshot, watched,
                                 m_watched.path() + QStringLiteral("/none/tempfgr1.xls"), table);
              }),
              std::pair(2, QStringLiteral("File not found")));
-}
-
-void TestResultImport::headlessScanRetriesLikeTheViewer()
-{
-    const QString watched = m_watched.path() + QStringLiteral("/Bellquor.xls");
-    QFile file(watched);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(workbook(QStringLiteral("short")));
-    file.close();
-    const FileIdentity current = IdentityOf(watched);
-    FileIdentity earlier = current;
-    earlier.size -= 1;
-    const QByteArray good = workbook(QStringLiteral("short"));
-    const QByteArray half = workbook(QStringLiteral("version-2")).left(7000);
-
-    QList<std::chrono::milliseconds> pauses;
-    const auto pause = [&](std::chrono::milliseconds ms) {
-        pauses << ms;
-    };
-    std::int64_t now = current.changedNs + SettleNs;
-    const auto clock = [&] {
-        return now;
-    };
-    using Step = ScriptedSource::Step;
-    using enum SnapshotOutcome;
-
-    {
-        // Locked twice, a torn copy, then a whole one: no error, one import.
-        ScriptedSource source;
-        source.steps = {Step{Refused, {}, {}}, Step{Refused, {}, {}}, Step{Taken, half, earlier},
-                        Step{Taken, good, current}};
-        HeadlessScan scan(source, tempPath(), pause, clock);
-        ResultTable table;
-        QCOMPARE(scan.Run(watched, table, std::chrono::milliseconds(300)),
-                 HeadlessScan::Outcome::Imported);
-        QCOMPARE(contents(table), expectedTable(QStringLiteral("short")));
-        QCOMPARE(scan.Attempts(), 4);
-        QCOMPARE(scan.TornSnapshots(), 1);
-        QCOMPARE(pauses, QList<std::chrono::milliseconds>(3, std::chrono::milliseconds(300)));
-    }
-    {
-        // Locked for good: 30 attempts, 29 pauses, the table untouched.
-        pauses.clear();
-        ScriptedSource source;
-        source.steps = {Step{Refused, {}, {}}};
-        HeadlessScan scan(source, tempPath(), pause, clock);
-        ResultTable table;
-        table.SetCells(0, 0, QStringLiteral("kept"));
-        QCOMPARE(scan.Run(watched, table, std::chrono::milliseconds(5)),
-                 HeadlessScan::Outcome::GaveUp);
-        QCOMPARE(source.taken, 30);
-        QCOMPARE(pauses.size(), 29);
-        QCOMPARE(table.Cells(0, 0), QStringLiteral("kept"));
-    }
-    {
-        // Torn every time: gives up after 30 attempts as well, silently.
-        ScriptedSource source;
-        source.steps = {Step{Taken, half, earlier}};
-        HeadlessScan scan(source, tempPath(), pause, clock);
-        ResultTable table;
-        QCOMPARE(scan.Run(watched, table, std::chrono::milliseconds(0)),
-                 HeadlessScan::Outcome::GaveUp);
-        QCOMPARE(scan.TornSnapshots(), 30);
-    }
-    {
-        // Damaged and unchanged: reported at the first attempt.
-        ScriptedSource source;
-        source.steps = {Step{Taken, half, current}};
-        HeadlessScan scan(source, tempPath(), pause, clock);
-        ResultTable table;
-        QVERIFY(ThrownWorkbookError([&] {
-                    scan.Run(watched, table, std::chrono::milliseconds(0));
-                }).startsWith(QStringLiteral("The workbook is damaged")));
-        QCOMPARE(source.taken, 1);
-    }
-    {
-        // Damaged and just written: tried again until it has settled, then reported.
-        pauses.clear();
-        ScriptedSource source;
-        source.steps = {Step{Taken, half, current}};
-        now = current.changedNs;
-        const auto settling = [&](std::chrono::milliseconds ms) {
-            pauses << ms;
-            now += std::chrono::nanoseconds(ms).count();
-        };
-        HeadlessScan scan(source, tempPath(), settling, clock);
-        ResultTable table;
-        QVERIFY(ThrownWorkbookError([&] {
-                    scan.Run(watched, table, std::chrono::milliseconds(300));
-                }).startsWith(QStringLiteral("The workbook is damaged")));
-        QCOMPARE(source.taken, 8); // at 0, 0.3, ... 2.1 s
-        QCOMPARE(scan.TornSnapshots(), 7);
-    }
-    {
-        // Missing: the table is emptied and the scan ends.
-        ScriptedSource source;
-        source.steps = {Step{Missing, {}, {}}};
-        HeadlessScan scan(source, tempPath(), pause, clock);
-        ResultTable table;
-        table.SetCells(0, 0, QStringLiteral("gone"));
-        QCOMPARE(scan.Run(watched, table, std::chrono::milliseconds(0)),
-                 HeadlessScan::Outcome::Missing);
-        QCOMPARE(table.Cells(0, 0), QString());
-    }
-    QCOMPARE(leftovers(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestResultImport)

@@ -34,7 +34,7 @@ public:
     const Ms *clock = nullptr;
     int takes = 0;
 
-    SnapshotResult Take(const QString &, SnapshotStorage &storage) override
+    SnapshotResult take(const QString &, SnapshotStorage &storage) override
     {
         ++takes;
         const FakeFile file = fileAt(*clock);
@@ -43,11 +43,11 @@ public:
         if (file.state != SnapshotOutcome::Taken)
             return SnapshotResult::of(file.state);
         const std::int64_t size = file.size >= 0 ? file.size : file.bytes.size();
-        if (size > storage.Limit())
+        if (size > storage.limit())
             return SnapshotResult::of(SnapshotOutcome::TooLarge, size);
-        char *room = storage.RoomFor(size);
+        char *room = storage.roomFor(size);
         std::memcpy(room, file.bytes.constData(), static_cast<size_t>(file.bytes.size()));
-        storage.Commit(size, FileIdentity{size, 1, 1, 7, 9});
+        storage.commit(size, FileIdentity{size, 1, 1, 7, 9});
         return SnapshotResult::of(SnapshotOutcome::Taken, size);
     }
 };
@@ -82,7 +82,7 @@ public:
     std::uint32_t tick() const { return static_cast<std::uint32_t>(now); }
     Ms sinceBoot() const { return now - Boot; }
 
-    void SetRetryTimerEnabled(bool enabled) override
+    void setRetryTimerEnabled(bool enabled) override
     {
         QVERIFY(enabled != retryEnabled);
         retryEnabled = enabled;
@@ -100,26 +100,26 @@ public:
             duringLoad();
     }
 
-    void Start()
+    void start()
     {
-        scheduler.StartCadence(tick(), interval);
-        SetCadence(true);
+        scheduler.startCadence(tick(), interval);
+        setCadence(true);
     }
-    void SetCadence(bool enabled)
+    void setCadence(bool enabled)
     {
         cadenceEnabled = enabled;
         nextCadence = now + 1000;
     }
-    void RetryTick()
+    void retryTick()
     {
         try {
-            scheduler.TimerScanOpenFileTimer(QStringLiteral("/results/Bellquor.xls"));
+            scheduler.retryTick(QStringLiteral("/results/Bellquor.xls"));
         } catch (const ViewerError &error) {
             errors.push_back(error.message());
         }
     }
     // Fires the timers in time order until `untilSinceBoot`.
-    void Run(Ms untilSinceBoot)
+    void run(Ms untilSinceBoot)
     {
         const Ms end = Boot + untilSinceBoot;
         for (;;) {
@@ -131,21 +131,21 @@ public:
             now = next;
             if (next == cadence) {
                 nextCadence += 1000;
-                scheduler.TimerScanTimer(tick(), interval);
+                scheduler.cadenceTick(tick(), interval);
             } else {
                 nextRetry += 300;
-                RetryTick();
+                retryTick();
             }
         }
         now = end;
     }
 };
 
-FakeFile Present(QByteArray bytes = QByteArrayLiteral("workbook"))
+FakeFile present(QByteArray bytes = QByteArrayLiteral("workbook"))
 {
     return {SnapshotOutcome::Taken, std::move(bytes), -1, 0};
 }
-FakeFile With(SnapshotOutcome state, int errorCode = 0)
+FakeFile with(SnapshotOutcome state, int errorCode = 0)
 {
     return {state, {}, -1, errorCode};
 }
@@ -183,19 +183,19 @@ private Q_SLOTS:
 void TestScanScheduler::firstScanAtFirstTick()
 {
     Window w;
-    w.Start();
+    w.start();
     QCOMPARE(w.scheduler.LastScanTick(), static_cast<std::uint32_t>(w.tick() - 20'000));
-    w.Run(999);
+    w.run(999);
     QVERIFY(!w.retryEnabled);
-    w.Run(1000);
+    w.run(1000);
     QVERIFY(w.retryEnabled);
     QCOMPARE(w.scheduler.LastScanTick(), w.tick());
     QCOMPARE(w.scheduler.OpenAttempts(), 0);
-    w.Run(20'999);
+    w.run(20'999);
     QCOMPARE(w.loads, std::vector<Ms>{1300});
     QCOMPARE(w.scheduler.OpenAttempts(), 1);
     QVERIFY(!w.retryEnabled);
-    w.Run(21'300);
+    w.run(21'300);
     QCOMPARE(w.loads, (std::vector<Ms>{1300, 21'300}));
     QVERIFY(w.errors.empty());
 }
@@ -205,10 +205,10 @@ void TestScanScheduler::heldTwoSecondsSucceedsAtSeventhRetry()
     Window w;
     // Held from the scan's start (1000) for 2 s.
     w.source.fileAt = [](Ms t) {
-        return t - Window::Boot < 3000 ? With(SnapshotOutcome::Refused) : Present();
+        return t - Window::Boot < 3000 ? with(SnapshotOutcome::Refused) : present();
     };
-    w.Start();
-    w.Run(15'000);
+    w.start();
+    w.run(15'000);
     QCOMPARE(w.loads, std::vector<Ms>{1000 + 7 * 300});
     QCOMPARE(w.scheduler.OpenAttempts(), 7);
     QVERIFY(w.errors.empty());
@@ -219,25 +219,25 @@ void TestScanScheduler::heldPastNineSecondsGivesUpSilently()
 {
     Window w;
     w.source.fileAt = [](Ms t) {
-        return t - Window::Boot < 15'000 ? With(SnapshotOutcome::Refused) : Present();
+        return t - Window::Boot < 15'000 ? with(SnapshotOutcome::Refused) : present();
     };
-    w.Start();
-    w.Run(1000 + 9000 - 1);
+    w.start();
+    w.run(1000 + 9000 - 1);
     QVERIFY(w.retryEnabled);
     QCOMPARE(w.source.takes, 29);
-    w.Run(1000 + 9000);
+    w.run(1000 + 9000);
     QVERIFY(!w.retryEnabled);
     QCOMPARE(w.scheduler.OpenAttempts(), 30);
     QCOMPARE(w.source.takes, 30);
-    w.Run(20'999);
+    w.run(20'999);
     QCOMPARE(w.source.takes, 30);
     QVERIFY(w.loads.empty());
     QVERIFY(w.clears.empty());
     QVERIFY(w.errors.empty());
     // The next scan one interval after the previous scan's start.
-    w.Run(21'000);
+    w.run(21'000);
     QCOMPARE(w.scheduler.LastScanTick(), w.tick());
-    w.Run(22'000);
+    w.run(22'000);
     QCOMPARE(w.loads, std::vector<Ms>{21'300});
 }
 
@@ -247,10 +247,10 @@ void TestScanScheduler::missingFileClearsWithoutLimit()
     // There for the first scan, deleted, back at 40 s.
     w.source.fileAt = [](Ms t) {
         const Ms s = t - Window::Boot;
-        return s < 5000 || s >= 40'000 ? Present() : With(SnapshotOutcome::Missing);
+        return s < 5000 || s >= 40'000 ? present() : with(SnapshotOutcome::Missing);
     };
-    w.Start();
-    w.Run(21'000 + 300 * 50);
+    w.start();
+    w.run(21'000 + 300 * 50);
     QCOMPARE(w.loads, std::vector<Ms>{1300});
     QCOMPARE(w.clears.size(), size_t{50});
     QCOMPARE(w.clears.front(), Ms{21'300});
@@ -260,7 +260,7 @@ void TestScanScheduler::missingFileClearsWithoutLimit()
     QVERIFY(w.retryEnabled);
     // The file is back at 40 s and read on the next retry tick, without waiting for the scan
     // that starts at 41 s.
-    w.Run(40'999);
+    w.run(40'999);
     QCOMPARE(w.loads, (std::vector<Ms>{1300, 40'200}));
     QCOMPARE(w.clears.size(), size_t{(40'200 - 21'300) / 300});
     QVERIFY(!w.retryEnabled);
@@ -271,17 +271,17 @@ void TestScanScheduler::missingThenLockedGivesUpAtOnce()
 {
     Window w;
     w.source.fileAt = [](Ms t) {
-        return t - Window::Boot <= 1000 + 40 * 300 ? With(SnapshotOutcome::Missing)
-                                                   : With(SnapshotOutcome::Refused);
+        return t - Window::Boot <= 1000 + 40 * 300 ? with(SnapshotOutcome::Missing)
+                                                   : with(SnapshotOutcome::Refused);
     };
-    w.Start();
-    w.Run(1000 + 41 * 300);
+    w.start();
+    w.run(1000 + 41 * 300);
     QCOMPARE(w.clears.size(), size_t{40});
     QCOMPARE(w.scheduler.OpenAttempts(), 41);
     QVERIFY(!w.retryEnabled);
     QVERIFY(w.errors.empty());
     QCOMPARE(w.source.takes, 41);
-    w.Run(20'999);
+    w.run(20'999);
     QCOMPARE(w.source.takes, 41);
 }
 
@@ -290,16 +290,16 @@ void TestScanScheduler::stopWhileMissingRunsScanToItsEnd()
     Window w;
     w.source.fileAt = [](Ms t) {
         const Ms s = t - Window::Boot;
-        return s >= 30'000 ? Present() : With(SnapshotOutcome::Missing);
+        return s >= 30'000 ? present() : with(SnapshotOutcome::Missing);
     };
-    w.Start();
-    w.Run(5000);
-    w.SetCadence(false);
-    w.Run(29'999);
+    w.start();
+    w.run(5000);
+    w.setCadence(false);
+    w.run(29'999);
     QCOMPARE(w.clears.size(), size_t{(29'999 - 1000) / 300});
     QVERIFY(w.retryEnabled);
     // The file is back: imported once, then everything rests until Start.
-    w.Run(200'000);
+    w.run(200'000);
     QCOMPARE(w.loads, std::vector<Ms>{1000 + 97 * 300});
     QVERIFY(!w.retryEnabled);
     QCOMPARE(w.source.takes, 97);
@@ -307,13 +307,13 @@ void TestScanScheduler::stopWhileMissingRunsScanToItsEnd()
     // Held by the writer when it reappears after 30 retry ticks: the scan gives up.
     Window held;
     held.source.fileAt = [](Ms t) {
-        return t - Window::Boot >= 30'000 ? With(SnapshotOutcome::Refused)
-                                          : With(SnapshotOutcome::Missing);
+        return t - Window::Boot >= 30'000 ? with(SnapshotOutcome::Refused)
+                                          : with(SnapshotOutcome::Missing);
     };
-    held.Start();
-    held.Run(5000);
-    held.SetCadence(false);
-    held.Run(200'000);
+    held.start();
+    held.run(5000);
+    held.setCadence(false);
+    held.run(200'000);
     QVERIFY(!held.retryEnabled);
     QCOMPARE(held.source.takes, 97);
     QVERIFY(held.loads.empty());
@@ -323,24 +323,24 @@ void TestScanScheduler::stopWhileMissingRunsScanToItsEnd()
 void TestScanScheduler::restartKeepsLastScanTick()
 {
     Window w;
-    w.Start();
-    w.Run(2000);
-    w.SetCadence(false);
-    w.Run(50'000);
+    w.start();
+    w.run(2000);
+    w.setCadence(false);
+    w.run(50'000);
     const std::uint32_t last = w.scheduler.LastScanTick();
     // Restarted long after the interval: the scan starts at the first tick.
-    w.SetCadence(true);
+    w.setCadence(true);
     QCOMPARE(w.scheduler.LastScanTick(), last);
-    w.Run(51'000);
+    w.run(51'000);
     QCOMPARE(w.scheduler.LastScanTick(), w.tick());
     // Restarted within the interval: waits for it, measured from the last start.
-    w.Run(52'000);
-    w.SetCadence(false);
-    w.Run(60'500);
-    w.SetCadence(true);
-    w.Run(70'999);
+    w.run(52'000);
+    w.setCadence(false);
+    w.run(60'500);
+    w.setCadence(true);
+    w.run(70'999);
     QCOMPARE(w.loads.size(), size_t{2});
-    w.Run(71'800);
+    w.run(71'800);
     QCOMPARE(w.scheduler.LastScanTick(), static_cast<std::uint32_t>(Window::Boot + 71'500));
     QCOMPARE(w.loads, (std::vector<Ms>{1300, 51'300, 71'800}));
 }
@@ -349,11 +349,11 @@ void TestScanScheduler::tickWrapKeepsInterval()
 {
     Window w;
     w.interval = 10;
-    w.Start();
+    w.start();
     std::vector<std::uint32_t> starts;
     // Boot lies 100 s before the wrap: run across it.
     for (Ms s = 1000; s <= 200'000; s += 1000) {
-        w.Run(s);
+        w.run(s);
         if (w.scheduler.LastScanTick() == w.tick() && w.scheduler.OpenAttempts() == 0)
             starts.push_back(w.tick());
     }
@@ -368,20 +368,20 @@ void TestScanScheduler::intervalRaisedMidWait()
 {
     Window w;
     w.interval = 10;
-    w.Start();
-    w.Run(5000);
+    w.start();
+    w.run(5000);
     w.interval = 1000;
-    w.Run(1000 + 999'999);
+    w.run(1000 + 999'999);
     QCOMPARE(w.loads.size(), size_t{1});
-    w.Run(1000 + 1'000'000 + 300);
+    w.run(1000 + 1'000'000 + 300);
     QCOMPARE(w.loads, (std::vector<Ms>{1300, 1'001'300}));
 
     // Lowered below the time already waited: the next tick starts a scan.
     w.interval = 20;
-    w.Run(1'001'000 + 15'500);
+    w.run(1'001'000 + 15'500);
     QCOMPARE(w.loads.size(), size_t{2});
     w.interval = 10;
-    w.Run(1'001'000 + 16'000);
+    w.run(1'001'000 + 16'000);
     QCOMPARE(w.scheduler.LastScanTick(), static_cast<std::uint32_t>(Window::Boot + 1'017'000));
 }
 
@@ -390,10 +390,10 @@ void TestScanScheduler::cadenceTickDoesNotRestartRetryRhythm()
     Window w;
     w.interval = 10;
     w.source.fileAt = [](Ms) {
-        return With(SnapshotOutcome::Missing);
+        return with(SnapshotOutcome::Missing);
     };
-    w.Start();
-    w.Run(30'000);
+    w.start();
+    w.run(30'000);
     // Three scans started while the retry timer ran; it was started once and kept its phase:
     // after the scan at 21 s the ticks fall at 21.1 s ... 29.8 s, not 21.3 s ... 29.7 s.
     QCOMPARE(w.retryStarts, 1);
@@ -406,12 +406,12 @@ void TestScanScheduler::emptyFile()
 {
     Window w;
     w.source.fileAt = [](Ms) {
-        return Present(QByteArray());
+        return present(QByteArray());
     };
-    w.Start();
-    w.Run(1300);
+    w.start();
+    w.run(1300);
     QCOMPARE(w.loadSizes, std::vector<std::int32_t>{0});
-    QVERIFY(w.snapshot.HasSnapshot());
+    QVERIFY(w.snapshot.hasSnapshot());
     QVERIFY(w.errors.empty());
 }
 
@@ -422,69 +422,69 @@ void TestScanScheduler::largeFileGrowsBufferOnce()
     for (qsizetype i = 0; i < big.size(); i += 4096)
         big[i] = static_cast<char>(i / 4096);
     w.source.fileAt = [&big](Ms) {
-        return Present(big);
+        return present(big);
     };
-    w.Start();
-    QCOMPARE(w.snapshot.Capacity(), 10'000'004);
-    w.Run(1300);
+    w.start();
+    QCOMPARE(w.snapshot.capacity(), 10'000'004);
+    w.run(1300);
     QCOMPARE(w.loadSizes, std::vector<std::int32_t>{15'000'000});
-    QCOMPARE(w.snapshot.Allocations(), 2);
-    const std::int64_t grown = w.snapshot.Capacity();
+    QCOMPARE(w.snapshot.allocations(), 2);
+    const std::int64_t grown = w.snapshot.capacity();
     QVERIFY(grown >= 15'000'000);
-    QVERIFY(w.snapshot.Bytes() == big);
-    w.Run(100'000);
+    QVERIFY(w.snapshot.bytes() == big);
+    w.run(100'000);
     QCOMPARE(w.loads.size(), size_t{5});
-    QCOMPARE(w.snapshot.Allocations(), 2);
-    QCOMPARE(w.snapshot.Capacity(), grown);
+    QCOMPARE(w.snapshot.allocations(), 2);
+    QCOMPARE(w.snapshot.capacity(), grown);
 
     // A smaller file later leaves the buffer as large as it is.
     w.source.fileAt = [](Ms) {
-        return Present(QByteArrayLiteral("small"));
+        return present(QByteArrayLiteral("small"));
     };
-    w.Run(120'000);
-    QCOMPARE(w.snapshot.Capacity(), grown);
-    QCOMPARE(w.snapshot.Bytes(), QByteArrayView("small"));
+    w.run(120'000);
+    QCOMPARE(w.snapshot.capacity(), grown);
+    QCOMPARE(w.snapshot.bytes(), QByteArrayView("small"));
 }
 
 void TestScanScheduler::fileAboveLimitReportedOncePerScan()
 {
     Window w;
     w.source.fileAt = [](Ms) {
-        FakeFile file = Present();
+        FakeFile file = present();
         file.size = 300'000'000;
         return file;
     };
-    w.Start();
-    w.Run(20'999);
+    w.start();
+    w.run(20'999);
     const QString expected =
         QStringLiteral("The workbook is 300000000 bytes; the viewer reads at most 268435456 bytes");
     QCOMPARE(w.errors, std::vector<QString>{expected});
     QCOMPARE(w.source.takes, 1);
     QVERIFY(!w.retryEnabled);
     QVERIFY(w.loads.empty());
-    w.Run(40'999);
+    w.run(40'999);
     QCOMPARE(w.errors.size(), size_t{2});
     QCOMPARE(w.source.takes, 2);
-    QCOMPARE(w.snapshot.Allocations(), 1);
-    QCOMPARE(w.snapshot.Capacity(), 10'000'004);
+    QCOMPARE(w.snapshot.allocations(), 1);
+    QCOMPARE(w.snapshot.capacity(), 10'000'004);
 }
 
 void TestScanScheduler::bufferRefusesRoomAboveLimit()
 {
     SnapshotBuffer buffer;
-    char *room = buffer.RoomFor(4);
+    char *room = buffer.roomFor(4);
     std::memcpy(room, "abcd", 4);
-    buffer.Commit(4, FileIdentity{4, 1, 1, 1, 1});
-    QCOMPARE(buffer.Bytes(), QByteArrayView("abcd"));
-    QCOMPARE(buffer.RoomFor(SnapshotBuffer::CapacityLimit + 1), nullptr);
-    QCOMPARE(buffer.RoomFor(-1), nullptr);
+    buffer.commit(4, FileIdentity{4, 1, 1, 1, 1});
+    QCOMPARE(buffer.bytes(), QByteArrayView("abcd"));
+    QCOMPARE(buffer.roomFor(SnapshotBuffer::CapacityLimit + 1), nullptr);
+    QCOMPARE(buffer.roomFor(-1), nullptr);
     // Refused requests leave the snapshot alone.
-    QVERIFY(buffer.HasSnapshot());
-    QCOMPARE(buffer.Allocations(), 1);
+    QVERIFY(buffer.hasSnapshot());
+    QCOMPARE(buffer.allocations(), 1);
     // Exactly the limit is allowed; growth stops there.
-    QVERIFY(buffer.RoomFor(SnapshotBuffer::CapacityLimit) != nullptr);
-    QCOMPARE(buffer.Capacity(), SnapshotBuffer::CapacityLimit);
-    QVERIFY(!buffer.HasSnapshot());
+    QVERIFY(buffer.roomFor(SnapshotBuffer::CapacityLimit) != nullptr);
+    QCOMPARE(buffer.capacity(), SnapshotBuffer::CapacityLimit);
+    QVERIFY(!buffer.hasSnapshot());
     QCOMPARE(buffer.FileBufferSize(), 0);
 }
 
@@ -492,10 +492,10 @@ void TestScanScheduler::releasedBufferKeepsRoomButNotPages()
 {
     SnapshotBuffer buffer;
     constexpr std::int64_t Size = 15'000'000;
-    char *room = buffer.RoomFor(Size);
+    char *room = buffer.roomFor(Size);
     std::memset(room, 'x', Size);
     const FileIdentity identity{Size, 1, 2, 3, 4};
-    buffer.Commit(Size, identity);
+    buffer.commit(Size, identity);
 
     const auto page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
     const std::uintptr_t first = (std::uintptr_t(room) + page - 1) / page * page;
@@ -509,39 +509,39 @@ void TestScanScheduler::releasedBufferKeepsRoomButNotPages()
     };
     QCOMPARE(residentPages(), pages);
 
-    buffer.Release();
-    QVERIFY(!buffer.HasSnapshot());
+    buffer.release();
+    QVERIFY(!buffer.hasSnapshot());
     QCOMPARE(buffer.FileBufferSize(), 0);
-    QCOMPARE(buffer.Identity().changedNs, identity.changedNs);
+    QCOMPARE(buffer.identity().changedNs, identity.changedNs);
     QCOMPARE(residentPages(), size_t{0});
     // The room stays: the next snapshot of that size needs no allocation.
-    QCOMPARE(buffer.RoomFor(Size), room);
-    QCOMPARE(buffer.Allocations(), 2);
+    QCOMPARE(buffer.roomFor(Size), room);
+    QCOMPARE(buffer.allocations(), 2);
     room[Size - 1] = 'y';
-    buffer.Commit(Size, identity);
-    QCOMPARE(buffer.Bytes().back(), 'y');
+    buffer.commit(Size, identity);
+    QCOMPARE(buffer.bytes().back(), 'y');
 }
 
 void TestScanScheduler::failureAfterOpenReportedOnceAtGiveUp()
 {
     Window w;
     w.source.fileAt = [](Ms) {
-        return With(SnapshotOutcome::Failed, 5);
+        return with(SnapshotOutcome::Failed, 5);
     };
-    w.Start();
-    w.Run(1000 + 29 * 300);
+    w.start();
+    w.run(1000 + 29 * 300);
     QVERIFY(w.errors.empty());
     QVERIFY(w.retryEnabled);
-    w.Run(20'999);
+    w.run(20'999);
     QCOMPARE(w.errors, std::vector<QString>{QStringLiteral("File access denied")});
     QCOMPARE(w.scheduler.OpenAttempts(), 30);
     QVERIFY(!w.retryEnabled);
     // Failure, then locked to the end: the failure is still what the scan reports, once.
     w.source.fileAt = [](Ms t) {
-        return t - Window::Boot < 21'400 ? With(SnapshotOutcome::Failed, 5)
-                                         : With(SnapshotOutcome::Refused);
+        return t - Window::Boot < 21'400 ? with(SnapshotOutcome::Failed, 5)
+                                         : with(SnapshotOutcome::Refused);
     };
-    w.Run(40'999);
+    w.run(40'999);
     QCOMPARE(w.errors.size(), size_t{2});
 }
 
@@ -549,11 +549,11 @@ void TestScanScheduler::failureAfterOpenThenSuccessIsSilent()
 {
     Window w;
     w.source.fileAt = [](Ms t) {
-        return t - Window::Boot < 2000 ? With(SnapshotOutcome::Failed, InOutError::ReadBeyondEnd)
-                                       : Present();
+        return t - Window::Boot < 2000 ? with(SnapshotOutcome::Failed, InOutError::ReadBeyondEnd)
+                                       : present();
     };
-    w.Start();
-    w.Run(20'999);
+    w.start();
+    w.run(20'999);
     QCOMPARE(w.loads, std::vector<Ms>{2200});
     QVERIFY(w.errors.empty());
 }
@@ -566,26 +566,26 @@ void TestScanScheduler::tornSnapshotRetriedSilently()
         if (torn-- > 0)
             throw TornSnapshot();
     };
-    w.Start();
-    w.Run(20'999);
+    w.start();
+    w.run(20'999);
     QCOMPARE(w.loads, (std::vector<Ms>{1300, 1600, 1900}));
     QCOMPARE(w.scheduler.OpenAttempts(), 3);
     QVERIFY(!w.retryEnabled);
     QVERIFY(w.errors.empty());
-    QVERIFY(!w.scheduler.Importing());
+    QVERIFY(!w.scheduler.importing());
 }
 
 void TestScanScheduler::tornSnapshotAtLastAttemptGivesUp()
 {
     Window w;
     w.source.fileAt = [](Ms t) {
-        return t - Window::Boot < 1000 + 30 * 300 ? With(SnapshotOutcome::Refused) : Present();
+        return t - Window::Boot < 1000 + 30 * 300 ? with(SnapshotOutcome::Refused) : present();
     };
     w.duringLoad = [] {
         throw TornSnapshot();
     };
-    w.Start();
-    w.Run(20'999);
+    w.start();
+    w.run(20'999);
     QCOMPARE(w.loads, std::vector<Ms>{1000 + 30 * 300});
     QVERIFY(!w.retryEnabled);
     QVERIFY(w.errors.empty());
@@ -598,13 +598,13 @@ void TestScanScheduler::importErrorPropagatesOnce()
         QVERIFY(!w.retryEnabled);
         throw InOutError(InOutError::DiskFull);
     };
-    w.Start();
-    w.Run(20'999);
+    w.start();
+    w.run(20'999);
     QCOMPARE(w.errors, std::vector<QString>{QStringLiteral("Disk full")});
     QCOMPARE(w.loads.size(), size_t{1});
-    QVERIFY(!w.scheduler.Importing());
+    QVERIFY(!w.scheduler.importing());
     w.duringLoad = nullptr;
-    w.Run(21'300);
+    w.run(21'300);
     QCOMPARE(w.loads.size(), size_t{2});
 }
 
@@ -618,26 +618,26 @@ void TestScanScheduler::noSecondImportWhileImporting()
         if (nested++ > 0)
             return;
         const int takes = w.source.takes;
-        QVERIFY(w.scheduler.Importing());
-        w.RetryTick();
-        w.RetryTick();
+        QVERIFY(w.scheduler.importing());
+        w.retryTick();
+        w.retryTick();
         QCOMPARE(w.source.takes, takes);
         QCOMPARE(w.loads.size(), size_t{1});
         QVERIFY(w.clears.empty());
         // A cadence tick past the interval starts the next scan meanwhile.
         w.now += 15'000;
-        w.scheduler.TimerScanTimer(w.tick(), w.interval);
+        w.scheduler.cadenceTick(w.tick(), w.interval);
         QVERIFY(w.retryEnabled);
-        w.RetryTick();
+        w.retryTick();
         QCOMPARE(w.source.takes, takes);
     };
-    w.Start();
-    w.Run(1300);
+    w.start();
+    w.run(1300);
     QCOMPARE(w.loads.size(), size_t{1});
     QVERIFY(w.retryEnabled);
     QCOMPARE(w.scheduler.OpenAttempts(), 0);
     // The next scan's snapshot is taken once the import has ended.
-    w.Run(16'600);
+    w.run(16'600);
     QCOMPARE(w.loads.size(), size_t{2});
     QCOMPARE(w.scheduler.OpenAttempts(), 1);
 }

@@ -21,29 +21,29 @@ Q_DECLARE_METATYPE(WindowSettings)
 
 namespace {
 
-QByteArray Hex(const char *spaced)
+QByteArray hex(const char *spaced)
 {
     return QByteArray::fromHex(QByteArray(spaced).replace(' ', ""));
 }
 
-QByteArray BytesOf(const WindowSettingsRecord &record)
+QByteArray bytesOf(const WindowSettingsRecord &record)
 {
     return QByteArray(reinterpret_cast<const char *>(record.data()), qsizetype(record.size()));
 }
 
-// Records computed by hand. Sum of the layout defaults:
+// Records computed by hand. Sum of the built-in defaults:
 // 0x26+0x01 + 0x98 + 0xD8+0x01 + 0x95+0x02 + 0x14 = 579 = 2*256 + 0x43.
-QByteArray LayoutDefaultsBytes()
+QByteArray layoutDefaultsBytes()
 {
-    return Hex("26 01 00 00 98 00 00 00 D8 01 00 00 95 02 00 00 00 00 00 00 14 00 00 00 43");
+    return hex("26 01 00 00 98 00 00 00 D8 01 00 00 95 02 00 00 00 00 00 00 14 00 00 00 43");
 }
 
 // Left -3, maximised: 0xFD+3*0xFF + 0x98 + 0xD8+0x01 + 0x95+0x02 + 0x02 + 0x14 = 1560 = 6*256 +
 // 0x18.
 const WindowSettings NegativeLeftMaximized{-3, 152, 472, 661, 2, 20};
-QByteArray NegativeLeftMaximizedBytes()
+QByteArray negativeLeftMaximizedBytes()
 {
-    return Hex("FD FF FF FF 98 00 00 00 D8 01 00 00 95 02 00 00 02 00 00 00 14 00 00 00 18");
+    return hex("FD FF FF FF 98 00 00 00 D8 01 00 00 95 02 00 00 02 00 00 00 14 00 00 00 18");
 }
 
 } // namespace
@@ -80,7 +80,7 @@ private Q_SLOTS:
     void diskFullKeepsOldFile();
 
 private:
-    QString fileName() const { return SettingsFileName(m_dir->path() + u'/'); }
+    QString fileName() const { return settingsFileName(m_dir->path() + u'/'); }
     void writeRaw(const QByteArray &bytes) const;
     QByteArray readRaw() const;
     // The entries of the directory: no leftovers of an interrupted save may remain.
@@ -119,21 +119,21 @@ void TestWindowSettings::encodeMatchesHandComputedBytes_data()
 {
     QTest::addColumn<WindowSettings>("settings");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("layout defaults") << WindowSettings{} << LayoutDefaultsBytes();
+    QTest::newRow("layout defaults") << WindowSettings{} << layoutDefaultsBytes();
     QTest::newRow("negative left, maximised")
-        << NegativeLeftMaximized << NegativeLeftMaximizedBytes();
+        << NegativeLeftMaximized << negativeLeftMaximizedBytes();
     // Height 0x01020304 shows the byte order, Height before Width; the sum wraps six times:
     // 3*0xFF+0x7F + 0x80 + 10 + 0xFF+0x7F + 0xE8+0x03 = 1647 = 6*256 + 0x6F.
     QTest::newRow("extremes")
         << WindowSettings{2147483647, -2147483647 - 1, 0x01020304, 0x7F00FF00, 0, 1000}
-        << Hex("FF FF FF 7F 00 00 00 80 04 03 02 01 00 FF 00 7F 00 00 00 00 E8 03 00 00 6F");
+        << hex("FF FF FF 7F 00 00 00 80 04 03 02 01 00 FF 00 7F 00 00 00 00 E8 03 00 00 6F");
 }
 
 void TestWindowSettings::encodeMatchesHandComputedBytes()
 {
     QFETCH(WindowSettings, settings);
     QFETCH(QByteArray, bytes);
-    QCOMPARE(BytesOf(EncodeWindowSettings(settings)), bytes);
+    QCOMPARE(bytesOf(encodeWindowSettings(settings)), bytes);
 }
 
 void TestWindowSettings::decodeKeepsEveryField_data()
@@ -146,28 +146,28 @@ void TestWindowSettings::decodeKeepsEveryField()
     QFETCH(WindowSettings, settings);
     QFETCH(QByteArray, bytes);
     writeRaw(bytes);
-    const SettingsReadResult read = ReadSettingsFile(fileName());
+    const SettingsReadResult read = readSettingsFile(fileName());
     QCOMPARE(read.status, SettingsReadResult::Status::Loaded);
     QVERIFY(read.settings == settings);
 }
 
 void TestWindowSettings::everyBodyByteIsCovered()
 {
-    const WindowSettingsRecord good = EncodeWindowSettings(NegativeLeftMaximized);
+    const WindowSettingsRecord good = encodeWindowSettings(NegativeLeftMaximized);
     for (std::size_t i = 0; i < WindowSettingsLayout::BodySize; ++i) {
         WindowSettingsRecord bad = good;
         bad[i] = static_cast<std::uint8_t>(bad[i] ^ 0x40);
-        writeRaw(BytesOf(bad));
-        QCOMPARE(ReadSettingsFile(fileName()).status, SettingsReadResult::Status::Damaged);
+        writeRaw(bytesOf(bad));
+        QCOMPARE(readSettingsFile(fileName()).status, SettingsReadResult::Status::Damaged);
     }
 }
 
 void TestWindowSettings::checksumByteChanged()
 {
-    WindowSettingsRecord record = EncodeWindowSettings({});
+    WindowSettingsRecord record = encodeWindowSettings({});
     record[WindowSettingsLayout::Checksum] += 1;
-    writeRaw(BytesOf(record));
-    const SettingsReadResult read = ReadSettingsFile(fileName());
+    writeRaw(bytesOf(record));
+    const SettingsReadResult read = readSettingsFile(fileName());
     QCOMPARE(read.status, SettingsReadResult::Status::Damaged);
     // The defaults, not half of what was read.
     QVERIFY(read.settings == WindowSettings{});
@@ -176,15 +176,15 @@ void TestWindowSettings::checksumByteChanged()
 void TestWindowSettings::fillerCountsOnlyTowardsChecksum()
 {
     const WindowSettings settings{10, 20, 300, 400, 2, 55};
-    WindowSettingsRecord record = EncodeWindowSettings(settings);
+    WindowSettingsRecord record = encodeWindowSettings(settings);
     record[17] = 0xAB;
     record[18] = 0xCD;
     record[19] = 0xEF;
     // Still damaged until the checksum covers the new filler.
-    QVERIFY(!DecodeWindowSettings(record));
+    QVERIFY(!decodeWindowSettings(record));
     record[24] = static_cast<std::uint8_t>(record[24] + 0xAB + 0xCD + 0xEF);
-    writeRaw(BytesOf(record));
-    const SettingsReadResult read = ReadSettingsFile(fileName());
+    writeRaw(bytesOf(record));
+    const SettingsReadResult read = readSettingsFile(fileName());
     QCOMPARE(read.status, SettingsReadResult::Status::Loaded);
     QVERIFY(read.settings == settings);
 }
@@ -207,7 +207,7 @@ void TestWindowSettings::stateAboveMaximizedIsNormal()
     QFETCH(int, taken);
     WindowSettings settings{-50, 60, 700, 800, std::uint8_t(stored), 33};
     const std::optional<WindowSettings> decoded =
-        DecodeWindowSettings(EncodeWindowSettings(settings));
+        decodeWindowSettings(encodeWindowSettings(settings));
     QVERIFY(decoded);
     settings.WindowState = std::uint8_t(taken);
     // The rest of the record applies as stored.
@@ -216,25 +216,25 @@ void TestWindowSettings::stateAboveMaximizedIsNormal()
 
 void TestWindowSettings::missingFileIsNotFound()
 {
-    QCOMPARE(ReadSettingsFile(fileName()).status, SettingsReadResult::Status::NotFound);
-    const QString inMissingDir = SettingsFileName(m_dir->path() + QStringLiteral("/gone/"));
-    QCOMPARE(ReadSettingsFile(inMissingDir).status, SettingsReadResult::Status::NotFound);
+    QCOMPARE(readSettingsFile(fileName()).status, SettingsReadResult::Status::NotFound);
+    const QString inMissingDir = settingsFileName(m_dir->path() + QStringLiteral("/gone/"));
+    QCOMPARE(readSettingsFile(inMissingDir).status, SettingsReadResult::Status::NotFound);
     // A dangling link is no file either.
     QVERIFY(QFile::link(m_dir->path() + QStringLiteral("/nowhere"), fileName()));
-    QCOMPARE(ReadSettingsFile(fileName()).status, SettingsReadResult::Status::NotFound);
+    QCOMPARE(readSettingsFile(fileName()).status, SettingsReadResult::Status::NotFound);
 }
 
 void TestWindowSettings::directoryOrFifoIsNotFound()
 {
     QVERIFY(QDir().mkdir(fileName()));
-    QCOMPARE(ReadSettingsFile(fileName()).status, SettingsReadResult::Status::NotFound);
+    QCOMPARE(readSettingsFile(fileName()).status, SettingsReadResult::Status::NotFound);
     QVERIFY(QDir().rmdir(fileName()));
 
     // Nobody writes into this FIFO: a blocking open or read would hang the start-up.
     QCOMPARE(::mkfifo(QFile::encodeName(fileName()).constData(), 0644), 0);
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(ReadSettingsFile(fileName()).status, SettingsReadResult::Status::NotFound);
+    QCOMPARE(readSettingsFile(fileName()).status, SettingsReadResult::Status::NotFound);
     QVERIFY(timer.elapsed() < 2000);
 }
 
@@ -249,8 +249,8 @@ void TestWindowSettings::shortFileIsReadBeyondEnd_data()
 void TestWindowSettings::shortFileIsReadBeyondEnd()
 {
     QFETCH(int, size);
-    writeRaw(BytesOf(EncodeWindowSettings({})).left(size));
-    QCOMPARE(ThrownInOutError([&] { ReadSettingsFile(fileName()); }),
+    writeRaw(bytesOf(encodeWindowSettings({})).left(size));
+    QCOMPARE(thrownInOutError([&] { readSettingsFile(fileName()); }),
              std::pair(100, QStringLiteral("Read beyond end of file")));
 }
 
@@ -258,50 +258,50 @@ void TestWindowSettings::longerFileLoadsItsFirst25Bytes()
 {
     const WindowSettings settings{1, 2, 3, 4, 0, 500};
     // Five further bytes that would not fit any checksum if they were summed.
-    writeRaw(BytesOf(EncodeWindowSettings(settings)) + Hex("FF 01 02 03 04"));
-    const SettingsReadResult read = ReadSettingsFile(fileName());
+    writeRaw(bytesOf(encodeWindowSettings(settings)) + hex("FF 01 02 03 04"));
+    const SettingsReadResult read = readSettingsFile(fileName());
     QCOMPARE(read.status, SettingsReadResult::Status::Loaded);
     QVERIFY(read.settings == settings);
 }
 
 void TestWindowSettings::unreadableFile()
 {
-    writeRaw(BytesOf(EncodeWindowSettings({})));
+    writeRaw(bytesOf(encodeWindowSettings({})));
     QVERIFY(QFile::setPermissions(fileName(), {}));
     QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner |
                                                      QFile::ExeOwner | QFile::ExeOther));
     const PermissionsApply permissions;
     if (QFile(fileName()).open(QIODevice::ReadOnly))
         QSKIP("this process reads files of mode 000 (root keeping CAP_DAC_OVERRIDE)");
-    QCOMPARE(ThrownInOutError([&] { ReadSettingsFile(fileName()); }),
+    QCOMPARE(thrownInOutError([&] { readSettingsFile(fileName()); }),
              std::pair(5, QStringLiteral("File access denied")));
 }
 
 void TestWindowSettings::writeGivesTheRecordBytes()
 {
     // The hand-computed bytes land on disk, and nothing else does.
-    WriteSettingsFile(fileName(), NegativeLeftMaximized);
-    QCOMPARE(readRaw(), NegativeLeftMaximizedBytes());
+    writeSettingsFile(fileName(), NegativeLeftMaximized);
+    QCOMPARE(readRaw(), negativeLeftMaximizedBytes());
     QCOMPARE(entries(), QStringList{QStringLiteral("Orvandel.conf")});
     // Overwriting goes the same way.
-    WriteSettingsFile(fileName(), WindowSettings{});
-    QCOMPARE(readRaw(), LayoutDefaultsBytes());
+    writeSettingsFile(fileName(), WindowSettings{});
+    QCOMPARE(readRaw(), layoutDefaultsBytes());
     QCOMPARE(entries(), QStringList{QStringLiteral("Orvandel.conf")});
 }
 
 void TestWindowSettings::writeReplacesLongerFile()
 {
     const WindowSettings settings{5, 6, 7, 8, 2, 9};
-    writeRaw(BytesOf(EncodeWindowSettings(settings)) + QByteArray(5, 'x'));
-    const SettingsReadResult read = ReadSettingsFile(fileName());
+    writeRaw(bytesOf(encodeWindowSettings(settings)) + QByteArray(5, 'x'));
+    const SettingsReadResult read = readSettingsFile(fileName());
     QCOMPARE(read.status, SettingsReadResult::Status::Loaded);
-    WriteSettingsFile(fileName(), read.settings);
-    QCOMPARE(readRaw(), BytesOf(EncodeWindowSettings(settings)));
+    writeSettingsFile(fileName(), read.settings);
+    QCOMPARE(readRaw(), bytesOf(encodeWindowSettings(settings)));
 }
 
 void TestWindowSettings::writeFailureKeepsOldFile()
 {
-    const QByteArray old = BytesOf(EncodeWindowSettings({1, 1, 1, 1, 0, 11}));
+    const QByteArray old = bytesOf(encodeWindowSettings({1, 1, 1, 1, 0, 11}));
     writeRaw(old);
     QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner |
                                                      QFile::ReadOther | QFile::ExeOther));
@@ -310,7 +310,7 @@ void TestWindowSettings::writeFailureKeepsOldFile()
         if (QFile(m_dir->path() + QStringLiteral("/probe")).open(QIODevice::WriteOnly))
             QSKIP("this process writes into read-only directories (root keeping "
                   "CAP_DAC_OVERRIDE)");
-        QCOMPARE(ThrownInOutError([&] { WriteSettingsFile(fileName(), WindowSettings{}); }),
+        QCOMPARE(thrownInOutError([&] { writeSettingsFile(fileName(), WindowSettings{}); }),
                  std::pair(5, QStringLiteral("File access denied")));
     }
     QVERIFY(QFile::setPermissions(m_dir->path(),
@@ -324,7 +324,7 @@ void TestWindowSettings::writeFailureKeepsOldFile()
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
     QCOMPARE(
-        ThrownInOutError([&] { WriteSettingsFile(SettingsFileName(notADirectory + u'/'), {}); }),
+        thrownInOutError([&] { writeSettingsFile(settingsFileName(notADirectory + u'/'), {}); }),
         std::pair(2, QStringLiteral("File not found")));
 }
 
@@ -332,7 +332,7 @@ void TestWindowSettings::writeOverDirectoryFails()
 {
     // Everything up to the rename succeeds here; the new file must still not be left behind.
     QVERIFY(QDir().mkdir(fileName()));
-    QCOMPARE(ThrownInOutError([&] { WriteSettingsFile(fileName(), WindowSettings{}); }),
+    QCOMPARE(thrownInOutError([&] { writeSettingsFile(fileName(), WindowSettings{}); }),
              std::pair(5, QStringLiteral("File access denied")));
     QVERIFY(QFileInfo(fileName()).isDir());
     QCOMPARE(entries(), QStringList{QStringLiteral("Orvandel.conf")});
@@ -340,7 +340,7 @@ void TestWindowSettings::writeOverDirectoryFails()
 
 void TestWindowSettings::diskFullKeepsOldFile()
 {
-    const QByteArray old = BytesOf(EncodeWindowSettings({1, 1, 1, 1, 0, 11}));
+    const QByteArray old = bytesOf(encodeWindowSettings({1, 1, 1, 1, 0, 11}));
     writeRaw(old);
     // The file size limit makes the kernel cut the write short as a full disk would. It would
     // also stop the test's own output, so the save runs in a child process.
@@ -352,7 +352,7 @@ void TestWindowSettings::diskFullKeepsOldFile()
         ::setrlimit(RLIMIT_FSIZE, &limit);
         int code = 0;
         try {
-            WriteSettingsFile(fileName(), WindowSettings{});
+            writeSettingsFile(fileName(), WindowSettings{});
         } catch (const InOutError &error) {
             code = error.code();
         }

@@ -25,10 +25,10 @@ void TestErrorReport::guardReportsWhatHandlersRaise()
     ErrorReport report(QStringLiteral("Orvandel"), [&](const QString &title, const QString &text) {
         shown << title + u'|' + text;
     });
-    report.Guard([] { throw InOutError(101); });
-    report.Guard([] { throw ConvertError::invalidInteger(QStringLiteral("+")); });
-    report.Guard([] { throw std::runtime_error("plain"); });
-    report.Guard([] {});
+    report.guard([] { throw InOutError(101); });
+    report.guard([] { throw ConvertError::invalidInteger(QStringLiteral("+")); });
+    report.guard([] { throw std::runtime_error("plain"); });
+    report.guard([] {});
     QCOMPARE(shown, (QStringList{QStringLiteral("Orvandel|Disk full."),
                                  QStringLiteral("Orvandel|'+' is not a valid integer value."),
                                  QStringLiteral("Orvandel|plain.")}));
@@ -42,12 +42,12 @@ void TestErrorReport::repeatWhileOpenIsNotShownTwice()
         ++boxes;
         // While the box is open, the same error comes again from a timer tick.
         if (boxes == 1) {
-            self->Report(QStringLiteral("Disk full"));
-            self->Report(QStringLiteral("Disk full."));
+            self->report(QStringLiteral("Disk full"));
+            self->report(QStringLiteral("Disk full."));
         }
     });
     self = &report;
-    report.Report(QStringLiteral("Disk full"));
+    report.report(QStringLiteral("Disk full"));
     QCOMPARE(boxes, 1);
 }
 
@@ -58,10 +58,10 @@ void TestErrorReport::differentMessageOpensItsOwnBox()
     ErrorReport report(QStringLiteral("T"), [&](const QString &, const QString &text) {
         shown << text;
         if (shown.size() == 1)
-            self->Report(QStringLiteral("File access denied"));
+            self->report(QStringLiteral("File access denied"));
     });
     self = &report;
-    report.Report(QStringLiteral("Disk full"));
+    report.report(QStringLiteral("Disk full"));
     QCOMPARE(shown,
              (QStringList{QStringLiteral("Disk full."), QStringLiteral("File access denied.")}));
 }
@@ -70,9 +70,9 @@ void TestErrorReport::sameMessageAgainAfterClose()
 {
     int boxes = 0;
     ErrorReport report(QStringLiteral("T"), [&](const QString &, const QString &) { ++boxes; });
-    report.Report(QStringLiteral("Disk full"));
-    QVERIFY(!report.IsShowing(QStringLiteral("Disk full")));
-    report.Report(QStringLiteral("Disk full"));
+    report.report(QStringLiteral("Disk full"));
+    QVERIFY(!report.isShowing(QStringLiteral("Disk full")));
+    report.report(QStringLiteral("Disk full"));
     QCOMPARE(boxes, 2);
 }
 
@@ -96,7 +96,7 @@ void TestErrorReport::realBoxKeepsTimersRunning()
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         ++ticks;
         // A tick that fails the same way while the box is open must not open another one.
-        report.Report(QStringLiteral("I/O error 5"));
+        report.report(QStringLiteral("I/O error 5"));
         // Closed by the ticks themselves, however slowly they come on a busy machine.
         if (ticks == 5)
             closeBox();
@@ -104,7 +104,7 @@ void TestErrorReport::realBoxKeepsTimersRunning()
     ticker.start();
     // Should the ticks stop altogether, the box is closed all the same and the test fails.
     QTimer::singleShot(20000, closeBox);
-    report.Report(QStringLiteral("I/O error 5"));
+    report.report(QStringLiteral("I/O error 5"));
     ticker.stop();
     QVERIFY2(ticks >= 5, "timer ticks must be dispatched while the box is open");
     QCOMPARE(caption, QStringLiteral("Orvandel"));

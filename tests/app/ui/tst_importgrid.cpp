@@ -2,6 +2,7 @@
 #include "app/core/ResultTable.h"
 #include "app/ui/ResultGrid.h"
 #include "sheet/exceling.h"
+#include "sheet/model/WorkbookError.h"
 #include "tests/support/ImportTestFiles.h"
 
 #include <QApplication>
@@ -11,7 +12,8 @@
 
 using namespace importtest;
 
-// What an import leaves on screen: the grid showing the table's last row.
+// What an import leaves on screen: the grid showing the table's last row, its current cell in
+// column 0 of that row.
 class TestImportGrid : public QObject
 {
     Q_OBJECT
@@ -23,6 +25,8 @@ private Q_SLOTS:
 
     void longTableShowsItsLastRow();
     void shorterTableAfterALongerOne();
+    void currentCellComesBackToTheLastRow();
+    void failedImportLeavesTheGridAlone();
 
 private:
     bool lastRowShown(int rows) const;
@@ -36,7 +40,7 @@ void TestImportGrid::init()
 {
     m_grid = new ResultGrid;
     m_grid->resize(653, 389);
-    m_grid->table().ApplyHeaderHeightRule();
+    m_grid->applyHeaderHeightRule();
     m_grid->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_grid));
 }
@@ -49,13 +53,13 @@ void TestImportGrid::cleanup()
 
 void TestImportGrid::import(const QString &name)
 {
-    ImportResults(workbook(name), m_dir.path() + QStringLiteral("/tempfgr1.xls"), m_grid->table());
+    importResults(workbook(name), m_dir.path() + QStringLiteral("/tempfgr1.xls"), *m_grid);
     QCoreApplication::processEvents();
 }
 
 bool TestImportGrid::lastRowShown(int rows) const
 {
-    const QModelIndex last = m_grid->table().index(rows - 1, 0);
+    const QModelIndex last = m_grid->model()->index(rows - 1, 0);
     return m_grid->currentIndex() == last &&
            m_grid->viewport()->rect().contains(m_grid->visualRect(last));
 }
@@ -84,6 +88,58 @@ void TestImportGrid::shorterTableAfterALongerOne()
     import(QStringLiteral("header-only"));
     QCOMPARE(m_grid->table().FixedRows(), 0);
     QVERIFY(lastRowShown(1));
+}
+
+void TestImportGrid::currentCellComesBackToTheLastRow()
+{
+    import(QStringLiteral("long"));
+    const Table first = contents(m_grid->table());
+    QCOMPARE(m_grid->currentColumn(), 0);
+    QCOMPARE(m_grid->currentRow(), 200);
+
+    // The user moved away meanwhile.
+    QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {},
+                      m_grid->visualRect(m_grid->model()->index(m_grid->rowAt(5), 5)).center());
+    QCOMPARE(m_grid->currentColumn(), 5);
+    QVERIFY(m_grid->currentRow() != 200);
+    import(QStringLiteral("long"));
+    QCOMPARE(contents(m_grid->table()), first);
+    QCOMPARE(m_grid->currentColumn(), 0);
+    QCOMPARE(m_grid->currentRow(), 200);
+    QVERIFY(lastRowShown(201));
+
+    // And once more without moving: the same table, the same current cell.
+    import(QStringLiteral("long"));
+    QCOMPARE(contents(m_grid->table()), first);
+    QVERIFY(lastRowShown(201));
+
+    // Row 0 that has stopped being fixed can be current; it stays unfixed after longer tables.
+    import(QStringLiteral("header-only"));
+    QCOMPARE(m_grid->currentColumn(), 0);
+    QCOMPARE(m_grid->currentRow(), 0);
+    import(QStringLiteral("long"));
+    QCOMPARE(m_grid->table().FixedRows(), 0);
+    QCOMPARE(m_grid->currentRow(), 200);
+    QVERIFY(!m_grid->isRowHidden(0));
+}
+
+void TestImportGrid::failedImportLeavesTheGridAlone()
+{
+    import(QStringLiteral("long"));
+    m_grid->setCurrentColumn(4);
+    m_grid->setCurrentRow(17);
+    const Table before = contents(m_grid->table());
+    const int scrolled = m_grid->verticalScrollBar()->value();
+
+    QVERIFY_THROWS_EXCEPTION(
+        WorkbookError, importResults(QByteArrayView("Name;Key\nIvanov;1\n"),
+                                     m_dir.path() + QStringLiteral("/tempfgr1.xls"), *m_grid));
+    QCoreApplication::processEvents();
+    QCOMPARE(contents(m_grid->table()), before);
+    QCOMPARE(m_grid->currentColumn(), 4);
+    QCOMPARE(m_grid->currentRow(), 17);
+    QCOMPARE(m_grid->currentIndex(), m_grid->model()->index(17, 4));
+    QCOMPARE(m_grid->verticalScrollBar()->value(), scrolled);
 }
 
 QTEST_MAIN(TestImportGrid)

@@ -22,7 +22,7 @@ Q_DECLARE_METATYPE(WindowSettings)
 
 namespace {
 
-// A stand-in for the main window: a top-level widget at the layout's place with the interval
+// A stand-in for the main window: a top-level widget at the built-in place with the interval
 // spin edit and the placement watcher, as the window class holds them.
 class ViewerWindow
 {
@@ -42,38 +42,38 @@ public:
     WindowPlacement placement{widget};
 };
 
-QString DirPath(const QTemporaryDir &dir)
+QString dirPath(const QTemporaryDir &dir)
 {
     return dir.path() + u'/';
 }
 
-void WriteRecord(const QTemporaryDir &dir, const WindowSettings &settings)
+void writeRecord(const QTemporaryDir &dir, const WindowSettings &settings)
 {
-    const WindowSettingsRecord record = EncodeWindowSettings(settings);
-    QFile file(SettingsFileName(DirPath(dir)));
+    const WindowSettingsRecord record = encodeWindowSettings(settings);
+    QFile file(settingsFileName(dirPath(dir)));
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(reinterpret_cast<const char *>(record.data()), qsizetype(record.size()));
 }
 
-WindowSettings ReadRecord(const QTemporaryDir &dir)
+WindowSettings readRecord(const QTemporaryDir &dir)
 {
-    const SettingsReadResult read = ReadSettingsFile(SettingsFileName(DirPath(dir)));
+    const SettingsReadResult read = readSettingsFile(settingsFileName(dirPath(dir)));
     return read.status == SettingsReadResult::Status::Loaded ? read.settings : WindowSettings{};
 }
 
 // A notice sink for the cases that must not show one.
-void NoNotice(const QString &text)
+void noNotice(const QString &text)
 {
     QFAIL(qPrintable(QStringLiteral("unexpected notice: ") + text));
 }
 
-void ShowAndWait(QWidget &widget)
+void showAndWait(QWidget &widget)
 {
     widget.show();
     QVERIFY(QTest::qWaitForWindowExposed(&widget));
 }
 
-QRect RectOf(const WindowSettings &settings)
+QRect rectOf(const WindowSettings &settings)
 {
     return {settings.Left, settings.Top, settings.Width, settings.Height};
 }
@@ -163,12 +163,12 @@ void TestSettingsWindow::roundTrip()
 {
     QTemporaryDir first;
     const WindowSettings stored{100, 90, 300, 400, 0, 37};
-    WriteRecord(first, stored);
+    writeRecord(first, stored);
 
     ViewerWindow opened;
-    LoadSettings(opened.placement, opened.spinUpdate, DirPath(first), NoNotice);
-    ShowAndWait(opened.widget);
-    QTRY_COMPARE(opened.frame(), RectOf(stored));
+    LoadSettings(opened.placement, opened.spinUpdate, dirPath(first), noNotice);
+    showAndWait(opened.widget);
+    QTRY_COMPARE(opened.frame(), rectOf(stored));
     QCOMPARE(opened.spinUpdate.value(), 37);
 
     // What the user does during the run is what the next run gets. Frame and client area
@@ -180,19 +180,19 @@ void TestSettingsWindow::roundTrip()
     QTRY_COMPARE(opened.frame().topLeft(), QPoint(150, 120));
     const QRect after = opened.frame();
     QTemporaryDir second;
-    SaveSettings(opened.placement, opened.spinUpdate, DirPath(second));
+    SaveSettings(opened.placement, opened.spinUpdate, dirPath(second));
     const WindowSettings saved{150, 120, after.height(), after.width(), 0, 55};
-    QVERIFY(ReadRecord(second) == saved);
+    QVERIFY(readRecord(second) == saved);
 
     ViewerWindow next;
-    LoadSettings(next.placement, next.spinUpdate, DirPath(second), NoNotice);
-    ShowAndWait(next.widget);
-    QTRY_COMPARE(next.frame(), RectOf(saved));
+    LoadSettings(next.placement, next.spinUpdate, dirPath(second), noNotice);
+    showAndWait(next.widget);
+    QTRY_COMPARE(next.frame(), rectOf(saved));
     QCOMPARE(next.spinUpdate.value(), 55);
     QVERIFY(!next.widget.isMaximized());
     QTemporaryDir third;
-    SaveSettings(next.placement, next.spinUpdate, DirPath(third));
-    QVERIFY(ReadRecord(third) == saved);
+    SaveSettings(next.placement, next.spinUpdate, dirPath(third));
+    QVERIFY(readRecord(third) == saved);
 }
 
 void TestSettingsWindow::roundTripUnderXServer()
@@ -224,23 +224,23 @@ void TestSettingsWindow::roundTripUnderXServer()
 void TestSettingsWindow::maximizedRoundTrip()
 {
     QTemporaryDir first;
-    WriteRecord(first, {120, 100, 300, 400, 2, 20});
+    writeRecord(first, {120, 100, 300, 400, 2, 20});
     ViewerWindow opened;
-    LoadSettings(opened.placement, opened.spinUpdate, DirPath(first), NoNotice);
-    ShowAndWait(opened.widget);
+    LoadSettings(opened.placement, opened.spinUpdate, dirPath(first), noNotice);
+    showAndWait(opened.widget);
     QTRY_VERIFY(opened.widget.isMaximized());
     const QRect maximized = opened.frame();
 
     // The maximised outer rectangle is what is saved, with the state.
     QTemporaryDir second;
-    SaveSettings(opened.placement, opened.spinUpdate, DirPath(second));
-    const WindowSettings saved = ReadRecord(second);
+    SaveSettings(opened.placement, opened.spinUpdate, dirPath(second));
+    const WindowSettings saved = readRecord(second);
     QCOMPARE(saved.WindowState, WindowSettings::Maximized);
-    QCOMPARE(RectOf(saved), maximized);
+    QCOMPARE(rectOf(saved), maximized);
 
     ViewerWindow next;
-    LoadSettings(next.placement, next.spinUpdate, DirPath(second), NoNotice);
-    ShowAndWait(next.widget);
+    LoadSettings(next.placement, next.spinUpdate, dirPath(second), noNotice);
+    showAndWait(next.widget);
     QTRY_VERIFY(next.widget.isMaximized());
     QCOMPARE(next.frame(), maximized);
     // Restored, it has the stored outer size, frame included.
@@ -261,7 +261,7 @@ void TestSettingsWindow::minimizedSavesStateBefore()
     QFETCH(bool, maximizeFirst);
     ViewerWindow window;
     window.widget.setGeometry(130, 110, 500, 350);
-    ShowAndWait(window.widget);
+    showAndWait(window.widget);
     if (maximizeFirst) {
         window.widget.showMaximized();
         QTRY_VERIFY(window.widget.isMaximized());
@@ -272,10 +272,10 @@ void TestSettingsWindow::minimizedSavesStateBefore()
     window.widget.showMinimized();
     QTRY_VERIFY(window.widget.isMinimized());
     QTemporaryDir dir;
-    SaveSettings(window.placement, window.spinUpdate, DirPath(dir));
-    const WindowSettings saved = ReadRecord(dir);
+    SaveSettings(window.placement, window.spinUpdate, dirPath(dir));
+    const WindowSettings saved = readRecord(dir);
     QCOMPARE(saved.WindowState, maximizeFirst ? WindowSettings::Maximized : WindowSettings::Normal);
-    QCOMPARE(RectOf(saved), before);
+    QCOMPARE(rectOf(saved), before);
 }
 
 void TestSettingsWindow::intervalIsClamped_data()
@@ -295,9 +295,9 @@ void TestSettingsWindow::intervalIsClamped()
     QFETCH(int, stored);
     QFETCH(int, taken);
     QTemporaryDir dir;
-    WriteRecord(dir, {294, 152, 472, 661, 0, stored});
+    writeRecord(dir, {294, 152, 472, 661, 0, stored});
     ViewerWindow window;
-    LoadSettings(window.placement, window.spinUpdate, DirPath(dir), NoNotice);
+    LoadSettings(window.placement, window.spinUpdate, dirPath(dir), noNotice);
     QCOMPARE(window.spinUpdate.value(), taken);
 }
 
@@ -352,7 +352,7 @@ void TestSettingsWindow::offScreenRectangle()
     QFETCH(QList<QRect>, areas);
     QFETCH(QPoint, placed);
     QFETCH(QSize, size);
-    const WindowPlacement::Frame frame = WindowPlacement::Placed(stored, screens, areas);
+    const WindowPlacement::Frame frame = WindowPlacement::placed(stored, screens, areas);
     QCOMPARE(frame.topLeft, placed);
     QCOMPARE(frame.size, size);
 }
@@ -361,22 +361,22 @@ void TestSettingsWindow::offScreenWindowKeepsSizeAndState()
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QTemporaryDir dir;
-    WriteRecord(dir, {screen.right() + 50, screen.top() + 10, 333, 444, 0, 20});
+    writeRecord(dir, {screen.right() + 50, screen.top() + 10, 333, 444, 0, 20});
     ViewerWindow window;
-    LoadSettings(window.placement, window.spinUpdate, DirPath(dir), NoNotice);
-    ShowAndWait(window.widget);
+    LoadSettings(window.placement, window.spinUpdate, dirPath(dir), noNotice);
+    showAndWait(window.widget);
     QTRY_COMPARE(window.frame(), QRect(294, 152, 444, 333));
 
     // Partly visible: as stored.
-    WriteRecord(dir, {screen.right() - 20, screen.top() + 10, 333, 444, 0, 20});
+    writeRecord(dir, {screen.right() - 20, screen.top() + 10, 333, 444, 0, 20});
     ViewerWindow partly;
-    LoadSettings(partly.placement, partly.spinUpdate, DirPath(dir), NoNotice);
-    ShowAndWait(partly.widget);
+    LoadSettings(partly.placement, partly.spinUpdate, dirPath(dir), noNotice);
+    showAndWait(partly.widget);
     QTRY_COMPARE(partly.frame(), QRect(screen.right() - 20, screen.top() + 10, 444, 333));
 
-    WriteRecord(dir, {-5000, -5000, 333, 444, 2, 20});
+    writeRecord(dir, {-5000, -5000, 333, 444, 2, 20});
     ViewerWindow maximized;
-    LoadSettings(maximized.placement, maximized.spinUpdate, DirPath(dir), NoNotice);
+    LoadSettings(maximized.placement, maximized.spinUpdate, dirPath(dir), noNotice);
     QVERIFY(maximized.widget.windowState().testFlag(Qt::WindowMaximized));
     QCOMPARE(maximized.widget.pos(), QPoint(294, 152));
 }
@@ -397,13 +397,13 @@ void TestSettingsWindow::extremeRecordsOpen()
     // Whatever the file holds, the window opens and can be saved again.
     QFETCH(WindowSettings, stored);
     QTemporaryDir dir;
-    WriteRecord(dir, stored);
+    writeRecord(dir, stored);
     ViewerWindow window;
-    LoadSettings(window.placement, window.spinUpdate, DirPath(dir), NoNotice);
+    LoadSettings(window.placement, window.spinUpdate, dirPath(dir), noNotice);
     window.widget.show();
     QTest::qWait(20);
-    SaveSettings(window.placement, window.spinUpdate, DirPath(dir));
-    QCOMPARE(ReadSettingsFile(SettingsFileName(DirPath(dir))).status,
+    SaveSettings(window.placement, window.spinUpdate, dirPath(dir));
+    QCOMPARE(readSettingsFile(settingsFileName(dirPath(dir))).status,
              SettingsReadResult::Status::Loaded);
 }
 
@@ -425,15 +425,15 @@ void TestSettingsWindow::noticeKeepsDefaults()
     QFETCH(QString, notice);
     QTemporaryDir dir;
     if (present) {
-        WindowSettingsRecord record = EncodeWindowSettings({10, 10, 200, 200, 2, 500});
+        WindowSettingsRecord record = encodeWindowSettings({10, 10, 200, 200, 2, 500});
         record[WindowSettingsLayout::Interval] ^= 1;
-        QFile file(SettingsFileName(DirPath(dir)));
+        QFile file(settingsFileName(dirPath(dir)));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(reinterpret_cast<const char *>(record.data()), qsizetype(record.size()));
     }
     ViewerWindow window;
     QStringList notices;
-    LoadSettings(window.placement, window.spinUpdate, DirPath(dir),
+    LoadSettings(window.placement, window.spinUpdate, dirPath(dir),
                  [&](const QString &text) { notices.append(text); });
     QCOMPARE(notices, QStringList{notice});
     QCOMPARE(window.frame(), QRect(294, 152, 661, 472));
@@ -444,15 +444,15 @@ void TestSettingsWindow::noticeKeepsDefaults()
 void TestSettingsWindow::shortFileRaisesAndKeepsDefaults()
 {
     QTemporaryDir dir;
-    QFile file(SettingsFileName(DirPath(dir)));
+    QFile file(settingsFileName(dirPath(dir)));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    const WindowSettingsRecord record = EncodeWindowSettings({10, 10, 200, 200, 2, 500});
+    const WindowSettingsRecord record = encodeWindowSettings({10, 10, 200, 200, 2, 500});
     file.write(reinterpret_cast<const char *>(record.data()), 24);
     file.close();
 
     ViewerWindow window;
-    QCOMPARE(ThrownInOutError([&] {
-                 LoadSettings(window.placement, window.spinUpdate, DirPath(dir), NoNotice);
+    QCOMPARE(thrownInOutError([&] {
+                 LoadSettings(window.placement, window.spinUpdate, dirPath(dir), noNotice);
              }),
              std::pair(100, QStringLiteral("Read beyond end of file")));
     QCOMPARE(window.frame(), QRect(294, 152, 661, 472));
@@ -466,7 +466,7 @@ void TestSettingsWindow::failedSaveKeepsOldFile()
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Orvandel.conf")));
     ViewerWindow window;
     QCOMPARE(
-        ThrownInOutError([&] { SaveSettings(window.placement, window.spinUpdate, DirPath(dir)); }),
+        thrownInOutError([&] { SaveSettings(window.placement, window.spinUpdate, dirPath(dir)); }),
         std::pair(5, QStringLiteral("File access denied")));
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{QStringLiteral("Orvandel.conf")});
@@ -487,7 +487,7 @@ void TestSettingsWindow::noticeDialog()
                 qWarning("notice dialog: %s", what);
             inspected = inspected && condition;
         };
-        check(box->windowTitle() == ApplicationTitle(ExecutablePath()), "caption");
+        check(box->windowTitle() == applicationTitle(executablePath()), "caption");
         // The first character keeps its case.
         check(box->windowTitle() == QStringLiteral("tst_settingswindow"), "title rule");
         check(box->icon() == QMessageBox::NoIcon, "icon");
@@ -510,7 +510,7 @@ void TestSettingsWindow::noticeDialog()
         check(labelSize(*box).isValid() && labelSize(*box) == labelSize(lf), "two lines");
         box->button(QMessageBox::Ok)->click();
     });
-    ShowNotice(text);
+    showNotice(text);
     QVERIFY(inspected);
 }
 

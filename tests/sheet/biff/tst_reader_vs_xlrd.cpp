@@ -176,7 +176,7 @@ QString ExceptionText(const std::exception_ptr &error)
 
 } // namespace
 
-// Every workbook of the corpus and every writer-made fixture, read through the four workbook
+// Every workbook of the corpus and every writer-made fixture, read through the workbook
 // operations and held cell by cell against what python3-xlrd reads from the same file; and the
 // encrypted workbooks, read with their passwords, against what xlrd reads once they are
 // decrypted.
