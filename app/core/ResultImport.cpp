@@ -7,6 +7,7 @@
 #include "platform/FileSnapshot.h"
 #include "platform/FileWrite.h"
 #include "sheet/exceling.h"
+#include "sheet/model/ReadControl.h"
 #include "sheet/model/WorkbookError.h"
 
 namespace {
@@ -86,11 +87,20 @@ QString temporaryWorkbookPath(const QString &appDir, quint64 windowId)
 
 namespace {
 
+// An import on a thread of its own looks at its flag once a row: a row costs microseconds, so
+// a call-off is noticed at once even in a million-row table.
+void stillWanted(const std::atomic<bool> *cancelled)
+{
+    if (cancelled && cancelled->load(std::memory_order_relaxed))
+        throw ReadCancelled();
+}
+
 // Everything after the copy is on disk: open it, take the table out, close it.
-void readCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &table)
+void readCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &table,
+              const std::atomic<bool> *cancelled)
 {
     QString openedPath = tempPath;
-    ExcelOpen(openedPath);
+    ExcelOpen(openedPath, cancelled);
     cleanup.workbookOpened(openedPath);
     ExcelSelectSheet(ResultShape::Worksheet);
     table.ClearGrid();
@@ -98,8 +108,8 @@ void readCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &tab
     // The texts go straight from the workbook into the table, with no QString per cell.
     TextBuilder scratch;
     int end = ResultShape::FirstDataRow;
-    while (!ExcelGetCellText(end, ResultShape::KeyColumn, scratch).isEmpty())
-        ++end;
+    for (; !ExcelGetCellText(end, ResultShape::KeyColumn, scratch).isEmpty(); ++end)
+        stillWanted(cancelled);
 
     table.SetColCount(ResultShape::ColumnCount);
     table.SetRowCount(end - 1);
@@ -107,6 +117,7 @@ void readCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &tab
         // One change notice for the whole fill instead of one per cell; also when a read fails.
         const TableFill fill(table);
         for (int row = ResultShape::HeaderRow; row < end; ++row) {
+            stillWanted(cancelled);
             for (int column = 1; column <= ResultShape::ColumnCount; ++column)
                 table.SetCells(column - 1, row - 1, ExcelGetCellText(row, column, scratch));
         }
@@ -120,15 +131,17 @@ void readCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &tab
 
 } // namespace
 
-void importResults(QByteArrayView snapshot, const QString &tempPath, ImportTarget &table)
+void importResults(QByteArrayView snapshot, const QString &tempPath, ImportTarget &table,
+                   const std::atomic<bool> *cancelled)
 {
     ImportCleanup cleanup(tempPath);
     writeNewFile(tempPath, snapshot);
-    readCopy(cleanup, tempPath, table);
+    readCopy(cleanup, tempPath, table, cancelled);
 }
 
 void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
-                    const QString &tempPath, ImportTarget &table, std::int64_t nowNs)
+                    const QString &tempPath, ImportTarget &table, std::int64_t nowNs,
+                    const std::atomic<bool> *cancelled)
 {
     const FileIdentity identity = snapshot.identity();
     try {
@@ -142,7 +155,7 @@ void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
         // From here on the copy on disk is the snapshot: the buffer's memory is not held
         // through the parse and the fill, the import's peak.
         snapshot.release();
-        readCopy(cleanup, tempPath, table);
+        readCopy(cleanup, tempPath, table, cancelled);
     } catch (const WorkbookError &error) {
         // A writer that ignores locks can change a file within one timestamp tick without
         // changing its size, or be held up between truncating the file and writing it; such a

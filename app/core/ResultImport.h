@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 
 class ImportTarget;
@@ -26,7 +27,10 @@ QString temporaryWorkbookPath(const QString &appDir, quint64 windowId);
 // fails, the workbook is closed and the copy deleted before the error leaves, so a failed import
 // never blocks the next one; the table keeps its contents unless the failure came after the
 // workbook was opened and its sheet selected.
-void importResults(QByteArrayView snapshot, const QString &tempPath, ImportTarget &table);
+// An import on a thread of its own passes `cancelled`: once it is true, the reading and the fill
+// stop and ReadCancelled is raised, with the copy deleted like after any failure.
+void importResults(QByteArrayView snapshot, const QString &tempPath, ImportTarget &table,
+                   const std::atomic<bool> *cancelled = nullptr);
 
 // importResults on the scan's snapshot of `resultFileName`. A copy that is not a readable
 // workbook raises TornSnapshot instead of its error, so that the scan tries again, while the
@@ -38,7 +42,8 @@ void importResults(QByteArrayView snapshot, const QString &tempPath, ImportTarge
 // released (see SnapshotBuffer::release), so an attempt after this one takes a new snapshot.
 constexpr std::int64_t SettleNs = 2'000'000'000;
 void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
-                    const QString &tempPath, ImportTarget &table, std::int64_t nowNs);
+                    const QString &tempPath, ImportTarget &table, std::int64_t nowNs,
+                    const std::atomic<bool> *cancelled = nullptr);
 // The same at the present time.
 void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ImportTarget &table);

@@ -14,4 +14,8 @@ public:
     // Imports the snapshot just taken. May throw; TornSnapshot means the snapshot is unusable
     // and the scan should try again.
     virtual void LoadResults() = 0;
+    // Whether the import that LoadResults started goes on after it returned (on a thread of its
+    // own). Its end, with what it raised, is then told to ScanScheduler::importEnded, and the
+    // snapshot stays the import's until then.
+    virtual bool importUnderWay() const { return false; }
 };

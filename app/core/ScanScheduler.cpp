@@ -1,9 +1,11 @@
 #include "app/core/ScanScheduler.h"
 
 #include "app/core/TornSnapshot.h"
+#include "sheet/model/ReadControl.h"
 #include "util/InOutError.h"
 
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -11,23 +13,6 @@ std::uint32_t intervalMs(int intervalSeconds)
 {
     return static_cast<std::uint32_t>(intervalSeconds) * 1000u;
 }
-
-// Set for the duration of an import.
-class ImportGuard
-{
-public:
-    explicit ImportGuard(bool &flag)
-        : m_flag(flag)
-    {
-        m_flag = true;
-    }
-    ~ImportGuard() { m_flag = false; }
-    ImportGuard(const ImportGuard &) = delete;
-    ImportGuard &operator=(const ImportGuard &) = delete;
-
-private:
-    bool &m_flag;
-};
 
 } // namespace
 
@@ -91,15 +76,31 @@ void ScanScheduler::retryTick(const QString &resultFileName)
 
 void ScanScheduler::runImport()
 {
+    m_importing = true;
     try {
-        const ImportGuard guard(m_importing);
         m_host.LoadResults();
+    } catch (...) {
+        importEnded(std::current_exception());
+        return;
+    }
+    if (!m_host.importUnderWay())
+        importEnded({});
+}
+
+void ScanScheduler::importEnded(std::exception_ptr error)
+{
+    if (!std::exchange(m_importing, false) || !error)
+        return;
+    try {
+        std::rethrow_exception(error);
     } catch (const TornSnapshot &) {
         // The attempt that took this snapshot has been counted already.
         if (m_openAttempts < MaxOpenAttempts)
             setRetryTimer(true);
         else
             attemptFailed();
+    } catch (const ReadCancelled &) {
+        // Called off by the window, which is closing: nothing to report.
     }
 }
 

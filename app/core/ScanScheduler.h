@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <exception>
 #include <optional>
 
 // Decides when the watched workbook is read and takes its snapshot. It knows no timers: the
@@ -16,12 +17,14 @@
 //
 // Errors leave retryTick as exceptions: an import error from LoadResults, a file
 // above the size limit (once per scan), and an I/O error that followed a successful open,
-// reported once when the scan gives up.
+// reported once when the scan gives up. An import that goes on in the background reports its
+// error through importEnded instead, which raises it the same way.
 //
-// Re-entrancy: while LoadResults runs (it may spin an event loop), a retry tick does nothing
-// at all, so no second import can start and the snapshot under the import is never
-// overwritten; a cadence tick may still start the next scan, whose retry ticks then wait for
-// the import to end.
+// Re-entrancy: while an import is under way (LoadResults runs and may spin an event loop, or
+// the import goes on in the background), a retry tick does nothing at all, so no second import
+// can start and the snapshot under the import is never overwritten; a cadence tick may still
+// start the next scan on time, whose retry ticks then wait for the import to end: the scan's
+// snapshot is taken at the first retry tick after it.
 class ScanScheduler
 {
 public:
@@ -39,6 +42,11 @@ public:
     void cadenceTick(std::uint32_t now, int intervalSeconds);
     // One attempt at the snapshot of `resultFileName`, imported when taken.
     void retryTick(const QString &resultFileName);
+    // The end of an import that went on after LoadResults returned, with what it raised: a
+    // torn snapshot is tried again as at the end of LoadResults, ReadCancelled (the import was
+    // called off) ends it quietly, and any other error is raised. Ignored while no import is
+    // under way.
+    void importEnded(std::exception_ptr error);
 
     std::uint32_t LastScanTick() const noexcept { return m_lastScanTick; }
     std::int32_t OpenAttempts() const noexcept { return m_openAttempts; }

@@ -4,6 +4,7 @@
 #include "app/core/TornSnapshot.h"
 #include "platform/FileSnapshot.h"
 #include "sheet/exceling.h"
+#include "sheet/model/ReadControl.h"
 #include "sheet/model/WorkbookError.h"
 #include "tests/support/ImportTestFiles.h"
 #include "tests/support/PermissionsApply.h"
@@ -15,8 +16,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -38,6 +41,7 @@ public:
     QList<QVariantList> currentMoves;
     int fillDepth = 0;
     int cellsOutsideFill = 0;
+    std::function<void()> onCell;
 
     void ClearGrid() override { cells.ClearGrid(); }
     void SetColCount(int count) override { cells.SetColCount(count); }
@@ -49,6 +53,8 @@ public:
     {
         cellsOutsideFill += fillDepth > 0 ? 0 : 1;
         cells.SetCells(c, r, text);
+        if (onCell)
+            onCell();
     }
     void setCurrentColumn(int c) override
     {
@@ -125,6 +131,7 @@ private Q_SLOTS:
     void failedStepsLeaveNothing();
     void applicationDirectoryNotWritable();
     void diskFull();
+    void calledOff();
 
     void tornSnapshot();
     void damagedWhileUnchanged();
@@ -360,6 +367,38 @@ void TestResultImport::failedStepsLeaveNothing()
     importResults(workbook(QStringLiteral("short")), tempPath(), table);
     QCOMPARE(contents(table.cells), expectedTable(QStringLiteral("short")));
     QCOMPARE(leftovers(), QStringList());
+}
+
+// An import on a thread of its own that is called off ends like a failed one: the copy deleted,
+// the workbook closed, and the next import unaffected.
+void TestResultImport::calledOff()
+{
+    RecordingTable table;
+    std::atomic<bool> cancelled = true;
+    QVERIFY_THROWS_EXCEPTION(ReadCancelled, importResults(workbook(QStringLiteral("long")),
+                                                          tempPath(), table, &cancelled));
+    QCOMPARE(table.cells.RowCount(), 2); // nothing filled
+    QCOMPARE(leftovers(), QStringList());
+    QVERIFY_THROWS_EXCEPTION(WorkbookError, ExcelClose());
+
+    // Called off in the middle of the fill: no further row is read.
+    cancelled = false;
+    int cells = 0;
+    table.onCell = [&] {
+        if (++cells == 13 * 5 + 1)
+            cancelled = true;
+    };
+    QVERIFY_THROWS_EXCEPTION(ReadCancelled, importResults(workbook(QStringLiteral("long")),
+                                                          tempPath(), table, &cancelled));
+    QCOMPARE(cells, 13 * 6);
+    QCOMPARE(table.fillDepth, 0);
+    QCOMPARE(leftovers(), QStringList());
+    QVERIFY_THROWS_EXCEPTION(WorkbookError, ExcelClose());
+
+    table.onCell = nullptr;
+    cancelled = false;
+    importResults(workbook(QStringLiteral("short")), tempPath(), table, &cancelled);
+    QCOMPARE(contents(table.cells), expectedTable(QStringLiteral("short")));
 }
 
 void TestResultImport::applicationDirectoryNotWritable()

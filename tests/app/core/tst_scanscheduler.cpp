@@ -1,5 +1,6 @@
 #include "app/core/ScanScheduler.h"
 #include "app/core/TornSnapshot.h"
+#include "sheet/model/ReadControl.h"
 #include "util/InOutError.h"
 
 #include <QTest>
@@ -72,6 +73,8 @@ public:
     std::vector<std::int32_t> loadSizes;
     std::vector<QString> errors;
     std::function<void()> duringLoad;
+    // Imports go on in the background until endImport.
+    bool background = false;
 
     FakeSource source;
     SnapshotBuffer snapshot;
@@ -98,6 +101,16 @@ public:
         loadSizes.push_back(snapshot.FileBufferSize());
         if (duringLoad)
             duringLoad();
+    }
+
+    bool importUnderWay() const override { return background; }
+    void endImport(std::exception_ptr error)
+    {
+        try {
+            scheduler.importEnded(error);
+        } catch (const ViewerError &e) {
+            errors.push_back(e.message());
+        }
     }
 
     void start()
@@ -178,6 +191,8 @@ private Q_SLOTS:
     void tornSnapshotAtLastAttemptGivesUp();
     void importErrorPropagatesOnce();
     void noSecondImportWhileImporting();
+    void backgroundImportHoldsTheNextScan();
+    void backgroundImportEnds();
 };
 
 void TestScanScheduler::firstScanAtFirstTick()
@@ -640,6 +655,74 @@ void TestScanScheduler::noSecondImportWhileImporting()
     w.run(16'600);
     QCOMPARE(w.loads.size(), size_t{2});
     QCOMPARE(w.scheduler.OpenAttempts(), 1);
+}
+
+// An import on a thread of its own that outlasts the interval: the next scan starts on time,
+// but its snapshot waits for the import to end, and nothing else happens meanwhile.
+void TestScanScheduler::backgroundImportHoldsTheNextScan()
+{
+    Window w;
+    w.interval = 10;
+    w.background = true;
+    w.start();
+    w.run(1300);
+    QCOMPARE(w.loads, std::vector<Ms>{1300});
+    QVERIFY(w.scheduler.importing());
+    QVERIFY(!w.retryEnabled);
+
+    w.source.fileAt = [](Ms) {
+        return with(SnapshotOutcome::Missing);
+    };
+    w.run(12'000);
+    QCOMPARE(w.scheduler.LastScanTick(), static_cast<std::uint32_t>(Window::Boot + 11'000));
+    QVERIFY(w.retryEnabled);
+    QCOMPARE(w.source.takes, 1);
+    QCOMPARE(w.scheduler.OpenAttempts(), 0);
+    QVERIFY(w.clears.empty());
+
+    w.source.fileAt = [](Ms) {
+        return present();
+    };
+    w.endImport({});
+    QVERIFY(!w.scheduler.importing());
+    w.run(12'199);
+    QCOMPARE(w.loads.size(), size_t{1});
+    w.run(12'200);
+    QCOMPARE(w.loads, (std::vector<Ms>{1300, 12'200}));
+    QCOMPARE(w.scheduler.OpenAttempts(), 1);
+    QVERIFY(!w.retryEnabled);
+    QVERIFY(w.errors.empty());
+}
+
+// What the end of a background import brings: a torn snapshot is tried again, an error is
+// raised once, a called-off import ends without a word, and an end without an import is none.
+void TestScanScheduler::backgroundImportEnds()
+{
+    Window w;
+    w.background = true;
+    w.start();
+    w.run(1300);
+    w.endImport(std::make_exception_ptr(TornSnapshot()));
+    QVERIFY(w.retryEnabled);
+    w.run(1600);
+    QCOMPARE(w.loads, (std::vector<Ms>{1300, 1600}));
+    QCOMPARE(w.scheduler.OpenAttempts(), 2);
+
+    w.endImport(std::make_exception_ptr(InOutError(InOutError::DiskFull)));
+    QCOMPARE(w.errors, std::vector<QString>{QStringLiteral("Disk full")});
+    QVERIFY(!w.retryEnabled);
+    QVERIFY(!w.scheduler.importing());
+    w.endImport(std::make_exception_ptr(InOutError(InOutError::DiskFull)));
+    QCOMPARE(w.errors.size(), size_t{1});
+
+    w.run(21'300);
+    QCOMPARE(w.loads.size(), size_t{3});
+    w.endImport(std::make_exception_ptr(ReadCancelled()));
+    QVERIFY(!w.scheduler.importing());
+    QVERIFY(!w.retryEnabled);
+    QCOMPARE(w.errors.size(), size_t{1});
+    w.run(41'300);
+    QCOMPARE(w.loads.size(), size_t{4});
 }
 
 QTEST_GUILESS_MAIN(TestScanScheduler)
