@@ -1,6 +1,7 @@
 #include "app/UnitOrvandel.h"
 
 #include "app/core/ResultImport.h"
+#include "app/core/ResultTable.h"
 #include "app/ui/GradientPanel.h"
 #include "app/ui/LoadSaveSettings.h"
 #include "app/ui/ResultGrid.h"
@@ -9,6 +10,7 @@
 #include "platform/Process.h"
 #include "platform/x11/ParentNotifier.h"
 #include "platform/x11/WindowSystem.h"
+#include "sheet/model/ReadControl.h"
 
 #include <QCloseEvent>
 #include <QIcon>
@@ -89,6 +91,7 @@ TForm1::TForm1(FormEnvironment environment, QWidget *parent)
     connect(ButtonStart, &QPushButton::clicked, this, &TForm1::ButtonStartClick);
     connect(TimerScan, &QTimer::timeout, this, &TForm1::TimerScanTimer);
     connect(TimerScanOpenFile, &QTimer::timeout, this, &TForm1::TimerScanOpenFileTimer);
+    connect(&m_import, &BackgroundImport::finished, this, &TForm1::importFinished);
 
     FormCreate();
 }
@@ -110,6 +113,9 @@ void TForm1::FormCreate()
 
 void TForm1::FormCloseQuery(bool &CanClose)
 {
+    // An import under way is called off at once, so that it stops while the settings are
+    // saved, and waited for at the end: its private copy is gone when the window has closed.
+    m_import.cancel();
     // A settings file that cannot be written is reported, and the parent is then not told; the
     // window closes all the same, so that a full disk never traps the user in the viewer.
     m_report.guard([this] {
@@ -117,6 +123,9 @@ void TForm1::FormCloseQuery(bool &CanClose)
         if (m_context.NotifyWindow != 0)
             notifyParentWindow(static_cast<std::uint32_t>(m_context.NotifyWindow));
     });
+    m_import.stop();
+    // The end of the stopped import never comes; the scan must not go on waiting for it.
+    m_scheduler.importEnded(std::make_exception_ptr(ReadCancelled()));
     Q_UNUSED(CanClose);
 }
 
@@ -160,8 +169,20 @@ void TForm1::TimerScanOpenFileTimer()
 
 void TForm1::LoadResults()
 {
-    importSnapshot(m_snapshot, m_context.ResultFileName,
-                   temporaryWorkbookPath(m_environment.appDir, windowId()), *GridResult);
+    m_import.start(m_snapshot, m_context.ResultFileName,
+                   temporaryWorkbookPath(m_environment.appDir, windowId()));
+}
+
+bool TForm1::importUnderWay() const
+{
+    return m_import.running();
+}
+
+void TForm1::importFinished(std::exception_ptr error)
+{
+    if (!error)
+        m_import.dispose(GridResult->showTable(m_import.takeTable()));
+    m_report.guard([this, error] { m_scheduler.importEnded(error); });
 }
 
 quint64 TForm1::windowId()

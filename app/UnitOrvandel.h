@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/core/BackgroundImport.h"
 #include "app/core/LaunchContext.h"
 #include "app/core/ScanHost.h"
 #include "app/core/ScanScheduler.h"
@@ -40,6 +41,8 @@ public:
 
     const LaunchContext &context() const { return m_context; }
     const ScanScheduler &scheduler() const { return m_scheduler; }
+    // The import under way, which runs on a thread of its own.
+    BackgroundImport &backgroundImport() { return m_import; }
     // The id that names this window's private copy of the workbook.
     quint64 windowId();
 
@@ -59,6 +62,8 @@ protected:
 private:
     void setRetryTimerEnabled(bool enabled) override;
     void ClearGrid() override;
+    bool importUnderWay() const override;
+    void importFinished(std::exception_ptr error);
     void setButtonCaption(const QString &caption, Qt::GlobalColor color);
 
     FormEnvironment m_environment;
@@ -68,4 +73,6 @@ private:
     FileSnapshot m_files;
     ScanScheduler m_scheduler;
     WindowPlacement m_placement;
+    // Last: the import's thread uses the snapshot, so it is stopped first.
+    BackgroundImport m_import;
 };

@@ -8,7 +8,7 @@ ResultTableModel::ResultTableModel(QObject *parent)
 {
 }
 
-void ResultTableModel::setTable(ResultTable table)
+ResultTable ResultTableModel::setTable(ResultTable table)
 {
     table.SetFixedRows(std::min(table.FixedRows(), m_table.FixedRows()));
     const bool fixedRowsChange = table.FixedRows() != m_table.FixedRows();
@@ -17,6 +17,7 @@ void ResultTableModel::setTable(ResultTable table)
     endResetModel();
     if (fixedRowsChange)
         Q_EMIT fixedRowsChanged(m_table.FixedRows());
+    return table;
 }
 
 void ResultTableModel::setColumnCount(int count)

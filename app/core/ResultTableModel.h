@@ -16,9 +16,9 @@ public:
     explicit ResultTableModel(QObject *parent = nullptr);
 
     const ResultTable &table() const { return m_table; }
-    // Shows `table` instead, in constant time, as a reset of the whole model. A header that
-    // has stopped being fixed stays unfixed.
-    void setTable(ResultTable table);
+    // Shows `table` instead, in constant time, as a reset of the whole model, and returns the
+    // table shown before. A header that has stopped being fixed stays unfixed.
+    ResultTable setTable(ResultTable table);
 
     // The table's operations, told to the views. Where the table lowers its fixed rows,
     // fixedRowsChanged comes first; a row or column that goes is announced before it goes.

@@ -1,5 +1,6 @@
 #include "app/ui/ResultGrid.h"
 
+#include "app/core/ResultTable.h"
 #include "app/core/ResultTableModel.h"
 #include "app/core/ToolkitColor.h"
 #include "app/ui/CellPainter.h"
@@ -135,6 +136,16 @@ void ResultGrid::beginFill()
 void ResultGrid::endFill()
 {
     m_model->endFill();
+}
+
+ResultTable ResultGrid::showTable(ResultTable table)
+{
+    // Applied by the reset that follows, which sizes every section afresh.
+    std::fill(m_colWidths.begin(), m_colWidths.end(), DefaultColWidth);
+    ResultTable shown = m_model->setTable(std::move(table));
+    setCurrentColumn(0);
+    setCurrentRow(RowCount() - 1);
+    return shown;
 }
 
 void ResultGrid::setCurrentColumn(int col)

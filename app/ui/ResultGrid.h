@@ -41,6 +41,11 @@ public:
     void SetCells(int col, int row, QStringView text) override;
     void beginFill() override;
     void endFill() override;
+    // Shows a whole table filled elsewhere as if it had been imported here: every column back
+    // to DefaultColWidth as ClearGrid leaves it, the table, then the current cell at column 0
+    // of its last row. Constant time but for the view's own sections. Returns the table shown
+    // before, so that the caller can free its memory where it costs the window nothing.
+    ResultTable showTable(ResultTable table);
 
     // The current cell. A value outside the table is brought into it, the row into the rows
     // that scroll; only a change moves the view's current cell (selecting it alone) and

@@ -5,6 +5,7 @@
 #include "app/ui/GradientPanel.h"
 #include "app/ui/ResultGrid.h"
 #include "app/ui/SpinEdit.h"
+#include "tests/support/ViewerHarness.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,7 +16,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 // The main window on the offscreen platform, driven through its handlers with a fake clock.
 class TestForm : public QObject
@@ -35,6 +38,8 @@ private Q_SLOTS:
     void missingWorkbookEmptiesTable();
     void closeSavesSettings();
     void failedSaveIsReportedAndWindowCloses();
+    void importUnderWayKeepsTableAndHoldsNextScan();
+    void closeDuringImportCallsItOff();
 
 private:
     std::unique_ptr<TForm1> makeForm(const QStringList &parameters);
@@ -240,8 +245,9 @@ void TestForm::scanImportsTheWorkbook()
     form->TimerScanTimer(); // one whole interval has passed since the cadence started
     QVERIFY(form->TimerScanOpenFile->isActive());
     form->TimerScanOpenFileTimer();
-    QVERIFY(m_errors.isEmpty());
     QVERIFY(!form->TimerScanOpenFile->isActive());
+    QTRY_VERIFY(!form->scheduler().importing());
+    QVERIFY(m_errors.isEmpty());
     const ResultTable &table = form->GridResult->table();
     QCOMPARE(table.ColCount(), 13);
     QVERIFY(table.RowCount() > 1);
@@ -292,6 +298,97 @@ void TestForm::failedSaveIsReportedAndWindowCloses()
     QVERIFY(form->close());
     QVERIFY(!form->isVisible());
     QCOMPARE(m_errors, QStringList{QStringLiteral("File not found.")});
+}
+
+namespace {
+
+// Holds every import of `viewer` at its start until released or called off.
+struct ImportHold
+{
+    std::atomic<bool> held = true;
+    std::atomic<int> started = 0;
+    std::atomic<bool> sawCallOff = false;
+
+    explicit ImportHold(viewertest::Viewer &viewer)
+    {
+        viewer.form->backgroundImport().setStartHook([this](const std::atomic<bool> &cancelled) {
+            ++started;
+            while (held && !cancelled)
+                std::this_thread::yield();
+            sawCallOff = cancelled.load();
+        });
+    }
+};
+
+} // namespace
+
+// While an import runs on its own thread the window goes on: the table shows the last one, and
+// a scan that falls due starts on time but takes its snapshot only once the import has ended.
+void TestForm::importUnderWayKeepsTableAndHoldsNextScan()
+{
+    using namespace viewertest;
+    const QString watched = m_appDir + QStringLiteral("results.xls");
+    QVERIFY(writeWhole(watched, resultsWorkbook(1, 5)));
+    Viewer viewer(m_appDir, watched);
+    viewer.scan();
+    QVERIFY(tableIsVersion(viewer.grid(), 1, 5));
+
+    QVERIFY(writeWhole(watched, resultsWorkbook(2, 7)));
+    ImportHold hold(viewer);
+    viewer.startScan();
+    viewer.form->TimerScanOpenFileTimer();
+    QTRY_COMPARE(hold.started.load(), 1);
+    QVERIFY(viewer.form->scheduler().importing());
+    QCoreApplication::processEvents();
+    QVERIFY(tableIsVersion(viewer.grid(), 1, 5));
+
+    viewer.startScan();
+    QVERIFY(viewer.form->TimerScanOpenFile->isActive());
+    viewer.form->TimerScanOpenFileTimer();
+    viewer.form->TimerScanOpenFileTimer();
+    QCOMPARE(viewer.form->scheduler().OpenAttempts(), 0);
+    QCOMPARE(hold.started.load(), 1);
+    QVERIFY(tableIsVersion(viewer.grid(), 1, 5));
+
+    hold.held = false;
+    QTRY_VERIFY(!viewer.form->scheduler().importing());
+    QVERIFY(tableIsVersion(viewer.grid(), 2, 7));
+    QCOMPARE(viewer.grid().ColWidths(12), ResultGrid::DefaultColWidth);
+    viewer.retryTick(); // the scan that fell due meanwhile
+    QCOMPARE(hold.started.load(), 2);
+    QVERIFY(!viewer.form->TimerScanOpenFile->isActive());
+    QVERIFY(tableIsVersion(viewer.grid(), 2, 7));
+    QCOMPARE(temporaryCopies(m_appDir), QStringList());
+    QCOMPARE(viewer.errors, QStringList());
+}
+
+// Closing the window in the middle of an import: the settings are saved, the import is called
+// off and waited for, its private copy is deleted and its table never shown.
+void TestForm::closeDuringImportCallsItOff()
+{
+    using namespace viewertest;
+    const QString watched = m_appDir + QStringLiteral("results.xls");
+    QVERIFY(writeWhole(watched, resultsWorkbook(1, 5)));
+    Viewer viewer(m_appDir, watched);
+    viewer.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(viewer.form.get()));
+    viewer.scan();
+    QVERIFY(!QFile::exists(settingsFileName(m_appDir)));
+
+    QVERIFY(writeWhole(watched, resultsWorkbook(2, 7)));
+    ImportHold hold(viewer);
+    viewer.startScan();
+    viewer.form->TimerScanOpenFileTimer();
+    QTRY_COMPARE(hold.started.load(), 1);
+    QVERIFY(viewer.form->close());
+    QVERIFY(hold.sawCallOff);
+    QVERIFY(!viewer.form->scheduler().importing());
+    QCOMPARE(readSettingsFile(settingsFileName(m_appDir)).status,
+             SettingsReadResult::Status::Loaded);
+    QCOMPARE(temporaryCopies(m_appDir), QStringList());
+    QTest::qWait(20);
+    QVERIFY(tableIsVersion(viewer.grid(), 1, 5));
+    QCOMPARE(viewer.errors, QStringList());
 }
 
 QTEST_MAIN(TestForm)

@@ -10,9 +10,11 @@
 #include "app/ui/SpinEdit.h"
 #include "tests/support/XlsTestFiles.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 #include <memory>
 
@@ -99,11 +101,20 @@ public:
         clock += std::uint32_t(form->SpinUpdate->value()) * 1000u;
         form->TimerScanTimer();
     }
-    // One TimerScanOpenFile tick, as the timer would give it while it runs.
+    // One TimerScanOpenFile tick, as the timer would give it while it runs, and the end of
+    // the import it starts.
     void retryTick()
     {
         if (form->TimerScanOpenFile->isActive())
             form->TimerScanOpenFileTimer();
+        waitForImport();
+    }
+    // Runs the event loop until the import under way, if any, has ended and been shown.
+    void waitForImport()
+    {
+        QDeadlineTimer deadline(60'000);
+        while (form->scheduler().importing() && !deadline.hasExpired())
+            QTest::qWait(1);
     }
     void scan()
     {

@@ -27,6 +27,7 @@ private Q_SLOTS:
     void shorterTableAfterALongerOne();
     void currentCellComesBackToTheLastRow();
     void failedImportLeavesTheGridAlone();
+    void tableFilledElsewhereShowsLikeAnImport();
 
 private:
     bool lastRowShown(int rows) const;
@@ -140,6 +141,54 @@ void TestImportGrid::failedImportLeavesTheGridAlone()
     QCOMPARE(m_grid->currentRow(), 17);
     QCOMPARE(m_grid->currentIndex(), m_grid->model()->index(17, 4));
     QCOMPARE(m_grid->verticalScrollBar()->value(), scrolled);
+}
+
+// A background import fills a table of its own and the grid takes it over whole: the grid must
+// end up as an import into it leaves it, widths, current cell, scrolling and fixed row alike.
+void TestImportGrid::tableFilledElsewhereShowsLikeAnImport()
+{
+    const auto filledElsewhere = [this](const QString &name) {
+        ResultTable table;
+        importResults(workbook(name), m_dir.path() + QStringLiteral("/tempfgr2.xls"), table);
+        const ResultTable shown = m_grid->showTable(std::move(table));
+        QTest::qWait(50); // the paints that widen the columns, and those that follow them
+        return shown.RowCount();
+    };
+    // The user widened a column and scrolled away before the refresh.
+    const auto userMoves = [this] {
+        m_grid->SetColWidths(3, 300);
+        m_grid->scrollToTop();
+        m_grid->setCurrentRow(7);
+    };
+    const auto widths = [this] {
+        std::vector<int> all;
+        for (int col = 0; col < 13; ++col)
+            all.push_back(m_grid->ColWidths(col));
+        return all;
+    };
+    import(QStringLiteral("long"));
+    userMoves();
+    import(QStringLiteral("long"));
+    QTest::qWait(50);
+    const std::vector<int> imported = widths();
+    const Table cells = contents(m_grid->table());
+
+    userMoves();
+    QCOMPARE(filledElsewhere(QStringLiteral("long")), 201); // the table shown before comes back
+    QCOMPARE(contents(m_grid->table()), cells);
+    QVERIFY(lastRowShown(201));
+    QCOMPARE(m_grid->currentColumn(), 0);
+    QCOMPARE(widths(), imported);
+
+    filledElsewhere(QStringLiteral("short"));
+    QVERIFY(lastRowShown(5));
+    filledElsewhere(QStringLiteral("header-only"));
+    QCOMPARE(m_grid->table().FixedRows(), 0);
+    QVERIFY(lastRowShown(1));
+    filledElsewhere(QStringLiteral("long"));
+    QCOMPARE(m_grid->table().FixedRows(), 0);
+    QVERIFY(!m_grid->isRowHidden(0));
+    QVERIFY(lastRowShown(201));
 }
 
 QTEST_MAIN(TestImportGrid)

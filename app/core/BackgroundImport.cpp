@@ -1,0 +1,53 @@
+#include "app/core/BackgroundImport.h"
+
+#include "app/core/ResultImport.h"
+#include "platform/Clock.h"
+
+#include <memory>
+
+BackgroundImport::BackgroundImport(QObject *parent)
+    : QObject(parent)
+{
+    connect(&m_task, &BackgroundTask::finished, this, &BackgroundImport::finished);
+}
+
+// The tasks go first: the import's work uses the table.
+BackgroundImport::~BackgroundImport()
+{
+    m_task.stop();
+    m_disposal.stop();
+}
+
+void BackgroundImport::start(SnapshotBuffer &snapshot, const QString &resultFileName,
+                             const QString &tempPath)
+{
+    if (m_task.running())
+        return;
+    m_task.start([this, &snapshot, resultFileName, tempPath,
+                  hook = m_startHook](const std::atomic<bool> &cancelled) {
+        m_table = ResultTable(); // as a window's grid starts: 12 columns, the header fixed
+        if (hook)
+            hook(cancelled);
+        try {
+            importSnapshot(snapshot, resultFileName, tempPath, m_table, wallClockNs(), &cancelled);
+        } catch (...) {
+            // What a failed import had filled is freed here, off the window's thread.
+            m_table = ResultTable();
+            throw;
+        }
+    });
+}
+
+ResultTable BackgroundImport::takeTable()
+{
+    if (m_task.running())
+        return ResultTable();
+    return std::move(m_table);
+}
+
+void BackgroundImport::dispose(ResultTable table)
+{
+    // Still freeing the one before (imports are seconds apart): this one goes here after all.
+    auto held = std::make_shared<ResultTable>(std::move(table));
+    m_disposal.start([held = std::move(held)](const std::atomic<bool> &) mutable { held.reset(); });
+}
