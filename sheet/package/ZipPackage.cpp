@@ -100,6 +100,15 @@ std::uint64_t ZipPackage::inflateLimit(std::uint64_t entry) const
     return std::min(LargestLimit, std::max(SmallestLimit, stat.comp_size * LargestRatio));
 }
 
+std::uint64_t ZipPackage::inflatedSize(std::uint64_t entry) const
+{
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(m_zip.get(), entry, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
+        return 0;
+    return stat.size;
+}
+
 void ZipPackage::read(std::uint64_t entry,
                       const std::function<void(std::span<const char>)> &consume,
                       const ReadControl &control, std::uint64_t limit) const
@@ -135,7 +144,9 @@ QByteArray ZipPackage::readAll(std::uint64_t entry, std::uint64_t limit) const
     QByteArray bytes;
     read(
         entry,
-        [&bytes](std::span<const char> piece) { bytes.append(piece.data(), qsizetype(piece.size())); },
+        [&bytes](std::span<const char> piece) {
+            bytes.append(piece.data(), qsizetype(piece.size()));
+        },
         {}, limit);
     return bytes;
 }

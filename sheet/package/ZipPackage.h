@@ -45,6 +45,10 @@ public:
     // more, and never more than 4 GiB. Real parts compress 5 to 30 times; a ZIP bomb 1000.
     std::uint64_t inflateLimit(std::uint64_t entry) const;
 
+    // The size the central directory gives for an entry inflated, 0 when it gives none: a
+    // hint for reserving memory, never trusted further than the inflate limit.
+    std::uint64_t inflatedSize(std::uint64_t entry) const;
+
     // Inflates an entry and hands it to `consume` in pieces of up to 256 KiB, in order. Stops
     // with WorkbookError (Damaged) past `limit` bytes (inflateLimit() when 0), on a CRC
     // mismatch or any other damage; `control` is asked between pieces whether to go on.
