@@ -5,6 +5,9 @@
 
 namespace {
 
+// Bytes after the buffer's NUL that may be read: names are compared eight bytes at a time.
+constexpr std::size_t Padding = 16;
+
 // A start tag or declaration not complete within this many bytes sends the document to expat:
 // the scanner reads each construct again from its start when a piece ends inside it.
 constexpr std::size_t LongestConstruct = std::size_t(1) << 20;
@@ -127,6 +130,26 @@ int Follows(const char *p, const char *end, std::string_view word)
     return 1;
 }
 
+// Whether the first `n` bytes (n <= 16) of `a` and `b` are the same; both must have 16 bytes
+// that may be read. Names are short, and a call into the library costs more than they do.
+bool SameShort(const char *a, const char *b, std::size_t n)
+{
+    std::uint64_t a0, a1, b0, b1;
+    std::memcpy(&a0, a, 8);
+    std::memcpy(&a1, a + 8, 8);
+    std::memcpy(&b0, b, 8);
+    std::memcpy(&b1, b + 8, 8);
+    std::uint64_t d0 = a0 ^ b0;
+    std::uint64_t d1 = a1 ^ b1;
+    if (n < 8) {
+        d0 &= (std::uint64_t(1) << (8 * n)) - 1;
+        d1 = 0;
+    } else if (n < 16) {
+        d1 &= n == 8 ? 0 : (std::uint64_t(1) << (8 * (n - 8))) - 1;
+    }
+    return (d0 | d1) == 0;
+}
+
 const char *SkipSpace(const char *p)
 {
     while (Is(*p, Space))
@@ -160,7 +183,7 @@ const char *QualifiedName(const char *p, const char *end, std::uint32_t &colon)
 FastXmlScanner::FastXmlScanner(XmlHandler &handler)
     : m_handler(handler)
 {
-    m_buffer.assign(1, '\0');
+    m_buffer.assign(1 + Padding, '\0');
     m_end = m_buffer.data();
     m_attributes.reserve(16);
     m_raw.reserve(16);
@@ -175,8 +198,8 @@ bool FastXmlScanner::feed(std::span<const char> piece)
         std::memmove(m_buffer.data(), m_buffer.data() + m_pos, left);
     m_size = left;
     m_pos = 0;
-    if (m_buffer.size() < m_size + piece.size() + 1)
-        m_buffer.resize(std::max(m_buffer.size() * 2, m_size + piece.size() + 1));
+    if (m_buffer.size() < m_size + piece.size() + 1 + Padding)
+        m_buffer.resize(std::max(m_buffer.size() * 2, m_size + piece.size() + 1 + Padding));
     if (!piece.empty())
         std::memcpy(m_buffer.data() + m_size, piece.data(), piece.size());
     m_size += piece.size();
@@ -310,6 +333,7 @@ FastXmlScanner::Step FastXmlScanner::startTag(const char *p)
     const auto nameLength = std::uint32_t(q - name);
     m_raw.clear();
     m_values.clear();
+    m_declarations = false;
     bool empty = false;
     for (;;) {
         const char *const beforeSpace = q;
@@ -333,6 +357,8 @@ FastXmlScanner::Step FastXmlScanner::startTag(const char *p)
         if (!q)
             return Step::Outside;
         attribute.nameLength = std::uint32_t(q - attribute.name);
+        m_declarations |= attribute.nameLength >= 5 && attribute.name[0] == 'x' &&
+                          std::memcmp(attribute.name, "xmlns", 5) == 0;
         q = SkipSpace(q);
         if (*q == '=')
             q = SkipSpace(q + 1);
@@ -525,13 +551,15 @@ bool FastXmlScanner::openElement(const char *name, std::uint32_t nameLength, std
 {
     for (std::size_t i = 0; i < m_raw.size(); ++i) {
         for (std::size_t j = i + 1; j < m_raw.size(); ++j) {
-            if (m_raw[i].nameLength == m_raw[j].nameLength &&
-                std::memcmp(m_raw[i].name, m_raw[j].name, m_raw[i].nameLength) == 0)
+            const std::uint32_t length = m_raw[i].nameLength;
+            if (length == m_raw[j].nameLength &&
+                (length <= ShortName ? SameShort(m_raw[i].name, m_raw[j].name, length)
+                                     : std::memcmp(m_raw[i].name, m_raw[j].name, length) == 0))
                 return false;
         }
     }
     const auto bindingsBefore = std::uint32_t(m_bindings.size());
-    if (!bindNamespaces())
+    if (m_declarations && !bindNamespaces())
         return false;
 
     XmlName element{m_defaultSpace, std::string_view(name, nameLength)};
@@ -545,7 +573,8 @@ bool FastXmlScanner::openElement(const char *name, std::uint32_t nameLength, std
     bool prefixed = false;
     for (const RawAttribute &attribute : m_raw) {
         const std::string_view qualified(attribute.name, attribute.nameLength);
-        if (qualified == "xmlns" || (attribute.colon == 5 && qualified.substr(0, 5) == "xmlns"))
+        if (m_declarations &&
+            (qualified == "xmlns" || (attribute.colon == 5 && qualified.substr(0, 5) == "xmlns")))
             continue;
         XmlAttribute &out = m_attributes.emplace_back();
         out.name.local = qualified;
@@ -573,12 +602,14 @@ bool FastXmlScanner::openElement(const char *name, std::uint32_t nameLength, std
     m_rootSeen = true;
     m_handler.startElement(element, m_attributes);
     OpenElement &open = m_open.emplace_back();
+    std::memcpy(open.shortName, name, ShortName); // the buffer has the bytes, and padding
     open.nameBegin = std::uint32_t(m_names.size());
     open.nameLength = nameLength;
-    open.localBegin = open.nameBegin + (colon != 0 ? colon + 1 : 0);
+    open.colon = colon;
     open.bindingsBefore = bindingsBefore;
     open.space = element.space;
-    m_names.append(name, nameLength);
+    if (nameLength > ShortName)
+        m_names.append(name, nameLength);
     if (empty)
         closeElement();
     return true;
@@ -587,11 +618,12 @@ bool FastXmlScanner::openElement(const char *name, std::uint32_t nameLength, std
 void FastXmlScanner::closeElement()
 {
     const OpenElement open = m_open.back();
-    const XmlName name{open.space,
-                       std::string_view(m_names).substr(
-                           open.localBegin, open.nameBegin + open.nameLength - open.localBegin)};
+    const std::uint32_t localBegin = open.colon != 0 ? open.colon + 1 : 0;
+    const XmlName name{open.space, std::string_view(open.name(m_names) + localBegin,
+                                                    open.nameLength - localBegin)};
     m_handler.endElement(name);
-    m_names.resize(open.nameBegin);
+    if (open.nameLength > ShortName)
+        m_names.resize(open.nameBegin);
     if (m_bindings.size() != open.bindingsBefore) {
         while (m_bindings.size() > open.bindingsBefore) {
             m_bindings.pop_back();
@@ -614,7 +646,8 @@ FastXmlScanner::Step FastXmlScanner::endTag(const char *p)
     const char *q = p + 2;
     if (std::size_t(m_end - q) <= open.nameLength)
         return tooLong(p) ? Step::Outside : Step::NeedMore;
-    if (std::memcmp(q, m_names.data() + open.nameBegin, open.nameLength) != 0)
+    if (open.nameLength <= ShortName ? !SameShort(q, open.shortName, open.nameLength)
+                                     : std::memcmp(q, open.name(m_names), open.nameLength) != 0)
         return Step::Outside;
     q = SkipSpace(q + open.nameLength);
     if (*q != '>')

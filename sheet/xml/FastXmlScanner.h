@@ -40,13 +40,22 @@ private:
         std::string prefix;
         std::size_t uri; // in m_uris
     };
+    // The qualified name of an open element: in the element itself when it is short, as
+    // nearly all are, otherwise in m_names.
+    static constexpr std::size_t ShortName = 16;
     struct OpenElement
     {
-        std::uint32_t nameBegin; // the qualified name, in m_names
+        char shortName[ShortName];
+        std::uint32_t nameBegin;
         std::uint32_t nameLength;
-        std::uint32_t localBegin;
+        std::uint32_t colon;
         std::uint32_t bindingsBefore;
         std::string_view space;
+
+        const char *name(const std::string &names) const
+        {
+            return nameLength <= ShortName ? shortName : names.data() + nameBegin;
+        }
     };
     // An attribute while its start tag is being read: views into the buffer or the decoded
     // values, made XmlAttributes once the tag is complete.
@@ -92,6 +101,7 @@ private:
     std::string_view m_defaultSpace;
 
     std::vector<RawAttribute> m_raw;
+    bool m_declarations = false; // an attribute of the tag may declare a namespace
     std::string m_values;
     std::vector<XmlAttribute> m_attributes;
 };
