@@ -89,21 +89,23 @@ void ReadWorksheet(const ZipPackage &package, const SheetPart &part, Worksheet &
         PackagePart::ParseWithExpat(package, part.entry, part.part, reader, control);
 }
 
-// Puts the cells' own texts after the shared strings and gives their cells the joined
+// Puts each sheet's own texts after the shared strings and gives their cells the joined
 // numbers; a cell that names a shared string the table does not have makes the workbook
 // damaged.
-void JoinTexts(Workbook &book, StringTable &ownTexts)
+void JoinTexts(Workbook &book, std::vector<StringTable> &ownTexts)
 {
     StringTable &strings = book.strings();
     const std::size_t shared = strings.size();
     for (int n = 1; n <= book.worksheetCount(); ++n) {
         auto &sheet = const_cast<Worksheet &>(book.worksheet(n));
+        StringTable &own = ownTexts[std::size_t(n - 1)];
+        const std::size_t base = strings.size();
         for (std::size_t i = 0; i < sheet.cellCount(); ++i) {
             Worksheet::Cell &cell = sheet.addedCell(i);
             if (cell.kind != Worksheet::Kind::Text)
                 continue;
             if (cell.text & WorksheetReader::OwnText)
-                cell.text = std::uint32_t(shared + (cell.text & ~WorksheetReader::OwnText));
+                cell.text = std::uint32_t(base + (cell.text & ~WorksheetReader::OwnText));
             else if (cell.text >= shared)
                 throw WorkbookError::damaged(
                     QStringLiteral("its sheet \"%1\" names shared string %2 of %3")
@@ -111,16 +113,17 @@ void JoinTexts(Workbook &book, StringTable &ownTexts)
                         .arg(cell.text)
                         .arg(shared));
         }
-    }
-    if (shared == 0) {
-        strings = std::move(ownTexts);
-        return;
-    }
-    for (std::uint32_t i = 0; i < ownTexts.size(); ++i) {
-        const QStringView chars = ownTexts.chars(ownTexts.place(i));
-        strings.buffer().insert(strings.buffer().end(), chars.utf16(),
-                                chars.utf16() + chars.size());
-        strings.finish();
+        if (strings.size() == 0) {
+            strings = std::move(own); // a workbook of inline strings only: nothing to copy
+            continue;
+        }
+        for (std::uint32_t i = 0; i < own.size(); ++i) {
+            const QStringView chars = own.chars(own.place(i));
+            strings.buffer().insert(strings.buffer().end(), chars.utf16(),
+                                    chars.utf16() + chars.size());
+            strings.finish();
+        }
+        own = StringTable();
     }
 }
 
@@ -183,9 +186,10 @@ std::shared_ptr<Workbook> OoxmlReader::read(std::span<const std::uint8_t> bytes,
                               options.fastScanner);
         }
     }
-    StringTable ownTexts;
-    for (const SheetPart &part : sheets)
-        ReadWorksheet(package, part, book->addWorksheet(part.name), ownTexts,
+    // Each sheet's own texts in a table of its own, which a sheet read again starts anew.
+    std::vector<StringTable> ownTexts(sheets.size());
+    for (std::size_t i = 0; i < sheets.size(); ++i)
+        ReadWorksheet(package, sheets[i], book->addWorksheet(sheets[i].name), ownTexts[i],
                       workbookReader.date1904(), control, options, goOn);
     if (stringsThread)
         stringsThread->wait();

@@ -2,6 +2,7 @@
 
 #include "sheet/ooxml/OoxmlNames.h"
 #include "sheet/ooxml/PackagePart.h"
+#include "sheet/ooxml/PackageRelationships.h"
 #include "sheet/package/ZipPackage.h"
 #include "sheet/xml/XmlHandler.h"
 
@@ -36,9 +37,9 @@ public:
             return;
         if (name.is("Override")) {
             if (const XmlAttribute *part = FindAttribute(attributes, "PartName")) {
-                std::string_view key = part->value;
+                std::string key = PackageRelationships::decodedName(part->value);
                 if (!key.empty() && key.front() == '/')
-                    key.remove_prefix(1);
+                    key.erase(0, 1);
                 m_add(true, Lower(key), Lower(type->value));
             }
         } else if (name.is("Default")) {

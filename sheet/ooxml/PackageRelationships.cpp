@@ -55,8 +55,9 @@ int HexValue(char c)
     return -1;
 }
 
-// Part names in targets are URIs: %20 and the like stand for their bytes.
-std::string PercentDecoded(std::string_view text)
+} // namespace
+
+std::string PackageRelationships::decodedName(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
@@ -71,8 +72,6 @@ std::string PercentDecoded(std::string_view text)
     }
     return out;
 }
-
-} // namespace
 
 PackageRelationships PackageRelationships::read(const ZipPackage &package,
                                                 std::string_view sourcePart)
@@ -119,7 +118,7 @@ std::string PackageRelationships::relationshipsPart(std::string_view sourcePart)
 std::optional<std::string> PackageRelationships::resolve(std::string_view sourcePart,
                                                          std::string_view target)
 {
-    std::string path = PercentDecoded(target);
+    std::string path = decodedName(target);
     if (!path.empty() && path.front() == '/') {
         path.erase(0, 1);
     } else {

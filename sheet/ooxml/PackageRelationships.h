@@ -30,6 +30,9 @@ public:
 
     // "xl/workbook.xml" -> "xl/_rels/workbook.xml.rels"; "" -> "_rels/.rels".
     static std::string relationshipsPart(std::string_view sourcePart);
+    // A part name as URIs write it ("/xl/a%20b.xml"): %-escapes decoded, backslashes made
+    // slashes.
+    static std::string decodedName(std::string_view uri);
     // A target as written ("worksheets/sheet1.xml", "/xl/styles.xml", "../media/a%20b.png")
     // resolved against its source part; nothing when it climbs out of the package.
     static std::optional<std::string> resolve(std::string_view sourcePart, std::string_view target);

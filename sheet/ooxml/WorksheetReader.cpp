@@ -88,7 +88,7 @@ WorksheetReader::WorksheetReader(Worksheet &sheet, StringTable &ownTexts, bool d
 void WorksheetReader::restart()
 {
     m_sheet.release();
-    m_texts.discard();
+    m_texts = StringTable();
     m_place = Place::Outside;
     m_nextRow = 0;
     m_row = 0;

@@ -11,8 +11,8 @@
 // Reads the cells of a worksheet part (<sheetData>) into a Worksheet: rows and cells with or
 // without their r attributes, every cell type (n, s, str, inlineStr, b, e, d) and formulas by
 // their cached values. A shared string cell keeps the string's number; the texts cells hold
-// themselves go to a table of their own, their numbers marked with OwnText, because the shared
-// strings may still be being read meanwhile. A place outside the sheet or a value its type
+// themselves go to a table of the sheet's own, their numbers marked with OwnText, because the
+// shared strings may still be being read meanwhile. A place outside the sheet or a value its type
 // cannot have raises WorkbookError (Damaged).
 class WorksheetReader : public XmlHandler
 {
