@@ -5,6 +5,8 @@
 // replace, leave out or damage; and a deflate stream of any length, cheap to make, for a ZIP
 // bomb.
 
+#include "tests/support/XlsTestFiles.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -23,18 +25,8 @@ struct ZipEntry
     std::uint32_t crc = 0;      // with `raw`
 };
 
-inline QByteArray le16(std::uint16_t v)
-{
-    QByteArray bytes(2, '\0');
-    bytes[0] = char(v & 0xFF);
-    bytes[1] = char(v >> 8);
-    return bytes;
-}
-
-inline QByteArray le32(std::uint32_t v)
-{
-    return le16(std::uint16_t(v & 0xFFFF)) + le16(std::uint16_t(v >> 16));
-}
+using xlstest::u16;
+using xlstest::u32;
 
 inline QByteArray rawDeflate(const QByteArray &data, int flush = Z_FINISH, int level = Z_BEST_SPEED)
 {
@@ -78,17 +70,17 @@ inline QByteArray zipFile(const QList<ZipEntry> &entries)
                                             uInt(entry.data.size())));
         const auto size =
             std::uint32_t(entry.raw ? entry.inflated : std::uint64_t(entry.data.size()));
-        const QByteArray common = le16(20) + le16(0) + le16(deflated ? 8 : 0) + le16(0) +
-                                  le16(0x21) + le32(crc) + le32(std::uint32_t(stored.size())) +
-                                  le32(size) + le16(std::uint16_t(entry.name.size())) + le16(0);
+        const QByteArray common = u16(20) + u16(0) + u16(deflated ? 8 : 0) + u16(0) + u16(0x21) +
+                                  u32(crc) + u32(std::uint32_t(stored.size())) + u32(size) +
+                                  u16(std::uint16_t(entry.name.size())) + u16(0);
         const auto offset = std::uint32_t(file.size());
-        file += le32(0x04034b50) + common + entry.name + stored;
-        directory += le32(0x02014b50) + le16(20) + common + le16(0) + le16(0) + le16(0) + le32(0) +
-                     le32(offset) + entry.name;
+        file += u32(0x04034b50) + common + entry.name + stored;
+        directory += u32(0x02014b50) + u16(20) + common + u16(0) + u16(0) + u16(0) + u32(0) +
+                     u32(offset) + entry.name;
     }
     const auto count = std::uint16_t(entries.size());
-    return file + directory + le32(0x06054b50) + le16(0) + le16(0) + le16(count) + le16(count) +
-           le32(std::uint32_t(directory.size())) + le32(std::uint32_t(file.size())) + le16(0);
+    return file + directory + u32(0x06054b50) + u16(0) + u16(0) + u16(count) + u16(count) +
+           u32(std::uint32_t(directory.size())) + u32(std::uint32_t(file.size())) + u16(0);
 }
 
 inline QByteArray zipFile(const QMap<QByteArray, QByteArray> &parts)
