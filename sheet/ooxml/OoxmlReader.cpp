@@ -74,17 +74,22 @@ std::vector<SheetPart> WorksheetParts(const ZipPackage &package,
     return parts;
 }
 
-void ReadWorksheet(const ZipPackage &package, const SheetPart &part, Worksheet &sheet,
-                   StringTable &ownTexts, bool date1904, const ReadControl &control,
-                   const OoxmlReader::Options &options, const std::function<void()> &goOn)
+void ReadWorksheet(std::span<const std::uint8_t> bytes, const ZipPackage &package,
+                   const SheetPart &part, Worksheet &sheet, StringTable &ownTexts, bool date1904,
+                   const ReadControl &control, const OoxmlReader::Options &options,
+                   const std::function<void()> &goOn)
 {
     const std::uint64_t size =
         std::min(package.inflatedSize(part.entry), package.inflateLimit(part.entry));
     sheet.reserve(std::size_t(size / SmallestCellBytes));
     WorksheetReader reader(sheet, ownTexts, date1904, QString::fromStdString(part.part));
-    if (options.fastScanner)
-        PackagePart::ParseFast(
-            package, part.entry, part.part, reader, [&reader] { reader.restart(); }, control, goOn);
+    const auto restart = [&reader] {
+        reader.restart();
+    };
+    if (options.fastScanner && options.inflateAhead)
+        PackagePart::ParseFastAhead(bytes, part.entry, part.part, reader, restart, control, goOn);
+    else if (options.fastScanner)
+        PackagePart::ParseFast(package, part.entry, part.part, reader, restart, control, goOn);
     else
         PackagePart::ParseWithExpat(package, part.entry, part.part, reader, control);
 }
@@ -189,7 +194,7 @@ std::shared_ptr<Workbook> OoxmlReader::read(std::span<const std::uint8_t> bytes,
     // Each sheet's own texts in a table of its own, which a sheet read again starts anew.
     std::vector<StringTable> ownTexts(sheets.size());
     for (std::size_t i = 0; i < sheets.size(); ++i)
-        ReadWorksheet(package, sheets[i], book->addWorksheet(sheets[i].name), ownTexts[i],
+        ReadWorksheet(bytes, package, sheets[i], book->addWorksheet(sheets[i].name), ownTexts[i],
                       workbookReader.date1904(), control, options, goOn);
     if (stringsThread)
         stringsThread->wait();
