@@ -4,6 +4,8 @@
 #include "sheet/ooxml/SharedStringsReader.h"
 #include "sheet/package/ZipPackage.h"
 
+#include <algorithm>
+
 namespace {
 
 // Raised through the reading of a part that is no longer wanted because the other one failed.
@@ -17,6 +19,10 @@ void ReadSharedStrings(const ZipPackage &package, std::uint64_t entry, const std
                        StringTable &strings, const ReadControl &control, bool fastScanner,
                        const std::function<void()> &goOn)
 {
+    // A text has no more characters than its XML has bytes: room for all of them at once
+    // saves copying the table as it grows. Untouched, the room costs no memory.
+    strings.reserve(
+        0, std::size_t(std::min(package.inflatedSize(entry), package.inflateLimit(entry))));
     SharedStringsReader reader(strings);
     if (fastScanner)
         PackagePart::ParseFast(
