@@ -16,9 +16,9 @@
 struct zip;
 
 // A ZIP package held in memory (the container of OOXML, XLSB and OpenDocument workbooks), read
-// through libzip. Its parts are read as streams and never need to be held whole. The input is
-// untrusted: a damaged directory, a CRC mismatch, a truncated file and a part that inflates
-// past its limit raise WorkbookError (Damaged).
+// through libzip; deflated entries are inflated with ISA-L. Its parts are read as streams and never
+// need to be held whole. The input is untrusted: a damaged directory, a CRC mismatch, a truncated
+// file and a part that inflates past its limit raise WorkbookError (Damaged).
 //
 // One package is for one thread at a time; to read two parts at once, open the bytes twice.
 class ZipPackage
@@ -59,6 +59,9 @@ public:
 
 private:
     [[noreturn]] void raise(const std::string &what) const;
+    void inflate(std::uint64_t entry, std::uint64_t size, std::uint32_t crc,
+                 const std::string &part, const std::function<void(std::span<const char>)> &consume,
+                 const ReadControl &control, std::uint64_t limit) const;
 
     std::unique_ptr<zip, void (*)(zip *)> m_zip;
 };
