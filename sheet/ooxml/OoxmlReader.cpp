@@ -132,6 +132,20 @@ void JoinTexts(Workbook &book, std::vector<StringTable> &ownTexts)
     }
 }
 
+// Whether the first local file header of a ZIP file names a part OOXML packages begin with.
+bool StartsLikeOoxml(std::span<const std::uint8_t> bytes)
+{
+    constexpr std::size_t NameAt = 30;
+    if (bytes.size() < NameAt)
+        return false;
+    const std::size_t length = std::size_t(bytes[26]) | std::size_t(bytes[27]) << 8;
+    if (bytes.size() < NameAt + length)
+        return false;
+    const std::string_view name(reinterpret_cast<const char *>(bytes.data() + NameAt), length);
+    return name == "[Content_Types].xml" || name.starts_with("_rels/") || name.starts_with("xl/") ||
+           name.starts_with("docProps/");
+}
+
 } // namespace
 
 bool OoxmlReader::recognizes(std::span<const std::uint8_t> bytes)
@@ -142,7 +156,10 @@ bool OoxmlReader::recognizes(std::span<const std::uint8_t> bytes)
         const ZipPackage package(bytes);
         return !PackageContentTypes::read(package).workbookPart().empty();
     } catch (const WorkbookError &) {
-        return true; // a damaged package: its reading says what is wrong
+        // A package too damaged to open (cut short, its directory broken) is taken when its
+        // first entry is what writers of OOXML packages put first: its reading says what is
+        // wrong with it. Any other broken ZIP file is no workbook.
+        return StartsLikeOoxml(bytes);
     } catch (...) {
         return false;
     }

@@ -25,7 +25,8 @@ public:
     };
 
     // Whether the bytes are a ZIP package whose content types name a SpreadsheetML
-    // workbook part, or a ZIP file too damaged to tell (its reading then says what is wrong).
+    // workbook part, or one too damaged to open whose first entry is an OOXML package's (its
+    // reading then says what is wrong).
     static bool recognizes(std::span<const std::uint8_t> bytes);
 
     // Raises WorkbookError: NotWorkbook for a package of another kind, Damaged for a damaged

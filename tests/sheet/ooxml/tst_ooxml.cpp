@@ -299,8 +299,11 @@ void TestOoxml::recognition()
     QVERIFY(!recognizes(zipFile(
         QList<ZipEntry>{{"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false}})));
     QVERIFY(!recognizes(QByteArray("PK")));
-    // A ZIP file too damaged to say what it holds is taken, to be reported as damaged.
+    // A package too damaged to open is taken when it starts like an OOXML package, to be
+    // reported as damaged; any other broken ZIP file is no workbook.
     QVERIFY(recognizes(zipFile(parts).left(100)));
+    QVERIFY(!recognizes(QByteArray("PK\x03\x04 rest of a file")));
+    QVERIFY(!recognizes(zipFile(QList<ZipEntry>{{"a.txt", "a"}}).left(40)));
 }
 
 void TestOoxml::refusals_data()
