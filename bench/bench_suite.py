@@ -28,8 +28,9 @@ def run_capture(command, **kwargs):
     return done.stdout
 
 
-def timed_process(command, stdout=subprocess.DEVNULL, env=None):
-    """Runs a command; returns (wall seconds, peak resident KiB) of that one process."""
+def timed_run(command, stdout=subprocess.DEVNULL, env=None):
+    """Runs a command; returns (wall seconds, CPU seconds, peak resident KiB) of that one
+    process and the children it waited for."""
     start = time.perf_counter()
     process = subprocess.Popen(command, stdout=stdout, stderr=subprocess.PIPE, env=env)
     _, status, usage = os.wait4(process.pid, 0)
@@ -39,7 +40,13 @@ def timed_process(command, stdout=subprocess.DEVNULL, env=None):
         sys.exit("bench: %s failed (%d): %s"
                  % (command[0], process.returncode, process.stderr.read().decode().strip()))
     process.stderr.close()
-    return wall, usage.ru_maxrss
+    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss
+
+
+def timed_process(command, stdout=subprocess.DEVNULL, env=None):
+    """Runs a command; returns (wall seconds, peak resident KiB) of that one process."""
+    wall, _, peak = timed_run(command, stdout, env)
+    return wall, peak
 
 
 def figure(pattern, text, what):
@@ -183,20 +190,9 @@ def build_type(build):
     return kind
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--repo", required=True)
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--idle-seconds", type=float, default=60)
-    parser.add_argument("--refresh-runs", type=int, default=15)
-    parser.add_argument("--reader-runs", type=int, default=10)
-    parser.add_argument("--dump-runs", type=int, default=9)
-    parser.add_argument("--xlrd-runs", type=int, default=3)
-    options = parser.parse_args()
-    repo, build = os.path.abspath(options.repo), os.path.abspath(options.build)
-    bin_dir = os.path.join(build, "bin")
-    load = os.getloadavg()
-
+def legacy_lines(options, repo, build, bin_dir, env):
+    """The legacy workbook: the viewer's refresh, its reader against python3-xlrd, the dump as
+    a process, the viewer's peak memory and its idle cost."""
     os.makedirs(os.path.join(build, "bench"), exist_ok=True)
     workbook = os.path.join(build, "bench", "big-workbook.xls")
     if not os.path.exists(workbook):
@@ -207,7 +203,6 @@ def main():
     small = os.path.join(build, "bench", "small-workbook.xls")
     if not os.path.exists(small):
         small_workbook(small)
-    env = dict(os.environ, LC_ALL="C.UTF-8", QT_QPA_PLATFORM="offscreen")
 
     print("whole refresh ...", flush=True)
     out = run_capture([os.path.join(bin_dir, "bench_refresh"), workbook,
@@ -287,10 +282,132 @@ def main():
          % (idle_percent, idle_ns / 1e6, idle_ticks, idle_tick_percent),
          "< 0.1 %", max(idle_percent, idle_tick_percent) < 0.1),
     ]
+    notes = ["legacy workbook %s: %.1f MB, table of %d rows (header and %d data rows)"
+             % (workbook, os.path.getsize(workbook) / 1e6, rows, rows - 1)]
+    return lines, notes
+
+
+def median(values):
+    return sorted(values)[len(values) // 2]
+
+
+def ooxml_lines(options, repo, build, bin_dir, env, rows):
+    """An OOXML workbook of `rows` data rows made with python3-xlsxwriter: orvandel-dump against
+    Gnumeric's ssconvert and LibreOffice doing the same job (the first sheet as CSV), as whole
+    processes taken in turns; the reader alone in process; the dump's peak memory."""
+    workbook = os.path.join(build, "bench", "results-%d.xlsx" % rows)
+    if not os.path.exists(workbook):
+        print("making %s with python3-xlsxwriter ..." % workbook, flush=True)
+        partial = workbook + ".part"
+        run_capture([PYTHON, os.path.join(repo, "scripts", "make_big_xlsx.py"), partial,
+                     str(rows)])
+        os.rename(partial, workbook)
+    big = rows > 100000
+    reference_runs = 1 if big else options.reference_runs
+    dump_runs = 3 if big else options.ooxml_runs
+    work = tempfile.mkdtemp(prefix="orvandel-bench-ooxml-")
+    profile = os.path.join(work, "profile")
+    ssconvert = ["ssconvert", "-T", "Gnumeric_stf:stf_csv", workbook, os.path.join(work, "g.csv")]
+    libreoffice = ["soffice", "-env:UserInstallation=file://" + profile, "--headless",
+                   "--norestore", "--convert-to", "csv", "--outdir", work, workbook]
+    try:
+        # LibreOffice's first start in a new profile sets the profile up: not counted.
+        small = os.path.join(work, "small.xlsx")
+        run_capture([PYTHON, os.path.join(repo, "scripts", "make_big_xlsx.py"), small, "10"])
+        run_capture(libreoffice[:-1] + [small])
+        print("orvandel-dump, ssconvert and LibreOffice on %d rows, in turns ..." % rows,
+              flush=True)
+        dump, gnumeric, calc = [], [], []
+        for run in range(max(dump_runs, reference_runs)):
+            if run < dump_runs:
+                dump.append(timed_run([os.path.join(bin_dir, "orvandel-dump"), "--csv",
+                                       workbook], env=env))
+            if run < reference_runs:
+                gnumeric.append(timed_run(ssconvert))
+                calc.append(timed_run(libreoffice))
+        print("the reader alone on %d rows ..." % rows, flush=True)
+        out = run_capture([os.path.join(bin_dir, "bench_ooxml"), workbook, str(dump_runs),
+                           "inflated ahead"], env=env)
+        reader_wall, reader_cpu = figure(r"inflated ahead\)\s+([\d.]+) ms\s+([\d.]+) ms", out,
+                                         "reader")
+        out = run_capture([os.path.join(bin_dir, "bench_ooxml"), workbook, "1",
+                           "expat, one thread"], env=env)
+        expat_wall, expat_cpu = figure(r"expat, one thread\s+([\d.]+) ms\s+([\d.]+) ms", out,
+                                       "expat reader")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    dump_ms, dump_cpu = (median([run[i] for run in dump]) * 1000 for i in (0, 1))
+    gnumeric_ms, gnumeric_cpu = (median([run[i] for run in gnumeric]) * 1000 for i in (0, 1))
+    calc_ms, calc_cpu = (median([run[i] for run in calc]) * 1000 for i in (0, 1))
+    dump_peak = max(run[2] for run in dump) / 1024
+    size = "%s rows" % format(rows, ",")
+    reader_goal = 1500 if big else 60
+    lines = [
+        ("OOXML, %s: orvandel-dump --csv (%d runs)" % (size, dump_runs),
+         "median %.0f ms (CPU %.0f ms)" % (dump_ms, dump_cpu), "", None),
+        ("  ssconvert to CSV (%d runs)" % reference_runs,
+         "median %.0f ms (CPU %.0f ms, peak %.0f MiB)"
+         % (gnumeric_ms, gnumeric_cpu, max(run[2] for run in gnumeric) / 1024), "", None),
+        ("  LibreOffice headless to CSV (%d runs)" % reference_runs,
+         "median %.0f ms (CPU %.0f ms, peak %.0f MiB)"
+         % (calc_ms, calc_cpu, max(run[2] for run in calc) / 1024), "", None),
+        ("  orvandel-dump vs ssconvert",
+         "%.1f x faster (CPU time %.1f x)" % (gnumeric_ms / dump_ms, gnumeric_cpu / dump_cpu),
+         ">= 15 x", gnumeric_ms / dump_ms >= 15),
+        ("  orvandel-dump vs LibreOffice",
+         "%.1f x faster (CPU time %.1f x)" % (calc_ms / dump_ms, calc_cpu / dump_cpu),
+         ">= 15 x", calc_ms / dump_ms >= 15),
+        ("  reader alone, in process (bench_ooxml, %d runs)" % dump_runs,
+         "median %.0f ms (CPU %.0f ms, all threads)" % (reader_wall, reader_cpu),
+         "<= %d ms" % reader_goal, reader_wall <= reader_goal),
+        ("  the same reader with expat alone, one thread",
+         "%.0f ms (CPU %.0f ms)" % (expat_wall, expat_cpu), "", None),
+        ("  peak memory: orvandel-dump (max RSS)", "%.0f MiB" % dump_peak,
+         "<= 1.2 GiB" if big else "", dump_peak <= 1229 if big else None),
+    ]
+    notes = ["OOXML workbook %s: %.1f MB, %d data rows of 15 columns (the references convert all "
+             "15 columns of the first sheet, the dump the viewer's 13)"
+             % (workbook, os.path.getsize(workbook) / 1e6, rows)]
+    return lines, notes
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--repo", required=True)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--idle-seconds", type=float, default=60)
+    parser.add_argument("--refresh-runs", type=int, default=15)
+    parser.add_argument("--reader-runs", type=int, default=10)
+    parser.add_argument("--dump-runs", type=int, default=9)
+    parser.add_argument("--xlrd-runs", type=int, default=3)
+    parser.add_argument("--ooxml-runs", type=int, default=5,
+                        help="runs of orvandel-dump and of the reader on each OOXML workbook")
+    parser.add_argument("--reference-runs", type=int, default=3,
+                        help="runs of ssconvert and of LibreOffice on the 65,535-row workbook")
+    parser.add_argument("--big", action="store_true",
+                        help="also the 1,048,575-row OOXML workbook (the reference tools take a "
+                             "minute each there; making it takes xlsxwriter several minutes)")
+    parser.add_argument("--ooxml-only", action="store_true",
+                        help="leave out the legacy workbook's measures")
+    options = parser.parse_args()
+    repo, build = os.path.abspath(options.repo), os.path.abspath(options.build)
+    bin_dir = os.path.join(build, "bin")
+    load = os.getloadavg()
+
+    env = dict(os.environ, LC_ALL="C.UTF-8", QT_QPA_PLATFORM="offscreen")
+    os.makedirs(os.path.join(build, "bench"), exist_ok=True)
+    lines, notes = [], []
+    if not options.ooxml_only:
+        lines, notes = legacy_lines(options, repo, build, bin_dir, env)
+    sizes = [65535] + ([1048575] if options.big else [])
+    for rows in sizes:
+        more_lines, more_notes = ooxml_lines(options, repo, build, bin_dir, env, rows)
+        lines += more_lines
+        notes += more_notes
     print()
     print("Orvandel benchmarks: %s build in %s" % (build_type(build), build))
-    print("workbook %s: %.1f MB, table of %d rows (header and %d data rows)"
-          % (workbook, os.path.getsize(workbook) / 1e6, rows, rows - 1))
+    for note in notes:
+        print(note)
     print("machine: %d cores, load average %.2f %.2f %.2f at the start, %.2f %.2f %.2f at the end"
           % ((os.cpu_count(),) + load + os.getloadavg()))
     print()

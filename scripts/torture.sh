@@ -1,6 +1,7 @@
 #!/bin/bash
 # The writer torture run: a writing program (scripts/torture_writer.py) rewrites a watched
-# workbook for SECONDS, alternating four versions (5 to 5,000 rows) and three ways of writing
+# workbook for SECONDS, alternating six versions (5 to 5,000 rows; four legacy workbooks and two
+# OOXML ones under the same .xls name) and three ways of writing
 # (in place with truncation, a new file renamed over it, in place under an exclusive flock),
 # while orvandel-dump takes snapshots and imports them back to back, as the viewer would.
 #
@@ -66,7 +67,7 @@ fi
 export LC_ALL=C.UTF-8
 
 mapfile -t VERSIONS < <("$PYTHON" "$REPO/scripts/torture_writer.py" make "$WORK/versions")
-((${#VERSIONS[@]} >= 2)) || die "could not make the versions (python3-xlwt?)"
+((${#VERSIONS[@]} >= 2)) || die "could not make the versions (python3-xlwt, python3-xlsxwriter?)"
 
 # The expected tables: each version dumped while nothing writes it.
 declare -A EXPECTED=()

@@ -3,8 +3,10 @@
 watched workbook with them for a given time, the way testing programs write their results.
 
   torture_writer.py make DIR
-      writes DIR/version-N.xls (N = 1..4), workbooks of different sizes and contents made
-      with python3-xlwt, and prints their paths.
+      writes DIR/version-N.xls (N = 1..6), workbooks of different sizes and contents: 1 to 4
+      legacy workbooks made with python3-xlwt, 5 and 6 OOXML workbooks made with
+      python3-xlsxwriter (shared strings in 5, inline strings in 6) under the same .xls name,
+      and prints their paths.
 
   torture_writer.py run WATCHED SECONDS LOG VERSION.xls...
       rewrites WATCHED over and over for SECONDS, taking the versions in turn and the three
@@ -70,7 +72,29 @@ def make_versions(directory):
         path = os.path.join(directory, "version-%d.xls" % number)
         book.save(path)
         paths.append(path)
+    for number, rows, inline in [(5, 700, False), (6, 4000, True)]:
+        paths.append(make_ooxml_version(directory, number, rows, inline))
     return paths
+
+
+def make_ooxml_version(directory, number, rows, inline):
+    import xlsxwriter
+
+    path = os.path.join(directory, "version-%d.xls" % number)
+    book = xlsxwriter.Workbook(path, {"constant_memory": inline})
+    sheet = book.add_worksheet("OOXML %d" % number)
+    stamp = book.add_format({"num_format": "dd.mm.yyyy hh:mm:ss"})
+    sheet.write_row(0, 0, ["№", "Фамилия", "Тест", "Балл", "Дата", "OOXML %d" % number])
+    start = datetime.datetime(2024, 5, number, 12, 0, 0)
+    for row in range(1, rows + 1):
+        sheet.write_number(row, 0, row)
+        sheet.write_string(row, 1, ("Сидоров", "Jones", "Щукина")[row % 3])
+        sheet.write_string(row, 2, "Тест %d/%d\nстрока" % (number, row))
+        sheet.write_number(row, 3, row * 0.25 + number)
+        sheet.write_datetime(row, 4, start + datetime.timedelta(seconds=row * 61), stamp)
+        sheet.write_boolean(row, 5, row % 2 == 0)
+    book.close()
+    return path
 
 
 def write_pieces(fd, data, rnd):

@@ -3,6 +3,7 @@
 #include "sheet/biff/BiffFormat.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
+#include "sheet/ooxml/OoxmlFormat.h"
 #include "sheet/xlsb/XlsbFormat.h"
 
 namespace {
@@ -11,6 +12,7 @@ namespace {
 // anything can be read as text.
 const WorkbookFormat *const Formats[] = {
     &BiffFormat,
+    &OoxmlFormat,
     &XlsbFormat,
 };
 
