@@ -3,6 +3,8 @@
 #include "sheet/biff/BiffFormat.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
+#include "sheet/ods/OdsFormat.h"
+#include "sheet/xml2003/Xml2003Format.h"
 
 namespace {
 
@@ -10,6 +12,9 @@ namespace {
 // anything can be read as text.
 const WorkbookFormat *const Formats[] = {
     &BiffFormat,
+    &OdsFormat,
+    &FodsFormat,
+    &Xml2003Format,
 };
 
 } // namespace

@@ -1,0 +1,32 @@
+#include "sheet/xml2003/Xml2003Format.h"
+
+#include "sheet/model/Workbook.h"
+#include "sheet/xml/ExpatParser.h"
+#include "sheet/xml2003/Xml2003Handler.h"
+#include "sheet/xml2003/Xml2003Names.h"
+#include "sheet/xmldoc/DocumentFeed.h"
+#include "sheet/xmldoc/XmlRootElement.h"
+
+namespace {
+
+bool Recognizes(std::span<const std::uint8_t> bytes)
+{
+    const std::optional<XmlRootElement> root = XmlRootElement::read(bytes);
+    return root && root->is(Xml2003Names::Spreadsheet, "Workbook");
+}
+
+std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
+{
+    auto book = std::make_shared<Workbook>();
+    Xml2003Handler handler(*book);
+    ExpatParser parser(handler, QStringLiteral("the document"));
+    FeedDocument(parser, bytes, control);
+    handler.finish();
+    book->setFormat(QStringLiteral("XML Spreadsheet 2003"));
+    book->finish();
+    return book;
+}
+
+} // namespace
+
+const WorkbookFormat Xml2003Format{"XML Spreadsheet 2003", Recognizes, Read};
