@@ -14,38 +14,6 @@ bool IsIn(const XmlName &name, std::string_view space, std::string_view local)
     return name.local == local && name.space == space;
 }
 
-bool EqualsIgnoringCase(std::string_view text, std::string_view upper)
-{
-    if (text.size() != upper.size())
-        return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i] >= 'a' && text[i] <= 'z' ? char(text[i] - 'a' + 'A') : text[i];
-        if (c != upper[i])
-            return false;
-    }
-    return true;
-}
-
-// A formula that is only TRUE() or FALSE() ("of:=TRUE()"): its result is a truth value even
-// where the file gives it as the number 1 or 0, as LibreOffice does for the truth values of
-// workbooks it converted.
-std::optional<bool> TruthFormula(std::string_view formula)
-{
-    const std::size_t equals = formula.find('=');
-    if (equals == std::string_view::npos)
-        return std::nullopt;
-    const std::string_view prefix = formula.substr(0, equals);
-    if (!prefix.empty() &&
-        (prefix.back() != ':' || prefix.find_first_of("()\"") != std::string_view::npos))
-        return std::nullopt;
-    const std::string_view body = formula.substr(equals + 1);
-    if (EqualsIgnoringCase(body, "TRUE()"))
-        return true;
-    if (EqualsIgnoringCase(body, "FALSE()"))
-        return false;
-    return std::nullopt;
-}
-
 std::uint64_t RepeatCount(std::string_view text)
 {
     // A count that is not a number or is 0 stands for one, as spreadsheet programs read it.
@@ -96,11 +64,23 @@ struct CellAttributes
 
 } // namespace
 
-OdsContentHandler::OdsContentHandler(Workbook &book, RepeatBudget budget)
-    : m_book(book)
+OdsContentHandler::OdsContentHandler(RepeatBudget budget)
+    : m_wholeBudget(budget)
     , m_budget(budget)
-    , m_text(book.strings(), m_budget)
 {
+    restart();
+}
+
+void OdsContentHandler::restart()
+{
+    m_table.reset();
+    m_book = std::make_shared<Workbook>();
+    m_budget = m_wholeBudget;
+    m_text.emplace(m_book->strings(), m_budget);
+    m_sawSpreadsheet = false;
+    m_depth = m_spreadsheetDepth = m_tableDepth = m_rowDepth = m_cellDepth = 0;
+    m_paragraphDepth = m_skipDepth = 0;
+    m_value = Value::None;
 }
 
 void OdsContentHandler::startElement(const XmlName &name, std::span<const XmlAttribute> attributes)
@@ -157,7 +137,7 @@ void OdsContentHandler::endElement(const XmlName &)
 void OdsContentHandler::characters(std::string_view text)
 {
     if (m_paragraphDepth && !m_skipDepth)
-        m_text.characters(text);
+        m_text->characters(text);
 }
 
 void OdsContentHandler::startTable(std::span<const XmlAttribute> attributes)
@@ -165,7 +145,7 @@ void OdsContentHandler::startTable(std::span<const XmlAttribute> attributes)
     QString name;
     if (const XmlAttribute *attribute = FindAttribute(attributes, "name", OdsNames::Table))
         name = QString::fromUtf8(attribute->value.data(), qsizetype(attribute->value.size()));
-    m_table.emplace(m_book.addWorksheet(std::move(name)), m_budget);
+    m_table.emplace(m_book->addWorksheet(std::move(name)), m_budget);
     m_tableDepth = m_depth;
 }
 
@@ -193,9 +173,7 @@ void OdsContentHandler::startCell(std::span<const XmlAttribute> attributes, bool
         // The value is in the text.
     } else if (type == "float" || type == "percentage" || type == "currency") {
         if (const std::optional<double> number = ParseXmlNumber(cell.value)) {
-            const std::optional<bool> truth = TruthFormula(cell.formula);
-            m_cell = truth ? Worksheet::Cell::booleanAt(0, 0, *truth)
-                           : Worksheet::Cell::numberAt(0, 0, *number);
+            m_cell = Worksheet::Cell::numberAt(0, 0, *number);
             m_value = Value::Ready;
         }
     } else if (type == "date") {
@@ -214,13 +192,13 @@ void OdsContentHandler::startCell(std::span<const XmlAttribute> attributes, bool
             m_value = Value::Ready;
         }
     } else if (type == "string" && !cell.stringValue.empty()) {
-        m_text.begin();
-        m_text.verbatim(cell.stringValue);
-        m_cell = Worksheet::Cell::textAt(0, 0, m_text.finish());
+        m_text->begin();
+        m_text->verbatim(cell.stringValue);
+        m_cell = Worksheet::Cell::textAt(0, 0, m_text->finish());
         m_value = Value::Ready;
     }
     if (m_value == Value::Paragraphs)
-        m_text.begin();
+        m_text->begin();
 }
 
 void OdsContentHandler::endCell()
@@ -228,18 +206,18 @@ void OdsContentHandler::endCell()
     if (m_value == Value::Ready) {
         m_table->add(m_cell, m_repeat);
     } else if (m_value == Value::Paragraphs) {
-        const QStringView text = m_text.view();
+        const QStringView text = m_text->view();
         std::optional<std::uint8_t> error;
         if (m_mayBeError)
             error = ErrorCodeFromText(text);
         if (text.isEmpty()) {
-            m_text.discard();
+            m_text->discard();
             m_table->skip(m_repeat);
         } else if (error) {
-            m_text.discard();
+            m_text->discard();
             m_table->add(Worksheet::Cell::errorAt(0, 0, *error), m_repeat);
         } else {
-            m_table->add(Worksheet::Cell::textAt(0, 0, m_text.finish()), m_repeat);
+            m_table->add(Worksheet::Cell::textAt(0, 0, m_text->finish()), m_repeat);
         }
     } else {
         m_table->skip(m_repeat);
@@ -259,17 +237,17 @@ void OdsContentHandler::startInCell(const XmlName &name, std::span<const XmlAttr
         if (name.local == "p" || name.local == "h") {
             if (!m_paragraphDepth) {
                 m_paragraphDepth = m_depth;
-                m_text.beginParagraph();
+                m_text->beginParagraph();
             }
         } else if (!m_paragraphDepth) {
             // Lists and sections hold paragraphs; nothing else outside one is text.
         } else if (name.local == "s") {
             const XmlAttribute *count = FindAttribute(attributes, "c", OdsNames::Text);
-            m_text.spaces(count ? RepeatCount(count->value) : 1);
+            m_text->spaces(count ? RepeatCount(count->value) : 1);
         } else if (name.local == "tab") {
-            m_text.put(u'\t');
+            m_text->put(u'\t');
         } else if (name.local == "line-break") {
-            m_text.put(u'\n');
+            m_text->put(u'\n');
         } else if (name.local == "note-body" || name.local == "ruby-text") {
             skipElement();
         }
@@ -282,6 +260,6 @@ void OdsContentHandler::startInCell(const XmlName &name, std::span<const XmlAttr
 
 void OdsContentHandler::endInCell()
 {
-    m_text.endParagraph();
+    m_text->endParagraph();
     m_paragraphDepth = 0;
 }

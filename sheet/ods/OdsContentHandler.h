@@ -6,6 +6,7 @@
 #include "sheet/ods/TableFiller.h"
 #include "sheet/xml/XmlHandler.h"
 
+#include <memory>
 #include <optional>
 
 class Workbook;
@@ -18,10 +19,14 @@ class Workbook;
 class OdsContentHandler : public XmlHandler
 {
 public:
-    explicit OdsContentHandler(Workbook &book, RepeatBudget budget = RepeatBudget());
+    explicit OdsContentHandler(RepeatBudget budget = RepeatBudget());
 
+    // Forgets what it was told, for a parse that starts again from the document's beginning.
+    void restart();
     // Whether the document had a spreadsheet body at all (a text document has none).
     bool sawSpreadsheet() const { return m_sawSpreadsheet; }
+    // The workbook read, not yet finished.
+    std::shared_ptr<Workbook> workbook() const { return m_book; }
 
     void startElement(const XmlName &name, std::span<const XmlAttribute> attributes) override;
     void endElement(const XmlName &name) override;
@@ -43,9 +48,10 @@ private:
     void endInCell();
     void skipElement() { m_skipDepth = m_depth; }
 
-    Workbook &m_book;
+    const RepeatBudget m_wholeBudget;
+    std::shared_ptr<Workbook> m_book;
     RepeatBudget m_budget;
-    ParagraphText m_text;
+    std::optional<ParagraphText> m_text;
     std::optional<TableFiller> m_table;
     bool m_sawSpreadsheet = false;
 

@@ -73,12 +73,12 @@ bool RecognizesPackage(std::span<const std::uint8_t> bytes)
     }
 }
 
-std::shared_ptr<Workbook> Finished(std::shared_ptr<Workbook> book, const OdsContentHandler &content,
-                                   const char *format)
+std::shared_ptr<Workbook> Finished(const OdsContentHandler &content, const char *format)
 {
     // A text document or a drawing is OpenDocument too, but no workbook.
     if (!content.sawSpreadsheet())
         throw WorkbookError::notWorkbook();
+    const std::shared_ptr<Workbook> book = content.workbook();
     book->setFormat(QString::fromLatin1(format));
     book->finish();
     return book;
@@ -95,13 +95,12 @@ std::shared_ptr<Workbook> ReadPackage(std::span<const std::uint8_t> bytes,
     const std::optional<std::uint64_t> content = package.find("content.xml");
     if (!content)
         throw WorkbookError::damaged(QStringLiteral("its package has no content.xml"));
-    auto book = std::make_shared<Workbook>();
-    OdsContentHandler handler(*book);
+    OdsContentHandler handler;
     ExpatParser parser(handler, QStringLiteral("content.xml"));
     package.read(
         *content, [&parser](std::span<const char> piece) { parser.feed(piece); }, control);
     parser.finish();
-    return Finished(std::move(book), handler, "ODS");
+    return Finished(handler, "ODS");
 }
 
 bool RecognizesFlat(std::span<const std::uint8_t> bytes)
@@ -115,11 +114,10 @@ bool RecognizesFlat(std::span<const std::uint8_t> bytes)
 
 std::shared_ptr<Workbook> ReadFlat(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
-    auto book = std::make_shared<Workbook>();
-    OdsContentHandler handler(*book);
+    OdsContentHandler handler;
     ExpatParser parser(handler, QStringLiteral("the document"));
     FeedDocument(parser, bytes, control);
-    return Finished(std::move(book), handler, "FODS");
+    return Finished(handler, "FODS");
 }
 
 } // namespace

@@ -17,11 +17,10 @@ bool Recognizes(std::span<const std::uint8_t> bytes)
 
 std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
-    auto book = std::make_shared<Workbook>();
-    Xml2003Handler handler(*book);
+    Xml2003Handler handler;
     ExpatParser parser(handler, QStringLiteral("the document"));
     FeedDocument(parser, bytes, control);
-    handler.finish();
+    const std::shared_ptr<Workbook> book = handler.workbook();
     book->setFormat(QStringLiteral("XML Spreadsheet 2003"));
     book->finish();
     return book;

@@ -72,14 +72,25 @@ std::optional<bool> TruthValue(std::string_view text)
 
 } // namespace
 
-Xml2003Handler::Xml2003Handler(Workbook &book)
-    : m_book(book)
+Xml2003Handler::Xml2003Handler()
 {
+    restart();
 }
 
-void Xml2003Handler::finish()
+void Xml2003Handler::restart()
 {
-    m_book.setDateStyles(m_styles.dateStyles());
+    m_book = std::make_shared<Workbook>();
+    m_styles = Xml2003Styles();
+    m_sheet = nullptr;
+    m_date1904 = false;
+    m_depth = m_stylesDepth = m_styleDepth = m_worksheetDepth = m_tableDepth = 0;
+    m_rowDepth = m_cellDepth = m_dataDepth = m_skipDepth = 0;
+}
+
+std::shared_ptr<Workbook> Xml2003Handler::workbook()
+{
+    m_book->setDateStyles(m_styles.dateStyles());
+    return m_book;
 }
 
 void Xml2003Handler::startElement(const XmlName &name, std::span<const XmlAttribute> attributes)
@@ -124,7 +135,7 @@ void Xml2003Handler::startElement(const XmlName &name, std::span<const XmlAttrib
         m_stylesDepth = m_depth;
     } else if (name.local == "Date1904" && name.space == Xml2003Names::Excel) {
         m_date1904 = true;
-        m_book.setDate1904(true);
+        m_book->setDate1904(true);
     }
 }
 
@@ -157,7 +168,7 @@ void Xml2003Handler::characters(std::string_view text)
     if (!m_dataDepth || m_skipDepth)
         return;
     if (m_type == DataType::String)
-        m_utf8.append(m_book.strings().buffer(), text);
+        m_utf8.append(m_book->strings().buffer(), text);
     else
         m_value.append(text);
 }
@@ -173,7 +184,7 @@ void Xml2003Handler::startStyle(std::span<const XmlAttribute> attributes)
 void Xml2003Handler::startWorksheet(std::span<const XmlAttribute> attributes)
 {
     const std::string_view name = Attribute(attributes, "Name");
-    m_sheet = &m_book.addWorksheet(QString::fromUtf8(name.data(), qsizetype(name.size())));
+    m_sheet = &m_book->addWorksheet(QString::fromUtf8(name.data(), qsizetype(name.size())));
     m_worksheetDepth = m_depth;
     m_sheetHasTable = false;
     m_columnStyles.clear();
@@ -254,7 +265,7 @@ void Xml2003Handler::startData(std::span<const XmlAttribute> attributes)
         m_type = DataType::String;
     m_value.clear();
     m_utf8.reset();
-    m_textStart = m_book.strings().buffer().size();
+    m_textStart = m_book->strings().buffer().size();
     m_dataDepth = m_depth;
 }
 
@@ -268,7 +279,7 @@ void Xml2003Handler::endData()
 {
     m_dataDepth = 0;
     m_cellHasData = true;
-    StringTable &strings = m_book.strings();
+    StringTable &strings = m_book->strings();
     if (!Worksheet::holds(m_row, m_column))
         throw WorkbookError::damaged(QStringLiteral("it has a cell beyond the last row or column"));
     const auto row = std::uint32_t(m_row);

@@ -6,6 +6,7 @@
 #include "sheet/xmldoc/Utf8Text.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,12 @@ class Workbook;
 class Xml2003Handler : public XmlHandler
 {
 public:
-    explicit Xml2003Handler(Workbook &book);
+    Xml2003Handler();
 
-    // After the parse: the styles' date flags handed to the workbook.
-    void finish();
+    // Forgets what it was told, for a parse that starts again from the document's beginning.
+    void restart();
+    // After the parse: the workbook, with its styles' date flags, not yet finished.
+    std::shared_ptr<Workbook> workbook();
 
     void startElement(const XmlName &name, std::span<const XmlAttribute> attributes) override;
     void endElement(const XmlName &name) override;
@@ -40,7 +43,7 @@ private:
     std::uint16_t styleOf(std::span<const XmlAttribute> attributes, std::uint16_t otherwise);
     void skipElement() { m_skipDepth = m_depth; }
 
-    Workbook &m_book;
+    std::shared_ptr<Workbook> m_book;
     Xml2003Styles m_styles;
     Utf8Text m_utf8;
     Worksheet *m_sheet = nullptr;
