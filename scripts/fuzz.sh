@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs one of them for a given time.
 #   scripts/fuzz.sh TARGET SECONDS [extra libFuzzer flags...]
-# TARGET is fuzz_reader, fuzz_settings or fuzz_commandline. The build goes to build-fuzz, or
+# TARGET is fuzz_reader, fuzz_fods, fuzz_xml2003, fuzz_settings or fuzz_commandline. The build goes to build-fuzz, or
 # to ORVANDEL_FUZZ_BUILD_DIR when set. The growing corpus is kept in fuzz/corpus-TARGET (not in
 # git); crashes land in fuzz/ as crash-*.
 set -euo pipefail
@@ -27,6 +27,19 @@ case $target in
 fuzz_reader) seeds=("$root/tests/data/corpus" "$root/tests/data/fixtures" "$root/tests/data/regressions") ;;
 esac
 for s in "${seeds[@]}"; do [[ -d $s ]] && find "$s" -type f -name '*.xls' -exec cp -n {} "$corpus/" \; ; done
+formats=$root/tests/data/formats
+case $target in
+fuzz_reader) find "$formats" -maxdepth 1 -type f ! -name '*.tsv' ! -name '*.md' -exec cp -n {} "$corpus/" \; ;;
+fuzz_xml2003) grep -l 'urn:schemas-microsoft-com:office:spreadsheet' "$formats"/*.xml | xargs -r cp -n -t "$corpus/" ;;
+fuzz_fods)
+    cp -n "$formats"/*.fods "$corpus/"
+    # A package's content.xml is read by the same handler as a flat document.
+    for ods in "$formats"/*.ods; do
+        [[ -e $corpus/$(basename "$ods").content.xml ]] ||
+            unzip -p "$ods" content.xml >"$corpus/$(basename "$ods").content.xml"
+    done
+    ;;
+esac
 cd "$root/fuzz"
 # Qt looks for nothing on screen here; the leak check stays on (libFuzzer's default).
 export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
