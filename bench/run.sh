@@ -8,7 +8,9 @@
 #   give figures that say nothing about the product).
 #   --idle-seconds N: how long the idle viewer is watched (default 60); the driver,
 #   bench/bench_suite.py, takes more options (--refresh-runs, --reader-runs, --dump-runs,
-#   --xlrd-runs).
+#   --xlrd-runs). --odf adds the same workbook saved as ODS by LibreOffice and as XML
+#   Spreadsheet 2003 by SheetJS, against Gnumeric and LibreOffice (several minutes more;
+#   --odf-only runs that alone, --odf-runs N how many times each, default 3).
 # Exit status 0 when every goal is met, 1 when one is missed, another status on failure.
 set -eu -o pipefail
 
@@ -23,6 +25,6 @@ if [[ ! -f $BUILD/CMakeCache.txt ]]; then
     cmake -S "$REPO" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DORVANDEL_BENCH=ON >/dev/null
 fi
 echo "building in $BUILD ..."
-cmake --build "$BUILD" -j2 --target orvandel-dump Orvandel bench_reader bench_refresh >/dev/null
+cmake --build "$BUILD" -j2 --target orvandel-dump Orvandel bench_reader bench_refresh bench_odf >/dev/null
 
 exec /usr/bin/python3 "$REPO/bench/bench_suite.py" --repo "$REPO" --build "$BUILD" "$@"
