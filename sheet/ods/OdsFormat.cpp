@@ -2,6 +2,7 @@
 
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
+#include "sheet/ods/InflateAhead.h"
 #include "sheet/ods/OdsContentHandler.h"
 #include "sheet/ods/OdsManifest.h"
 #include "sheet/ods/OdsNames.h"
@@ -97,8 +98,9 @@ std::shared_ptr<Workbook> ReadPackage(std::span<const std::uint8_t> bytes,
         throw WorkbookError::damaged(QStringLiteral("its package has no content.xml"));
     OdsContentHandler handler;
     ExpatParser parser(handler, QStringLiteral("content.xml"));
-    package.read(
-        *content, [&parser](std::span<const char> piece) { parser.feed(piece); }, control);
+    InflateAhead(bytes, *content, control).read([&parser](std::span<const char> piece) {
+        parser.feed(piece);
+    });
     parser.finish();
     return Finished(handler, "ODS");
 }

@@ -252,6 +252,13 @@ void TestXmlWorkbookLimits::refuses_data()
     const QByteArray ods = Ods(Table("<table:table-row>" + TextCell("a") + "</table:table-row>"));
     QTest::newRow("ods: cut short")
         << ods.left(ods.size() / 2) << QByteArray("The workbook is damaged");
+    // Inflated on a thread of its own: what goes wrong there is raised to the reader.
+    QByteArray corrupt =
+        Ods(Table(Repeated("<table:table-row>" + TextCell("abc") + "</table:table-row>", 2000)));
+    const qsizetype data = corrupt.indexOf("content.xml") + 11;
+    for (qsizetype i = data + 40; i < data + 60; ++i)
+        corrupt[i] = char(corrupt[i] ^ 0x5A);
+    QTest::newRow("ods: content.xml corrupted") << corrupt << QByteArray("The workbook is damaged");
     QTest::newRow("ods: no content.xml")
         << Package({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
                     {"styles.xml", "<x/>"}})
