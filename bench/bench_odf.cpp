@@ -1,16 +1,19 @@
 // Where the OpenDocument and XML Spreadsheet 2003 readers' time goes, in process, on one
-// workbook: for a package, inflating content.xml alone; the document parsed into a handler
-// that does nothing, with content.xml inflated on the same thread and on a second one; and the
-// whole reader from memory. Each figure is the median of RUNS, taken in turns, wall clock and
+// workbook: for a package, inflating content.xml alone; the document parsed by expat and by
+// FastXmlScanner into a handler that does nothing (for a package, inflated on the same thread
+// and on a second one) and into the format's own handler of cells; and the whole reader from
+// memory. Each figure is the median of RUNS, taken in turns, wall clock and
 // CPU time.
 //
 // Usage: bench_odf WORKBOOK [RUNS]   (an .ods package, a flat .fods or an XML Spreadsheet 2003)
 
 #include "sheet/WorkbookFormats.h"
 #include "sheet/model/Workbook.h"
-#include "sheet/ods/InflateAhead.h"
+#include "sheet/ods/OdsContentHandler.h"
+#include "sheet/package/InflateAhead.h"
 #include "sheet/package/ZipPackage.h"
-#include "sheet/xml/ExpatParser.h"
+#include "sheet/xml/XmlPartParser.h"
+#include "sheet/xml2003/Xml2003Handler.h"
 #include "util/ViewerError.h"
 
 #include <QCoreApplication>
@@ -53,7 +56,17 @@ double Median(std::vector<double> times)
     return times[times.size() / 2];
 }
 
-using Source = std::function<void(const std::function<void(std::span<const char>)> &)>;
+// The format's own handler, reading the cells into a workbook, with expat or the scanner.
+template<typename Handler>
+void ReadCells(const XmlSource &document, bool scanner)
+{
+    Handler handler;
+    if (scanner)
+        ParseXmlPart(document, handler, QStringLiteral("document"),
+                     [&handler] { handler.restart(); });
+    else
+        ParseXmlPartWithExpat(document, handler, QStringLiteral("document"));
+}
 
 } // namespace
 
@@ -81,7 +94,7 @@ int main(int argc, char **argv)
             package.emplace(data);
             content = package->find("content.xml");
         }
-        const Source document = [&](const std::function<void(std::span<const char>)> &consume) {
+        const XmlSource document = [&](const std::function<void(std::span<const char>)> &consume) {
             if (content) {
                 package->read(*content, consume);
                 return;
@@ -98,20 +111,33 @@ int main(int argc, char **argv)
         if (content)
             jobs.emplace_back("inflate content.xml alone",
                               [&] { document([](std::span<const char>) {}); });
-        jobs.emplace_back("expat into a handler that does nothing", [&] {
+        jobs.emplace_back("expat, a handler that does nothing", [&] {
             NullHandler handler;
-            ExpatParser parser(handler, QStringLiteral("document"));
-            document([&parser](std::span<const char> piece) { parser.feed(piece); });
-            parser.finish();
+            ParseXmlPartWithExpat(document, handler, QStringLiteral("document"));
+        });
+        jobs.emplace_back("scanner, a handler that does nothing", [&] {
+            NullHandler handler;
+            ParseXmlPart(document, handler, QStringLiteral("document"), {});
         });
         if (content)
-            jobs.emplace_back("expat, content.xml inflated ahead", [&] {
+            jobs.emplace_back("scanner, the same, inflated ahead", [&] {
                 NullHandler handler;
-                ExpatParser parser(handler, QStringLiteral("document"));
-                InflateAhead(data, *content, ReadControl())
-                    .read([&parser](std::span<const char> piece) { parser.feed(piece); });
-                parser.finish();
+                ParseXmlPart(
+                    [&](const auto &consume) {
+                        InflateAhead(data, *content, ReadControl()).read(consume);
+                    },
+                    handler, QStringLiteral("document"), {});
             });
+        const bool openDocument = content || bytes.contains("opendocument:xmlns:office");
+        for (const bool scanner : {false, true}) {
+            jobs.emplace_back(scanner ? "scanner, the cells' handler" : "expat, the cells' handler",
+                              [&, scanner] {
+                                  if (openDocument)
+                                      ReadCells<OdsContentHandler>(document, scanner);
+                                  else
+                                      ReadCells<Xml2003Handler>(document, scanner);
+                              });
+        }
         int rows = 0;
         jobs.emplace_back("the reader, from memory", [&] {
             const std::shared_ptr<Workbook> book = ReadWorkbook(bytes);
@@ -132,7 +158,7 @@ int main(int argc, char **argv)
         std::printf("%s: %.1f MB, XML %.1f MB, first sheet %d rows, %d runs\n", argv[1],
                     double(bytes.size()) / 1e6, double(xmlBytes) / 1e6, rows, runs);
         for (const auto &[what, job] : jobs)
-            std::printf("%-42s median %8.1f ms  cpu median %8.1f ms\n", what.c_str(),
+            std::printf("%-40s median %8.1f ms  cpu median %8.1f ms\n", what.c_str(),
                         Median(wall[what]), Median(cpu[what]));
     } catch (const ViewerError &error) {
         std::fprintf(stderr, "%s\n", qPrintable(error.message()));

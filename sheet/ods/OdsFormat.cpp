@@ -2,13 +2,13 @@
 
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
-#include "sheet/ods/InflateAhead.h"
 #include "sheet/ods/OdsContentHandler.h"
 #include "sheet/ods/OdsManifest.h"
 #include "sheet/ods/OdsNames.h"
+#include "sheet/package/InflateAhead.h"
 #include "sheet/package/ZipPackage.h"
-#include "sheet/xml/ExpatParser.h"
-#include "sheet/xmldoc/DocumentFeed.h"
+#include "sheet/xml/XmlPartParser.h"
+#include "sheet/xmldoc/XmlDocument.h"
 #include "sheet/xmldoc/XmlRootElement.h"
 #include "util/LittleEndian.h"
 
@@ -97,11 +97,9 @@ std::shared_ptr<Workbook> ReadPackage(std::span<const std::uint8_t> bytes,
     if (!content)
         throw WorkbookError::damaged(QStringLiteral("its package has no content.xml"));
     OdsContentHandler handler;
-    ExpatParser parser(handler, QStringLiteral("content.xml"));
-    InflateAhead(bytes, *content, control).read([&parser](std::span<const char> piece) {
-        parser.feed(piece);
-    });
-    parser.finish();
+    // Inflated on a thread of its own while it is scanned; each reading starts anew.
+    ParseXmlPart([&](const auto &consume) { InflateAhead(bytes, *content, control).read(consume); },
+                 handler, QStringLiteral("content.xml"), [&handler] { handler.restart(); });
     return Finished(handler, "ODS");
 }
 
@@ -117,8 +115,8 @@ bool RecognizesFlat(std::span<const std::uint8_t> bytes)
 std::shared_ptr<Workbook> ReadFlat(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
     OdsContentHandler handler;
-    ExpatParser parser(handler, QStringLiteral("the document"));
-    FeedDocument(parser, bytes, control);
+    ParseXmlDocument(
+        bytes, handler, QStringLiteral("the document"), [&handler] { handler.restart(); }, control);
     return Finished(handler, "FODS");
 }
 

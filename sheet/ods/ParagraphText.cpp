@@ -2,6 +2,7 @@
 
 #include "sheet/model/StringTable.h"
 #include "sheet/ods/RepeatBudget.h"
+#include "sheet/xml/Utf8Text.h"
 
 namespace {
 
@@ -24,7 +25,6 @@ void ParagraphText::begin()
     m_firstParagraph = true;
     m_atParagraphStart = true;
     m_pendingSpace = false;
-    m_utf8.reset();
 }
 
 void ParagraphText::beginParagraph()
@@ -59,7 +59,7 @@ void ParagraphText::characters(std::string_view text)
             ++end;
         if (end > at) {
             flushSpace();
-            m_utf8.append(out, text.substr(at, end - at));
+            AppendUtf8(out, text.substr(at, end - at));
         }
         at = end;
         while (at < text.size() && IsXmlSpace(text[at]))
@@ -85,7 +85,7 @@ void ParagraphText::put(char16_t c)
 
 void ParagraphText::verbatim(std::string_view text)
 {
-    m_utf8.append(m_strings.buffer(), text);
+    AppendUtf8(m_strings.buffer(), text);
 }
 
 QStringView ParagraphText::view()

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "sheet/xmldoc/Utf8Text.h"
-
 #include <QStringView>
 #include <cstdint>
 #include <string_view>
@@ -42,7 +40,6 @@ private:
 
     StringTable &m_strings;
     RepeatBudget &m_budget;
-    Utf8Text m_utf8;
     std::size_t m_start = 0;
     bool m_firstParagraph = true;
     bool m_atParagraphStart = true;

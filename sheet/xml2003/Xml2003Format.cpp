@@ -1,10 +1,9 @@
 #include "sheet/xml2003/Xml2003Format.h"
 
 #include "sheet/model/Workbook.h"
-#include "sheet/xml/ExpatParser.h"
 #include "sheet/xml2003/Xml2003Handler.h"
 #include "sheet/xml2003/Xml2003Names.h"
-#include "sheet/xmldoc/DocumentFeed.h"
+#include "sheet/xmldoc/XmlDocument.h"
 #include "sheet/xmldoc/XmlRootElement.h"
 
 namespace {
@@ -18,8 +17,8 @@ bool Recognizes(std::span<const std::uint8_t> bytes)
 std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
     Xml2003Handler handler;
-    ExpatParser parser(handler, QStringLiteral("the document"));
-    FeedDocument(parser, bytes, control);
+    ParseXmlDocument(
+        bytes, handler, QStringLiteral("the document"), [&handler] { handler.restart(); }, control);
     const std::shared_ptr<Workbook> book = handler.workbook();
     book->setFormat(QStringLiteral("XML Spreadsheet 2003"));
     book->finish();

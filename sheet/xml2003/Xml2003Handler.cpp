@@ -3,6 +3,7 @@
 #include "sheet/model/ValueText.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
+#include "sheet/xml/Utf8Text.h"
 #include "sheet/xml2003/Xml2003Names.h"
 #include "sheet/xmldoc/XmlValues.h"
 
@@ -168,7 +169,7 @@ void Xml2003Handler::characters(std::string_view text)
     if (!m_dataDepth || m_skipDepth)
         return;
     if (m_type == DataType::String)
-        m_utf8.append(m_book->strings().buffer(), text);
+        AppendUtf8(m_book->strings().buffer(), text);
     else
         m_value.append(text);
 }
@@ -264,7 +265,6 @@ void Xml2003Handler::startData(std::span<const XmlAttribute> attributes)
     else
         m_type = DataType::String;
     m_value.clear();
-    m_utf8.reset();
     m_textStart = m_book->strings().buffer().size();
     m_dataDepth = m_depth;
 }
@@ -314,7 +314,7 @@ void Xml2003Handler::endData()
         m_sheet->add(*cell);
     } else if (!m_value.empty()) {
         // A value of another form than its type's reads as the text it is.
-        m_utf8.append(strings.buffer(), m_value);
+        AppendUtf8(strings.buffer(), m_value);
         addTextCell(strings.finish());
     }
 }

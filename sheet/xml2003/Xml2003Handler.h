@@ -3,7 +3,6 @@
 #include "sheet/model/Worksheet.h"
 #include "sheet/xml/XmlHandler.h"
 #include "sheet/xml2003/Xml2003Styles.h"
-#include "sheet/xmldoc/Utf8Text.h"
 
 #include <cstdint>
 #include <memory>
@@ -45,7 +44,6 @@ private:
 
     std::shared_ptr<Workbook> m_book;
     Xml2003Styles m_styles;
-    Utf8Text m_utf8;
     Worksheet *m_sheet = nullptr;
     bool m_date1904 = false;
 

@@ -27,6 +27,7 @@ public:
     }
 
     bool atEnd() const { return m_pos >= m_text.size(); }
+    std::size_t position() const { return m_pos; }
     bool startsWith(std::string_view prefix) const
     {
         return m_text.substr(m_pos, prefix.size()) == prefix;
@@ -114,8 +115,11 @@ std::optional<XmlRootElement> XmlRootElement::read(std::span<const std::uint8_t>
 {
     std::string_view text(reinterpret_cast<const char *>(bytes.data()),
                           std::min(bytes.size(), limit));
-    if (text.starts_with("\xEF\xBB\xBF"))
+    std::size_t skipped = 0;
+    if (text.starts_with("\xEF\xBB\xBF")) {
         text.remove_prefix(3);
+        skipped = 3;
+    }
     Cursor at(text);
     XmlRootElement root;
     for (;;) {
@@ -136,6 +140,7 @@ std::optional<XmlRootElement> XmlRootElement::read(std::span<const std::uint8_t>
             return std::nullopt;
         }
     }
+    root.m_offset = skipped + at.position();
     at.advance(1);
     const std::string_view tag = at.name();
     if (tag.empty())

@@ -31,6 +31,8 @@ public:
     std::optional<std::string_view> attribute(std::string_view space, std::string_view local) const;
     // Whether a document type declaration comes before the root.
     bool hasDoctype() const { return m_doctype; }
+    // Where the root's start tag begins in the bytes.
+    std::size_t offset() const { return m_offset; }
 
 private:
     struct Attribute
@@ -44,5 +46,6 @@ private:
     std::vector<Attribute> m_attributes;
     std::string_view m_space;
     std::string_view m_local;
+    std::size_t m_offset = 0;
     bool m_doctype = false;
 };
