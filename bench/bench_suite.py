@@ -30,16 +30,18 @@ def run_capture(command, **kwargs):
 
 def timed_run(command, stdout=subprocess.DEVNULL, env=None):
     """Runs a command; returns (wall seconds, CPU seconds, peak resident KiB) of that one
-    process and the children it waited for."""
-    start = time.perf_counter()
-    process = subprocess.Popen(command, stdout=stdout, stderr=subprocess.PIPE, env=env)
-    _, status, usage = os.wait4(process.pid, 0)
-    wall = time.perf_counter() - start
-    process.returncode = os.waitstatus_to_exitcode(status)
-    if process.returncode != 0:
-        sys.exit("bench: %s failed (%d): %s"
-                 % (command[0], process.returncode, process.stderr.read().decode().strip()))
-    process.stderr.close()
+    process and the children it waited for. Its messages go to a file: Gnumeric writes enough
+    warnings to fill a pipe."""
+    with tempfile.TemporaryFile() as messages:
+        start = time.perf_counter()
+        process = subprocess.Popen(command, stdout=stdout, stderr=messages, env=env)
+        _, status, usage = os.wait4(process.pid, 0)
+        wall = time.perf_counter() - start
+        code = os.waitstatus_to_exitcode(status)
+        if code != 0:
+            messages.seek(0)
+            sys.exit("bench: %s failed (%d): %s"
+                     % (command[0], code, messages.read().decode().strip()))
     return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss
 
 
@@ -177,6 +179,84 @@ def idle_cost(build, workbook, seconds):
         viewer.close()
 
 
+def median(values):
+    return sorted(values)[len(values) // 2]
+
+
+def odf_lines(repo, build, workbook, runs, env):
+    """The 65,535-row workbook as an OpenDocument spreadsheet (saved by LibreOffice) and as XML
+    Spreadsheet 2003 (saved by SheetJS): the viewer's refresh, its reader alone and
+    orvandel-dump against Gnumeric's ssconvert and LibreOffice headless turning the same file
+    into CSV, taken in turns."""
+    bench = os.path.dirname(workbook)
+    print("saving the workbook as ODS (LibreOffice) and XML Spreadsheet 2003 (SheetJS) ...",
+          flush=True)
+    ods, xml = run_capture([PYTHON, os.path.join(repo, "scripts", "make_big_odf.py"), workbook,
+                            bench]).split()
+    bin_dir = os.path.join(build, "bin")
+    work = tempfile.mkdtemp(prefix="orvandel-bench-odf-")
+    profile = "-env:UserInstallation=file://" + os.path.join(work, "profile")
+    commands = {
+        "dump": lambda path: [os.path.join(bin_dir, "orvandel-dump"), "--csv", path],
+        "gnumeric": lambda path: ["ssconvert", "--export-type=Gnumeric_stf:stf_csv", path,
+                                  os.path.join(work, "gnumeric.csv")],
+        "libreoffice": lambda path: ["libreoffice", profile, "--headless", "--convert-to", "csv",
+                                     "--outdir", work, path],
+    }
+    figures = {}
+    try:
+        for path in (ods, xml):
+            for name, command in commands.items():
+                timed_run(command(path), env=env)  # warm-up: caches, LibreOffice's new profile
+        for run in range(runs):
+            print("  run %d of %d ..." % (run + 1, runs), flush=True)
+            for path in (ods, xml):
+                for name, command in commands.items():
+                    figures.setdefault((path, name), []).append(timed_run(command(path), env=env))
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+    lines = []
+    for path, kind, goal_vs, goal in ((ods, "ODS", "gnumeric", 7), (xml, "XML 2003", "libreoffice", 10)):
+        out = run_capture([os.path.join(bin_dir, "bench_refresh"), path, str(max(runs, 5))], env=env)
+        refresh_best, refresh_median, refresh_cpu, _ = figure(
+            r"^whole refresh\s+best\s+([\d.]+) ms\s+median\s+([\d.]+) ms\s+cpu best\s+([\d.]+) ms"
+            r"\s+median\s+([\d.]+) ms", out, "refresh")
+        out = run_capture([os.path.join(bin_dir, "bench_odf"), path, str(max(runs, 3))], env=env)
+        reader_wall, reader_cpu = figure(
+            r"^the reader, from memory\s+median\s+([\d.]+) ms\s+cpu median\s+([\d.]+) ms", out,
+            "reader")
+        walls = {name: median([f[0] for f in figures[(path, name)]]) * 1000 for name in commands}
+        cpus = {name: median([f[1] for f in figures[(path, name)]]) * 1000 for name in commands}
+        peak = max(f[2] for f in figures[(path, "dump")]) / 1024
+        size = os.path.getsize(path) / 1e6
+        lines += [
+            ("%s (%.1f MB): whole refresh (bench_refresh)" % (kind, size),
+             "median %.0f ms (CPU best %.0f)" % (refresh_median, refresh_cpu),
+             "<= 500 ms" if kind == "ODS" else "", refresh_median <= 500 if kind == "ODS" else None),
+            ("  reader alone, from memory (bench_odf)",
+             "median %.0f ms (CPU %.0f)" % (reader_wall, reader_cpu), "", None),
+            ("  orvandel-dump --csv, whole process",
+             "median %.0f ms (CPU %.0f), %.0f MiB" % (walls["dump"], cpus["dump"], peak), "", None),
+            ("  Gnumeric ssconvert to CSV", "median %.0f ms (CPU %.0f)"
+             % (walls["gnumeric"], cpus["gnumeric"]), "", None),
+            ("  LibreOffice headless to CSV", "median %.0f ms (CPU %.0f)"
+             % (walls["libreoffice"], cpus["libreoffice"]), "", None),
+        ]
+        for name in ("gnumeric", "libreoffice"):
+            wanted = name == goal_vs
+            lines.append(("  orvandel-dump vs %s" % name,
+                          "%.1f x faster (CPU %.1f x)" % (walls[name] / walls["dump"],
+                                                          cpus[name] / cpus["dump"]),
+                          (">= %d x" % goal) if wanted else "",
+                          walls[name] / walls["dump"] >= goal if wanted else None))
+        if kind != "ODS":
+            lines.append(("  whole refresh vs LibreOffice", "%.1f x faster"
+                          % (walls["libreoffice"] / refresh_median), ">= 10 x",
+                          walls["libreoffice"] / refresh_median >= 10))
+    return lines
+
+
 def build_type(build):
     try:
         with open(os.path.join(build, "CMakeCache.txt")) as f:
@@ -190,9 +270,8 @@ def build_type(build):
     return kind
 
 
-def legacy_lines(options, repo, build, bin_dir, env):
-    """The legacy workbook: the viewer's refresh, its reader against python3-xlrd, the dump as
-    a process, the viewer's peak memory and its idle cost."""
+def legacy_workbook(repo, build):
+    """The 65,536-row legacy workbook, made with python3-xlwt the first time."""
     os.makedirs(os.path.join(build, "bench"), exist_ok=True)
     workbook = os.path.join(build, "bench", "big-workbook.xls")
     if not os.path.exists(workbook):
@@ -200,6 +279,13 @@ def legacy_lines(options, repo, build, bin_dir, env):
         partial = workbook + ".part"
         run_capture([PYTHON, os.path.join(repo, "scripts", "make_big_workbook.py"), partial])
         os.rename(partial, workbook)
+    return workbook
+
+
+def legacy_lines(options, repo, build, bin_dir, env):
+    """The legacy workbook: the viewer's refresh, its reader against python3-xlrd, the dump as
+    a process, the viewer's peak memory and its idle cost."""
+    workbook = legacy_workbook(repo, build)
     small = os.path.join(build, "bench", "small-workbook.xls")
     if not os.path.exists(small):
         small_workbook(small)
@@ -285,10 +371,6 @@ def legacy_lines(options, repo, build, bin_dir, env):
     notes = ["legacy workbook %s: %.1f MB, table of %d rows (header and %d data rows)"
              % (workbook, os.path.getsize(workbook) / 1e6, rows, rows - 1)]
     return lines, notes
-
-
-def median(values):
-    return sorted(values)[len(values) // 2]
 
 
 def ooxml_lines(options, repo, build, bin_dir, env, rows):
@@ -389,6 +471,11 @@ def main():
                              "minute each there; making it takes xlsxwriter several minutes)")
     parser.add_argument("--ooxml-only", action="store_true",
                         help="leave out the legacy workbook's measures")
+    # Minutes more: LibreOffice takes several seconds a file.
+    parser.add_argument("--odf", action="store_true",
+                        help="also the legacy workbook saved as ODS and XML Spreadsheet 2003")
+    parser.add_argument("--odf-only", action="store_true", help="only those")
+    parser.add_argument("--odf-runs", type=int, default=3)
     options = parser.parse_args()
     repo, build = os.path.abspath(options.repo), os.path.abspath(options.build)
     bin_dir = os.path.join(build, "bin")
@@ -397,9 +484,11 @@ def main():
     env = dict(os.environ, LC_ALL="C.UTF-8", QT_QPA_PLATFORM="offscreen")
     os.makedirs(os.path.join(build, "bench"), exist_ok=True)
     lines, notes = [], []
-    if not options.ooxml_only:
+    if not (options.ooxml_only or options.odf_only):
         lines, notes = legacy_lines(options, repo, build, bin_dir, env)
-    sizes = [65535] + ([1048575] if options.big else [])
+    sizes = [] if options.odf_only else [65535] + ([1048575] if options.big else [])
+    if options.odf or options.odf_only:
+        lines += odf_lines(repo, build, legacy_workbook(repo, build), options.odf_runs, env)
     for rows in sizes:
         more_lines, more_notes = ooxml_lines(options, repo, build, bin_dir, env, rows)
         lines += more_lines

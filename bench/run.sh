@@ -11,7 +11,10 @@
 #   --xlrd-runs, --ooxml-runs, --reference-runs).
 #   --big: also the 1,048,575-row OOXML workbook against ssconvert and LibreOffice (a minute
 #   each per run there; the workbook takes xlsxwriter several minutes to make, once).
-#   --ooxml-only: only the OOXML measures.
+#   --ooxml-only: only the OOXML measures. --odf adds the legacy workbook saved as ODS by
+#   LibreOffice and as XML Spreadsheet 2003 by SheetJS, against Gnumeric and LibreOffice
+#   (several minutes more; --odf-only runs that alone, --odf-runs N how many times each,
+#   default 3).
 # Exit status 0 when every goal is met, 1 when one is missed, another status on failure.
 set -eu -o pipefail
 
@@ -26,6 +29,6 @@ if [[ ! -f $BUILD/CMakeCache.txt ]]; then
     cmake -S "$REPO" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DORVANDEL_BENCH=ON >/dev/null
 fi
 echo "building in $BUILD ..."
-cmake --build "$BUILD" -j2 --target orvandel-dump Orvandel bench_reader bench_refresh bench_ooxml >/dev/null
+cmake --build "$BUILD" -j2 --target orvandel-dump Orvandel bench_reader bench_refresh bench_ooxml bench_odf >/dev/null
 
 exec /usr/bin/python3 "$REPO/bench/bench_suite.py" --repo "$REPO" --build "$BUILD" "$@"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs one of them for a given time.
 #   scripts/fuzz.sh TARGET SECONDS [extra libFuzzer flags...]
-# TARGET is fuzz_reader, fuzz_decryption, fuzz_xlsb, fuzz_ooxml, fuzz_xmlscanner, fuzz_settings
-# or fuzz_commandline. The build goes to build-fuzz, or to ORVANDEL_FUZZ_BUILD_DIR when set. The
-# growing corpus is kept in fuzz/corpus-TARGET (not in git); crashes land in fuzz/ as crash-*.
+# TARGET is fuzz_reader, fuzz_decryption, fuzz_xlsb, fuzz_ooxml, fuzz_xmlscanner, fuzz_fods,
+# fuzz_xml2003, fuzz_settings or fuzz_commandline. The build goes to build-fuzz, or to
+# ORVANDEL_FUZZ_BUILD_DIR when set. The growing corpus is kept in fuzz/corpus-TARGET (not in
+# git); crashes land in fuzz/ as crash-*.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 target=${1:?target}
@@ -74,6 +75,19 @@ for folder in folders:
                     seed = bytes([i * 37 % 256]) + package.read(n)
                     open(os.path.join(corpus, "%s.%d.xml" % (name, i)), "wb").write(seed)
 PY
+    ;;
+esac
+formats=$root/tests/data/formats
+case $target in
+fuzz_reader) find "$formats" -maxdepth 1 -type f ! -name '*.tsv' ! -name '*.md' -exec cp -n {} "$corpus/" \; ;;
+fuzz_xml2003) grep -l 'urn:schemas-microsoft-com:office:spreadsheet' "$formats"/*.xml | xargs -r cp -n -t "$corpus/" ;;
+fuzz_fods)
+    cp -n "$formats"/*.fods "$corpus/"
+    # A package's content.xml is read by the same handler as a flat document.
+    for ods in "$formats"/*.ods; do
+        [[ -e $corpus/$(basename "$ods").content.xml ]] ||
+            unzip -p "$ods" content.xml >"$corpus/$(basename "$ods").content.xml"
+    done
     ;;
 esac
 cd "$root/fuzz"

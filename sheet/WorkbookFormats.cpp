@@ -5,6 +5,8 @@
 #include "sheet/model/WorkbookError.h"
 #include "sheet/ooxml/OoxmlFormat.h"
 #include "sheet/xlsb/XlsbFormat.h"
+#include "sheet/ods/OdsFormat.h"
+#include "sheet/xml2003/Xml2003Format.h"
 
 namespace {
 
@@ -14,6 +16,9 @@ const WorkbookFormat *const Formats[] = {
     &BiffFormat,
     &OoxmlFormat,
     &XlsbFormat,
+    &OdsFormat,
+    &FodsFormat,
+    &Xml2003Format,
 };
 
 } // namespace
