@@ -1,8 +1,10 @@
 #include "sheet/WorkbookFormats.h"
 
 #include "sheet/biff/BiffFormat.h"
+#include "sheet/html/HtmlFormat.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
+#include "sheet/text/TextFormat.h"
 
 namespace {
 
@@ -10,6 +12,8 @@ namespace {
 // anything can be read as text.
 const WorkbookFormat *const Formats[] = {
     &BiffFormat,
+    &HtmlFormat,
+    &DelimitedTextFormat,
 };
 
 } // namespace
