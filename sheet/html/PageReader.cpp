@@ -2,13 +2,13 @@
 
 #include "sheet/html/GumboNodes.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 using namespace GumboNodes;
 
-constexpr std::size_t PieceBytes = std::size_t(1) << 20;
 constexpr std::size_t NoTag = std::string_view::npos;
 
 bool isSpace(char c)
@@ -69,9 +69,10 @@ bool followsRow(const GumboNode *row)
 } // namespace
 
 PageReader::PageReader(std::string_view page, bool inInput, TableLayout &layout,
-                       const ReadControl &control)
+                       const ReadControl &control, std::size_t pieceBytes)
     : m_page(page)
     , m_inInput(inInput)
+    , m_pieceBytes(std::max<std::size_t>(pieceBytes, 1))
     , m_layout(layout)
     , m_control(control)
     , m_arena(control)
@@ -82,7 +83,7 @@ PageReader::PageReader(std::string_view page, bool inInput, TableLayout &layout,
 void PageReader::read()
 {
     std::size_t begin = 0;
-    std::size_t reach = PieceBytes;
+    std::size_t reach = m_pieceBytes;
     bool continues = false;
     bool rowGroupGoesOn = false;
     while (m_layout.hasRoom()) {
@@ -103,7 +104,7 @@ void PageReader::read()
         continues = true;
         rowGroupGoesOn = cut->rowGroupGoesOn;
         begin = tag;
-        reach = PieceBytes;
+        reach = m_pieceBytes;
         if (m_inInput)
             m_control.passed(reinterpret_cast<const std::uint8_t *>(m_page.data() + begin));
     }

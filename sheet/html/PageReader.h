@@ -22,8 +22,9 @@ class PageReader
 public:
     // `page` in UTF-8; `inInput` when it lies in the input, whose pages `control` is then
     // told the reading has passed.
-    PageReader(std::string_view page, bool inInput, TableLayout &layout,
-               const ReadControl &control);
+    // A piece is cut at the first row after `pieceBytes`.
+    PageReader(std::string_view page, bool inInput, TableLayout &layout, const ReadControl &control,
+               std::size_t pieceBytes = std::size_t(1) << 20);
 
     void read();
 
@@ -42,6 +43,7 @@ private:
 
     std::string_view m_page;
     bool m_inInput;
+    std::size_t m_pieceBytes;
     TableLayout &m_layout;
     const ReadControl &m_control;
     GumboArena m_arena;

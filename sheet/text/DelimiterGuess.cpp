@@ -79,7 +79,7 @@ Unit GuessDelimiter(const Unit *begin, const Unit *end)
     }
     const Split semicolon = splitBy(begin, sampleEnd, Unit(';'));
     const Split comma = splitBy(begin, sampleEnd, Unit(','));
-    if (semicolon.consistent != comma.consistent)
+    if (semicolon.consistent || comma.consistent)
         return semicolon.consistent ? Unit(';') : Unit(',');
     return comma.first > semicolon.first ? Unit(',') : Unit(';');
 }
