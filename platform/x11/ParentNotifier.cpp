@@ -41,14 +41,36 @@ std::vector<xcb_window_t> TopLevelWindows(xcb_connection_t *connection)
     return windows;
 }
 
+struct ConnectionCloser
+{
+    void operator()(xcb_connection_t *connection) const { xcb_disconnect(connection); }
+};
+using OwnConnection = std::unique_ptr<xcb_connection_t, ConnectionCloser>;
+
+// Qt's own connection when Qt runs on X11; otherwise (Wayland, offscreen) one of our own to the
+// display the parent's window lives on, if there is one: the parent's id is an X11 window id.
+xcb_connection_t *X11Connection(OwnConnection &own)
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (x11 && x11->connection())
+        return x11->connection();
+    const char *display = std::getenv("DISPLAY");
+    if (!display || !*display)
+        return nullptr;
+    own.reset(xcb_connect(display, nullptr));
+    if (xcb_connection_has_error(own.get()))
+        return nullptr;
+    return own.get();
+}
+
 } // namespace
 
 void NotifyParentWindow(std::uint32_t window)
 {
     if (window == 0)
         return;
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    OwnConnection own;
+    xcb_connection_t *connection = X11Connection(own);
     if (!connection)
         return;
     const xcb_atom_t type = InternAtom(connection);

@@ -62,7 +62,10 @@ QString Workbook::cellText(const Worksheet &sheet, qint64 row, qint64 column,
 
 bool Workbook::showsDate(const Worksheet::Cell &cell) const
 {
-    return cell.style < m_styleIsDate.size() && m_styleIsDate[cell.style];
+    if (cell.kind == Worksheet::Kind::DateTime)
+        return true;
+    return cell.kind == Worksheet::Kind::Number && cell.style < m_styleIsDate.size() &&
+           m_styleIsDate[cell.style];
 }
 
 void Workbook::prefetchTextsAfter(const Worksheet &sheet, const Worksheet::Cell *cell) const
@@ -86,15 +89,12 @@ QStringView Workbook::cellTextView(const Worksheet &sheet, qint64 row, qint64 co
     prefetchTextsAfter(sheet, cell);
     switch (cell->kind) {
     case Worksheet::Kind::Number:
+    case Worksheet::Kind::DateTime:
         scratch.clear();
         if (showsDate(*cell))
             AppendDateTimeText(scratch, cell->number, m_date1904, locale);
         else
             AppendNumberText(scratch, cell->number, locale);
-        return scratch.view();
-    case Worksheet::Kind::DateTime:
-        scratch.clear();
-        AppendDateTimeText(scratch, cell->number, m_date1904, locale);
         return scratch.view();
     case Worksheet::Kind::Text:
         return m_strings.chars(cell->chars);

@@ -58,12 +58,14 @@ public:
     void close();
     bool isClosed() const { return m_closed; }
 
+    // Whether a cell's number reads as a date: a DateTime, or a Number of a date style.
+    bool showsDate(const Worksheet::Cell &cell) const;
+
     const QString &formatName() const { return m_formatName; }
     int codePage() const { return m_codePage; }
     bool uses1904() const { return m_date1904; }
 
 private:
-    bool showsDate(const Worksheet::Cell &cell) const;
     void prefetchTextsAfter(const Worksheet &sheet, const Worksheet::Cell *cell) const;
 
     StringTable m_strings;
