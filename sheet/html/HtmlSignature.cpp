@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -52,12 +53,20 @@ public:
         return true;
     }
 
-    // The first place at or after `i` where `word` stands, or size().
+    // The first place at or after `i` where `word` stands, or size(); its first character has
+    // no case.
     std::size_t find(std::size_t i, std::string_view word) const
     {
-        for (; i < size(); ++i) {
+        while (i < size()) {
+            if (m_width == 1) {
+                const void *first = std::memchr(m_bytes.data() + i, word[0], m_bytes.size() - i);
+                if (!first)
+                    return size();
+                i = std::size_t(static_cast<const std::uint8_t *>(first) - m_bytes.data());
+            }
             if (startsWith(i, word))
                 return i;
+            ++i;
         }
         return size();
     }

@@ -1,4 +1,5 @@
 #include "sheet/WorkbookFormats.h"
+#include "sheet/html/GumboArena.h"
 #include "sheet/html/PageReader.h"
 #include "sheet/html/TableLayout.h"
 #include "sheet/model/Workbook.h"
@@ -26,6 +27,7 @@ private Q_SLOTS:
     void piecesReadAsWhole_data();
     void piecesReadAsWhole();
     void deepNesting();
+    void calledOffInsideGumbo();
 };
 
 namespace {
@@ -322,6 +324,23 @@ void TestHtmlTables::deepNesting()
     cell += "deep";
     const auto book = ReadWorkbook(cellPage(cell) + "<table><tr><td>next");
     QCOMPARE(SheetText(*book), QStringLiteral("deep\nnext"));
+}
+
+void TestHtmlTables::calledOffInsideGumbo()
+{
+    // The arena raises out of gumbo's own calls; gumbo keeps nothing outside the arena, which
+    // serves the next parse.
+    std::atomic<bool> cancelled{true};
+    const ReadControl control({}, &cancelled);
+    GumboArena arena(control);
+    QByteArray rows;
+    for (int i = 0; i < 1000; ++i)
+        rows += "<tr><td>x</td></tr>";
+    const QByteArray html = page("<table>" + rows + "</table>");
+    const std::string_view document(html.constData(), std::size_t(html.size()));
+    QVERIFY_THROWS_EXCEPTION(ReadCancelled, arena.parse(document));
+    cancelled = false;
+    QVERIFY(arena.parse(document)->root != nullptr);
 }
 
 QTEST_GUILESS_MAIN(TestHtmlTables)
