@@ -6,12 +6,13 @@ namespace {
 
 using namespace GumboNodes;
 
-// Where the walk looks for tables: not in the head, templates, or SVG and MathML.
+// Where the walk looks for tables: not in the head, templates, what is there for browsers
+// without scripts, or SVG and MathML.
 bool mayHoldTables(const GumboNode *node)
 {
     return node->type == GUMBO_NODE_ELEMENT &&
            node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML &&
-           node->v.element.tag != GUMBO_TAG_HEAD;
+           node->v.element.tag != GUMBO_TAG_HEAD && node->v.element.tag != GUMBO_TAG_NOSCRIPT;
 }
 
 const char *attribute(const GumboNode *element, const char *name)

@@ -7,7 +7,8 @@
 
 // Finds the tables of a parsed page, or of a piece of one, in document order and hands their
 // rows and cells to the layout. Only a page's own tables count: a table inside another's cell
-// is a part of that cell's text, and tables in templates and in SVG or MathML are not shown.
+// is a part of that cell's text, and tables in templates, in noscript and in SVG or MathML are
+// not shown.
 class TableWalker
 {
 public:

@@ -149,8 +149,9 @@ void TestHtmlTables::layout_data()
     QTest::newRow("a table in the head moves to the body")
         << QByteArray("<html><head><table><tr><td>a</td></tr></table></head></html>")
         << QStringLiteral("a");
-    QTest::newRow("tables in templates are not shown")
+    QTest::newRow("tables in templates and noscript are not shown")
         << page("<template><table><tr><td>t</td></tr></table></template>"
+                "<noscript><table><tr><td>n</td></tr></table></noscript>"
                 "<table><tr><td>a</td></tr></table>")
         << QStringLiteral("a");
 }
