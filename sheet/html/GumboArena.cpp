@@ -94,7 +94,9 @@ void *GumboArena::take(std::size_t bytes)
     const std::size_t pieceBytes = classBytes(sizeClass);
     m_used += HeaderBytes + pieceBytes;
     if (m_used > m_limit)
-        throw WorkbookError::damaged(QStringLiteral("the web page takes too much memory to read"));
+        throw WorkbookError::unsupported(
+            QStringLiteral("a web page that needs more than %1 MiB to parse in one piece")
+                .arg(m_limit >> 20));
     char *start = nullptr;
     if (HeaderBytes + pieceBytes > BlockBytes / 4)
         start = m_bigPieces.emplace_back(HeaderBytes + pieceBytes).get();
@@ -133,5 +135,6 @@ void GumboArena::checkLimits()
     m_untilCheck = AllocationsPerCheck;
     m_control.stillWanted();
     if (std::chrono::steady_clock::now() > m_deadline)
-        throw WorkbookError::damaged(QStringLiteral("the web page is nested too deeply to read"));
+        throw WorkbookError::unsupported(
+            QStringLiteral("a web page nested too deeply to parse in time"));
 }

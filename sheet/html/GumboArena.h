@@ -19,8 +19,9 @@
 // It also keeps a parse within bounds. Gumbo looks through its stack of open elements for many
 // tags, so a page nested a hundred thousand deep costs it minutes; it has no limit of its own,
 // but it allocates for every tag. Past the parse's memory limit or its time limit, or once the
-// reading is no longer wanted, an allocation raises WorkbookError or ReadCancelled out of gumbo,
-// which is built with unwind tables and keeps nothing outside this arena.
+// reading is no longer wanted, an allocation raises WorkbookError (unsupported: the page is not
+// damaged, only more than this reader takes on) or ReadCancelled out of gumbo, which is built
+// with unwind tables and keeps nothing outside this arena.
 class GumboArena
 {
 public:
