@@ -4,6 +4,13 @@ refresh, its reader, orvandel-dump against python3-xlrd, the peak memory, and th
 the 1-second tick, and prints one table with the goals beside the figures.
 
 Usage: /usr/bin/python3 bench/bench_suite.py --repo REPO --build BUILD [--idle-seconds N]
+       [--web-and-text]
+       [--web-and-text-from WORKBOOK]
+  --web-and-text: the benchmark workbook as LibreOffice saves it as a web page and as
+      tab-separated text, refreshed by orvandel-dump and by the reader alone against LibreOffice
+      reading it back, in turns (LibreOffice takes minutes over the page).
+  --web-and-text-from WORKBOOK: another workbook for that, such as the 15-column OOXML one,
+      whose page LibreOffice writes with a font tag in every cell (104 MB).
 """
 import argparse
 import os
@@ -257,6 +264,124 @@ def odf_lines(repo, build, workbook, runs, env):
     return lines
 
 
+# The benchmark workbook as LibreOffice saves it, and how LibreOffice reads each back.
+LIBREOFFICE_SAVES = [
+    ("web page", "html", "HTML (StarCalc)", ".html"),
+    ("tab-separated text", "csv:Text - txt - csv (StarCalc):9,34,76",
+     "Text - txt - csv (StarCalc):9,34,76", ".tsv"),
+]
+
+
+def libreoffice(arguments, profile):
+    return timed_process(["libreoffice", "-env:UserInstallation=file://" + profile,
+                          "--headless"] + arguments)
+
+
+def saved_by_libreoffice(build, workbook, export, name, profile):
+    """The workbook saved by LibreOffice through `export`, made once and kept in BUILD/bench."""
+    path = os.path.join(build, "bench", name)
+    if not os.path.exists(path):
+        print("making %s with LibreOffice ..." % path, flush=True)
+        out = tempfile.mkdtemp(prefix="orvandel-bench-save-")
+        try:
+            libreoffice(["--convert-to", export, "--outdir", out, workbook], profile)
+            produced = os.listdir(out)
+            if len(produced) != 1:
+                sys.exit("bench: LibreOffice saved no %s" % name)
+            shutil.move(os.path.join(out, produced[0]), path)
+        finally:
+            shutil.rmtree(out, ignore_errors=True)
+    return path
+
+
+def libreoffice_reading(path, infilter, profile):
+    """LibreOffice opening the file and saving its first sheet as CSV: (wall s, peak KiB)."""
+    out = tempfile.mkdtemp(prefix="orvandel-bench-read-")
+    try:
+        measured = libreoffice(["--infilter=" + infilter, "--convert-to",
+                                "csv:Text - txt - csv (StarCalc):44,34,76", "--outdir", out,
+                                path], profile)
+        if not os.listdir(out):
+            sys.exit("bench: LibreOffice read nothing from %s" % path)
+    finally:
+        shutil.rmtree(out, ignore_errors=True)
+    return measured
+
+
+def web_and_text_lines(build, workbook, env, dump_runs, reader_runs):
+    """Rows of the table for the workbook saved as a web page and as text."""
+    bin_dir = os.path.join(build, "bin")
+    profile = tempfile.mkdtemp(prefix="orvandel-bench-lo-")
+    lines = []
+    try:
+        for kind, export, infilter, extension in LIBREOFFICE_SAVES:
+            name = os.path.splitext(os.path.basename(workbook))[0] + extension
+            path = saved_by_libreoffice(build, workbook, export, name, profile)
+            print("%s: orvandel-dump, the reader alone and LibreOffice, in turns ..." % kind,
+                  flush=True)
+            dump_command = [os.path.join(bin_dir, "orvandel-dump"), "--csv", path]
+            dump = [timed_process(dump_command, env=env) for _ in range(dump_runs // 2)]
+            lo_wall, lo_peak = libreoffice_reading(path, infilter, profile)
+            out = run_capture([os.path.join(bin_dir, "bench_reader"), path, str(reader_runs)],
+                              env=env)
+            reader_best, reader_median = figure(
+                r"^reader: open \+ read all:\s+best\s+([\d.]+) ms, median\s+([\d.]+) ms", out,
+                "reader")
+            dump += [timed_process(dump_command, env=env)
+                     for _ in range(dump_runs - dump_runs // 2)]
+            dump_walls = sorted(wall for wall, _ in dump)
+            dump_best, dump_median = dump_walls[0], dump_walls[len(dump_walls) // 2]
+            dump_peak = max(peak for _, peak in dump) / 1024
+            lines += [
+                ("%s, %.1f MB: LibreOffice reading it back (once)"
+                 % (kind, os.path.getsize(path) / 1e6),
+                 "%.1f s, %.0f MiB" % (lo_wall, lo_peak / 1024), "", None),
+                ("  orvandel-dump --csv, whole process (%d runs)" % len(dump),
+                 "median %.0f ms (best %.0f), %.1f MiB"
+                 % (dump_median * 1000, dump_best * 1000, dump_peak), "", None),
+                ("  orvandel-dump vs LibreOffice", "%.1f x faster" % (lo_wall / dump_median),
+                 ">= 10 x", lo_wall / dump_median >= 10),
+                ("  reader alone (bench_reader, %d runs)" % reader_runs,
+                 "median %.0f ms (best %.0f)" % (reader_median, reader_best), "", None),
+                ("  reader vs LibreOffice", "%.1f x faster" % (lo_wall * 1000 / reader_median),
+                 ">= 10 x", lo_wall * 1000 / reader_median >= 10),
+            ]
+            if kind == "web page":
+                lines += page_parse_lines(bin_dir, path, env)
+    finally:
+        shutil.rmtree(profile, ignore_errors=True)
+    return lines
+
+
+def page_parse_lines(bin_dir, path, env):
+    """What reading the page in pieces saves: gumbo alone on the whole page, the reader's
+    arena in one parse, and the pieces the reader reads."""
+    lines = []
+    for mode, what in (("gumbo", "gumbo alone, the whole page, malloc"),
+                       ("whole", "the tables in one parse through the arena"),
+                       ("pieces", "the tables in pieces of 1 MiB (the reader)")):
+        start = time.perf_counter()
+        done = subprocess.Popen([os.path.join(bin_dir, "bench_page"), mode, path, "1"],
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+        _, status, usage = os.wait4(done.pid, 0)
+        wall = time.perf_counter() - start
+        if os.waitstatus_to_exitcode(status) != 0:
+            sys.exit("bench: bench_page %s failed" % mode)
+        out = done.stdout.read().decode()
+        refused = re.search(r"refused after ([\d.]+) ms: (.*)$", out, re.MULTILINE)
+        if refused:
+            lines.append(("    page parse: " + what,
+                          "refused after %.1f s CPU (%s), peak %.0f MiB"
+                          % (float(refused.group(1)) / 1000, refused.group(2),
+                             usage.ru_maxrss / 1024), "", None))
+            continue
+        cpu = figure(r"cpu best\s+([\d.]+) ms", out, "page")[0]
+        lines.append(("    page parse: " + what,
+                      "%.1f s (CPU %.1f s), peak %.0f MiB"
+                      % (wall, cpu / 1000, usage.ru_maxrss / 1024), "", None))
+    return lines
+
+
 def build_type(build):
     try:
         with open(os.path.join(build, "CMakeCache.txt")) as f:
@@ -476,6 +601,8 @@ def main():
                         help="also the legacy workbook saved as ODS and XML Spreadsheet 2003")
     parser.add_argument("--odf-only", action="store_true", help="only those")
     parser.add_argument("--odf-runs", type=int, default=3)
+    parser.add_argument("--web-and-text", action="store_true")
+    parser.add_argument("--web-and-text-from")
     options = parser.parse_args()
     repo, build = os.path.abspath(options.repo), os.path.abspath(options.build)
     bin_dir = os.path.join(build, "bin")
@@ -493,6 +620,10 @@ def main():
         more_lines, more_notes = ooxml_lines(options, repo, build, bin_dir, env, rows)
         lines += more_lines
         notes += more_notes
+    if options.web_and_text:
+        source = options.web_and_text_from or legacy_workbook(repo, build)
+        lines += web_and_text_lines(build, os.path.abspath(source), env, options.dump_runs,
+                                    options.reader_runs)
     print()
     print("Orvandel benchmarks: %s build in %s" % (build_type(build), build))
     for note in notes:

@@ -2,9 +2,9 @@
 # Builds the fuzz targets with clang and runs one of them for a given time.
 #   scripts/fuzz.sh TARGET SECONDS [extra libFuzzer flags...]
 # TARGET is fuzz_reader, fuzz_decryption, fuzz_xlsb, fuzz_ooxml, fuzz_xmlscanner, fuzz_fods,
-# fuzz_xml2003, fuzz_settings or fuzz_commandline. The build goes to build-fuzz, or to
-# ORVANDEL_FUZZ_BUILD_DIR when set. The growing corpus is kept in fuzz/corpus-TARGET (not in
-# git); crashes land in fuzz/ as crash-*.
+# fuzz_xml2003, fuzz_html, fuzz_text, fuzz_settings or fuzz_commandline. The build goes to
+# build-fuzz, or to ORVANDEL_FUZZ_BUILD_DIR when set. The growing corpus is kept in
+# fuzz/corpus-TARGET (not in git); crashes land in fuzz/ as crash-*.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 target=${1:?target}
@@ -24,10 +24,13 @@ cmake --build "$build" -j2 --target "$target" >/dev/null
 corpus=$root/fuzz/corpus-$target
 mkdir -p "$corpus"
 seeds=()
+pattern='*.xls'
 case $target in
 fuzz_reader) seeds=("$root/tests/data/corpus" "$root/tests/data/fixtures" "$root/tests/data/regressions"
                     "$root/tests/data/formats") ;;
 fuzz_decryption) seeds=("$root/tests/data/formats") ;;
+fuzz_html) seeds=("$root/tests/data/formats"); pattern='*.htm*' ;;
+fuzz_text) seeds=("$root/tests/data/formats"); pattern='*.[ct][sx][vt]' ;;
 fuzz_xlsb)
     # The workbook part, the shared strings and the first sheet of each binary workbook, as
     # the target takes them.
@@ -45,7 +48,7 @@ for path in sys.argv[2:]:
 PY
     ;;
 esac
-for s in "${seeds[@]}"; do [[ -d $s ]] && find "$s" -type f -name '*.xls' -exec cp -n {} "$corpus/" \; ; done
+for s in "${seeds[@]}"; do [[ -d $s ]] && find "$s" -type f -name "$pattern" -exec cp -n {} "$corpus/" \; ; done
 case $target in
 fuzz_ooxml | fuzz_xmlscanner)
     # The OOXML workbooks of the format corpus: whole (fuzz_ooxml), their parts joined by 0xFF

@@ -1,12 +1,14 @@
 #include "sheet/WorkbookFormats.h"
 
 #include "sheet/biff/BiffFormat.h"
+#include "sheet/html/HtmlFormat.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
 #include "sheet/ooxml/OoxmlFormat.h"
 #include "sheet/xlsb/XlsbFormat.h"
 #include "sheet/ods/OdsFormat.h"
 #include "sheet/xml2003/Xml2003Format.h"
+#include "sheet/text/TextFormat.h"
 
 namespace {
 
@@ -19,6 +21,8 @@ const WorkbookFormat *const Formats[] = {
     &OdsFormat,
     &FodsFormat,
     &Xml2003Format,
+    &HtmlFormat,
+    &DelimitedTextFormat,
 };
 
 } // namespace
