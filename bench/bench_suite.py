@@ -4,6 +4,13 @@ refresh, its reader, orvandel-dump against python3-xlrd, the peak memory, and th
 the 1-second tick, and prints one table with the goals beside the figures.
 
 Usage: /usr/bin/python3 bench/bench_suite.py --repo REPO --build BUILD [--idle-seconds N]
+       [--web-and-text]
+       [--web-and-text-from WORKBOOK]
+  --web-and-text: the benchmark workbook as LibreOffice saves it as a web page and as
+      tab-separated text, refreshed by orvandel-dump and by the reader alone against LibreOffice
+      reading it back, in turns (LibreOffice takes minutes over the page).
+  --web-and-text-from WORKBOOK: another workbook for that, such as the 15-column OOXML one,
+      whose page LibreOffice writes with a font tag in every cell (104 MB).
 """
 import argparse
 import os
@@ -28,18 +35,27 @@ def run_capture(command, **kwargs):
     return done.stdout
 
 
+def timed_run(command, stdout=subprocess.DEVNULL, env=None):
+    """Runs a command; returns (wall seconds, CPU seconds, peak resident KiB) of that one
+    process and the children it waited for. Its messages go to a file: Gnumeric writes enough
+    warnings to fill a pipe."""
+    with tempfile.TemporaryFile() as messages:
+        start = time.perf_counter()
+        process = subprocess.Popen(command, stdout=stdout, stderr=messages, env=env)
+        _, status, usage = os.wait4(process.pid, 0)
+        wall = time.perf_counter() - start
+        code = os.waitstatus_to_exitcode(status)
+        if code != 0:
+            messages.seek(0)
+            sys.exit("bench: %s failed (%d): %s"
+                     % (command[0], code, messages.read().decode().strip()))
+    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss
+
+
 def timed_process(command, stdout=subprocess.DEVNULL, env=None):
     """Runs a command; returns (wall seconds, peak resident KiB) of that one process."""
-    start = time.perf_counter()
-    process = subprocess.Popen(command, stdout=stdout, stderr=subprocess.PIPE, env=env)
-    _, status, usage = os.wait4(process.pid, 0)
-    wall = time.perf_counter() - start
-    process.returncode = os.waitstatus_to_exitcode(status)
-    if process.returncode != 0:
-        sys.exit("bench: %s failed (%d): %s"
-                 % (command[0], process.returncode, process.stderr.read().decode().strip()))
-    process.stderr.close()
-    return wall, usage.ru_maxrss
+    wall, _, peak = timed_run(command, stdout, env)
+    return wall, peak
 
 
 def figure(pattern, text, what):
@@ -170,6 +186,202 @@ def idle_cost(build, workbook, seconds):
         viewer.close()
 
 
+def median(values):
+    return sorted(values)[len(values) // 2]
+
+
+def odf_lines(repo, build, workbook, runs, env):
+    """The 65,535-row workbook as an OpenDocument spreadsheet (saved by LibreOffice) and as XML
+    Spreadsheet 2003 (saved by SheetJS): the viewer's refresh, its reader alone and
+    orvandel-dump against Gnumeric's ssconvert and LibreOffice headless turning the same file
+    into CSV, taken in turns."""
+    bench = os.path.dirname(workbook)
+    print("saving the workbook as ODS (LibreOffice) and XML Spreadsheet 2003 (SheetJS) ...",
+          flush=True)
+    ods, xml = run_capture([PYTHON, os.path.join(repo, "scripts", "make_big_odf.py"), workbook,
+                            bench]).split()
+    bin_dir = os.path.join(build, "bin")
+    work = tempfile.mkdtemp(prefix="orvandel-bench-odf-")
+    profile = "-env:UserInstallation=file://" + os.path.join(work, "profile")
+    commands = {
+        "dump": lambda path: [os.path.join(bin_dir, "orvandel-dump"), "--csv", path],
+        "gnumeric": lambda path: ["ssconvert", "--export-type=Gnumeric_stf:stf_csv", path,
+                                  os.path.join(work, "gnumeric.csv")],
+        "libreoffice": lambda path: ["libreoffice", profile, "--headless", "--convert-to", "csv",
+                                     "--outdir", work, path],
+    }
+    figures = {}
+    try:
+        for path in (ods, xml):
+            for name, command in commands.items():
+                timed_run(command(path), env=env)  # warm-up: caches, LibreOffice's new profile
+        for run in range(runs):
+            print("  run %d of %d ..." % (run + 1, runs), flush=True)
+            for path in (ods, xml):
+                for name, command in commands.items():
+                    figures.setdefault((path, name), []).append(timed_run(command(path), env=env))
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+    lines = []
+    for path, kind, goal_vs, goal in ((ods, "ODS", "gnumeric", 7), (xml, "XML 2003", "libreoffice", 10)):
+        out = run_capture([os.path.join(bin_dir, "bench_refresh"), path, str(max(runs, 5))], env=env)
+        refresh_best, refresh_median, refresh_cpu, _ = figure(
+            r"^whole refresh\s+best\s+([\d.]+) ms\s+median\s+([\d.]+) ms\s+cpu best\s+([\d.]+) ms"
+            r"\s+median\s+([\d.]+) ms", out, "refresh")
+        out = run_capture([os.path.join(bin_dir, "bench_odf"), path, str(max(runs, 3))], env=env)
+        reader_wall, reader_cpu = figure(
+            r"^the reader, from memory\s+median\s+([\d.]+) ms\s+cpu median\s+([\d.]+) ms", out,
+            "reader")
+        walls = {name: median([f[0] for f in figures[(path, name)]]) * 1000 for name in commands}
+        cpus = {name: median([f[1] for f in figures[(path, name)]]) * 1000 for name in commands}
+        peak = max(f[2] for f in figures[(path, "dump")]) / 1024
+        size = os.path.getsize(path) / 1e6
+        lines += [
+            ("%s (%.1f MB): whole refresh (bench_refresh)" % (kind, size),
+             "median %.0f ms (CPU best %.0f)" % (refresh_median, refresh_cpu),
+             "<= 500 ms" if kind == "ODS" else "", refresh_median <= 500 if kind == "ODS" else None),
+            ("  reader alone, from memory (bench_odf)",
+             "median %.0f ms (CPU %.0f)" % (reader_wall, reader_cpu), "", None),
+            ("  orvandel-dump --csv, whole process",
+             "median %.0f ms (CPU %.0f), %.0f MiB" % (walls["dump"], cpus["dump"], peak), "", None),
+            ("  Gnumeric ssconvert to CSV", "median %.0f ms (CPU %.0f)"
+             % (walls["gnumeric"], cpus["gnumeric"]), "", None),
+            ("  LibreOffice headless to CSV", "median %.0f ms (CPU %.0f)"
+             % (walls["libreoffice"], cpus["libreoffice"]), "", None),
+        ]
+        for name in ("gnumeric", "libreoffice"):
+            wanted = name == goal_vs
+            lines.append(("  orvandel-dump vs %s" % name,
+                          "%.1f x faster (CPU %.1f x)" % (walls[name] / walls["dump"],
+                                                          cpus[name] / cpus["dump"]),
+                          (">= %d x" % goal) if wanted else "",
+                          walls[name] / walls["dump"] >= goal if wanted else None))
+        if kind != "ODS":
+            lines.append(("  whole refresh vs LibreOffice", "%.1f x faster"
+                          % (walls["libreoffice"] / refresh_median), ">= 10 x",
+                          walls["libreoffice"] / refresh_median >= 10))
+    return lines
+
+
+# The benchmark workbook as LibreOffice saves it, and how LibreOffice reads each back.
+LIBREOFFICE_SAVES = [
+    ("web page", "html", "HTML (StarCalc)", ".html"),
+    ("tab-separated text", "csv:Text - txt - csv (StarCalc):9,34,76",
+     "Text - txt - csv (StarCalc):9,34,76", ".tsv"),
+]
+
+
+def libreoffice(arguments, profile):
+    return timed_process(["libreoffice", "-env:UserInstallation=file://" + profile,
+                          "--headless"] + arguments)
+
+
+def saved_by_libreoffice(build, workbook, export, name, profile):
+    """The workbook saved by LibreOffice through `export`, made once and kept in BUILD/bench."""
+    path = os.path.join(build, "bench", name)
+    if not os.path.exists(path):
+        print("making %s with LibreOffice ..." % path, flush=True)
+        out = tempfile.mkdtemp(prefix="orvandel-bench-save-")
+        try:
+            libreoffice(["--convert-to", export, "--outdir", out, workbook], profile)
+            produced = os.listdir(out)
+            if len(produced) != 1:
+                sys.exit("bench: LibreOffice saved no %s" % name)
+            shutil.move(os.path.join(out, produced[0]), path)
+        finally:
+            shutil.rmtree(out, ignore_errors=True)
+    return path
+
+
+def libreoffice_reading(path, infilter, profile):
+    """LibreOffice opening the file and saving its first sheet as CSV: (wall s, peak KiB)."""
+    out = tempfile.mkdtemp(prefix="orvandel-bench-read-")
+    try:
+        measured = libreoffice(["--infilter=" + infilter, "--convert-to",
+                                "csv:Text - txt - csv (StarCalc):44,34,76", "--outdir", out,
+                                path], profile)
+        if not os.listdir(out):
+            sys.exit("bench: LibreOffice read nothing from %s" % path)
+    finally:
+        shutil.rmtree(out, ignore_errors=True)
+    return measured
+
+
+def web_and_text_lines(build, workbook, env, dump_runs, reader_runs):
+    """Rows of the table for the workbook saved as a web page and as text."""
+    bin_dir = os.path.join(build, "bin")
+    profile = tempfile.mkdtemp(prefix="orvandel-bench-lo-")
+    lines = []
+    try:
+        for kind, export, infilter, extension in LIBREOFFICE_SAVES:
+            name = os.path.splitext(os.path.basename(workbook))[0] + extension
+            path = saved_by_libreoffice(build, workbook, export, name, profile)
+            print("%s: orvandel-dump, the reader alone and LibreOffice, in turns ..." % kind,
+                  flush=True)
+            dump_command = [os.path.join(bin_dir, "orvandel-dump"), "--csv", path]
+            dump = [timed_process(dump_command, env=env) for _ in range(dump_runs // 2)]
+            lo_wall, lo_peak = libreoffice_reading(path, infilter, profile)
+            out = run_capture([os.path.join(bin_dir, "bench_reader"), path, str(reader_runs)],
+                              env=env)
+            reader_best, reader_median = figure(
+                r"^reader: open \+ read all:\s+best\s+([\d.]+) ms, median\s+([\d.]+) ms", out,
+                "reader")
+            dump += [timed_process(dump_command, env=env)
+                     for _ in range(dump_runs - dump_runs // 2)]
+            dump_walls = sorted(wall for wall, _ in dump)
+            dump_best, dump_median = dump_walls[0], dump_walls[len(dump_walls) // 2]
+            dump_peak = max(peak for _, peak in dump) / 1024
+            lines += [
+                ("%s, %.1f MB: LibreOffice reading it back (once)"
+                 % (kind, os.path.getsize(path) / 1e6),
+                 "%.1f s, %.0f MiB" % (lo_wall, lo_peak / 1024), "", None),
+                ("  orvandel-dump --csv, whole process (%d runs)" % len(dump),
+                 "median %.0f ms (best %.0f), %.1f MiB"
+                 % (dump_median * 1000, dump_best * 1000, dump_peak), "", None),
+                ("  orvandel-dump vs LibreOffice", "%.1f x faster" % (lo_wall / dump_median),
+                 ">= 10 x", lo_wall / dump_median >= 10),
+                ("  reader alone (bench_reader, %d runs)" % reader_runs,
+                 "median %.0f ms (best %.0f)" % (reader_median, reader_best), "", None),
+                ("  reader vs LibreOffice", "%.1f x faster" % (lo_wall * 1000 / reader_median),
+                 ">= 10 x", lo_wall * 1000 / reader_median >= 10),
+            ]
+            if kind == "web page":
+                lines += page_parse_lines(bin_dir, path, env)
+    finally:
+        shutil.rmtree(profile, ignore_errors=True)
+    return lines
+
+
+def page_parse_lines(bin_dir, path, env):
+    """What reading the page in pieces saves: gumbo alone on the whole page, the reader's
+    arena in one parse, and the pieces the reader reads."""
+    lines = []
+    for mode, what in (("gumbo", "gumbo alone, the whole page, malloc"),
+                       ("whole", "the tables in one parse through the arena"),
+                       ("pieces", "the tables in pieces of 1 MiB (the reader)")):
+        start = time.perf_counter()
+        done = subprocess.Popen([os.path.join(bin_dir, "bench_page"), mode, path, "1"],
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+        _, status, usage = os.wait4(done.pid, 0)
+        wall = time.perf_counter() - start
+        if os.waitstatus_to_exitcode(status) != 0:
+            sys.exit("bench: bench_page %s failed" % mode)
+        out = done.stdout.read().decode()
+        refused = re.search(r"refused after ([\d.]+) ms: (.*)$", out, re.MULTILINE)
+        if refused:
+            lines.append(("    page parse: " + what,
+                          "refused after %.1f s CPU (%s), peak %.0f MiB"
+                          % (float(refused.group(1)) / 1000, refused.group(2),
+                             usage.ru_maxrss / 1024), "", None))
+            continue
+        cpu = figure(r"cpu best\s+([\d.]+) ms", out, "page")[0]
+        lines.append(("    page parse: " + what,
+                      "%.1f s (CPU %.1f s), peak %.0f MiB"
+                      % (wall, cpu / 1000, usage.ru_maxrss / 1024), "", None))
+    return lines
+
+
 def build_type(build):
     try:
         with open(os.path.join(build, "CMakeCache.txt")) as f:
@@ -183,20 +395,8 @@ def build_type(build):
     return kind
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--repo", required=True)
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--idle-seconds", type=float, default=60)
-    parser.add_argument("--refresh-runs", type=int, default=15)
-    parser.add_argument("--reader-runs", type=int, default=10)
-    parser.add_argument("--dump-runs", type=int, default=9)
-    parser.add_argument("--xlrd-runs", type=int, default=3)
-    options = parser.parse_args()
-    repo, build = os.path.abspath(options.repo), os.path.abspath(options.build)
-    bin_dir = os.path.join(build, "bin")
-    load = os.getloadavg()
-
+def legacy_workbook(repo, build):
+    """The 65,536-row legacy workbook, made with python3-xlwt the first time."""
     os.makedirs(os.path.join(build, "bench"), exist_ok=True)
     workbook = os.path.join(build, "bench", "big-workbook.xls")
     if not os.path.exists(workbook):
@@ -204,10 +404,16 @@ def main():
         partial = workbook + ".part"
         run_capture([PYTHON, os.path.join(repo, "scripts", "make_big_workbook.py"), partial])
         os.rename(partial, workbook)
+    return workbook
+
+
+def legacy_lines(options, repo, build, bin_dir, env):
+    """The legacy workbook: the viewer's refresh, its reader against python3-xlrd, the dump as
+    a process, the viewer's peak memory and its idle cost."""
+    workbook = legacy_workbook(repo, build)
     small = os.path.join(build, "bench", "small-workbook.xls")
     if not os.path.exists(small):
         small_workbook(small)
-    env = dict(os.environ, LC_ALL="C.UTF-8", QT_QPA_PLATFORM="offscreen")
 
     print("whole refresh ...", flush=True)
     out = run_capture([os.path.join(bin_dir, "bench_refresh"), workbook,
@@ -287,10 +493,141 @@ def main():
          % (idle_percent, idle_ns / 1e6, idle_ticks, idle_tick_percent),
          "< 0.1 %", max(idle_percent, idle_tick_percent) < 0.1),
     ]
+    notes = ["legacy workbook %s: %.1f MB, table of %d rows (header and %d data rows)"
+             % (workbook, os.path.getsize(workbook) / 1e6, rows, rows - 1)]
+    return lines, notes
+
+
+def ooxml_lines(options, repo, build, bin_dir, env, rows):
+    """An OOXML workbook of `rows` data rows made with python3-xlsxwriter: orvandel-dump against
+    Gnumeric's ssconvert and LibreOffice doing the same job (the first sheet as CSV), as whole
+    processes taken in turns; the reader alone in process; the dump's peak memory."""
+    workbook = os.path.join(build, "bench", "results-%d.xlsx" % rows)
+    if not os.path.exists(workbook):
+        print("making %s with python3-xlsxwriter ..." % workbook, flush=True)
+        partial = workbook + ".part"
+        run_capture([PYTHON, os.path.join(repo, "scripts", "make_big_xlsx.py"), partial,
+                     str(rows)])
+        os.rename(partial, workbook)
+    big = rows > 100000
+    reference_runs = 1 if big else options.reference_runs
+    dump_runs = 3 if big else options.ooxml_runs
+    work = tempfile.mkdtemp(prefix="orvandel-bench-ooxml-")
+    profile = os.path.join(work, "profile")
+    ssconvert = ["ssconvert", "-T", "Gnumeric_stf:stf_csv", workbook, os.path.join(work, "g.csv")]
+    libreoffice = ["soffice", "-env:UserInstallation=file://" + profile, "--headless",
+                   "--norestore", "--convert-to", "csv", "--outdir", work, workbook]
+    try:
+        # LibreOffice's first start in a new profile sets the profile up: not counted.
+        small = os.path.join(work, "small.xlsx")
+        run_capture([PYTHON, os.path.join(repo, "scripts", "make_big_xlsx.py"), small, "10"])
+        run_capture(libreoffice[:-1] + [small])
+        print("orvandel-dump, ssconvert and LibreOffice on %d rows, in turns ..." % rows,
+              flush=True)
+        dump, gnumeric, calc = [], [], []
+        for run in range(max(dump_runs, reference_runs)):
+            if run < dump_runs:
+                dump.append(timed_run([os.path.join(bin_dir, "orvandel-dump"), "--csv",
+                                       workbook], env=env))
+            if run < reference_runs:
+                gnumeric.append(timed_run(ssconvert))
+                calc.append(timed_run(libreoffice))
+        print("the reader alone on %d rows ..." % rows, flush=True)
+        out = run_capture([os.path.join(bin_dir, "bench_ooxml"), workbook, str(dump_runs),
+                           "inflated ahead"], env=env)
+        reader_wall, reader_cpu = figure(r"inflated ahead\)\s+([\d.]+) ms\s+([\d.]+) ms", out,
+                                         "reader")
+        out = run_capture([os.path.join(bin_dir, "bench_ooxml"), workbook, "1",
+                           "expat, one thread"], env=env)
+        expat_wall, expat_cpu = figure(r"expat, one thread\s+([\d.]+) ms\s+([\d.]+) ms", out,
+                                       "expat reader")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    dump_ms, dump_cpu = (median([run[i] for run in dump]) * 1000 for i in (0, 1))
+    gnumeric_ms, gnumeric_cpu = (median([run[i] for run in gnumeric]) * 1000 for i in (0, 1))
+    calc_ms, calc_cpu = (median([run[i] for run in calc]) * 1000 for i in (0, 1))
+    dump_peak = max(run[2] for run in dump) / 1024
+    size = "%s rows" % format(rows, ",")
+    reader_goal = 1500 if big else 60
+    lines = [
+        ("OOXML, %s: orvandel-dump --csv (%d runs)" % (size, dump_runs),
+         "median %.0f ms (CPU %.0f ms)" % (dump_ms, dump_cpu), "", None),
+        ("  ssconvert to CSV (%d runs)" % reference_runs,
+         "median %.0f ms (CPU %.0f ms, peak %.0f MiB)"
+         % (gnumeric_ms, gnumeric_cpu, max(run[2] for run in gnumeric) / 1024), "", None),
+        ("  LibreOffice headless to CSV (%d runs)" % reference_runs,
+         "median %.0f ms (CPU %.0f ms, peak %.0f MiB)"
+         % (calc_ms, calc_cpu, max(run[2] for run in calc) / 1024), "", None),
+        ("  orvandel-dump vs ssconvert",
+         "%.1f x faster (CPU time %.1f x)" % (gnumeric_ms / dump_ms, gnumeric_cpu / dump_cpu),
+         ">= 15 x", gnumeric_ms / dump_ms >= 15),
+        ("  orvandel-dump vs LibreOffice",
+         "%.1f x faster (CPU time %.1f x)" % (calc_ms / dump_ms, calc_cpu / dump_cpu),
+         ">= 15 x", calc_ms / dump_ms >= 15),
+        ("  reader alone, in process (bench_ooxml, %d runs)" % dump_runs,
+         "median %.0f ms (CPU %.0f ms, all threads)" % (reader_wall, reader_cpu),
+         "<= %d ms" % reader_goal, reader_wall <= reader_goal),
+        ("  the same reader with expat alone, one thread",
+         "%.0f ms (CPU %.0f ms)" % (expat_wall, expat_cpu), "", None),
+        ("  peak memory: orvandel-dump (max RSS)", "%.0f MiB" % dump_peak,
+         "<= 1.2 GiB" if big else "", dump_peak <= 1229 if big else None),
+    ]
+    notes = ["OOXML workbook %s: %.1f MB, %d data rows of 15 columns (the references convert all "
+             "15 columns of the first sheet, the dump the viewer's 13)"
+             % (workbook, os.path.getsize(workbook) / 1e6, rows)]
+    return lines, notes
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--repo", required=True)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--idle-seconds", type=float, default=60)
+    parser.add_argument("--refresh-runs", type=int, default=15)
+    parser.add_argument("--reader-runs", type=int, default=10)
+    parser.add_argument("--dump-runs", type=int, default=9)
+    parser.add_argument("--xlrd-runs", type=int, default=3)
+    parser.add_argument("--ooxml-runs", type=int, default=5,
+                        help="runs of orvandel-dump and of the reader on each OOXML workbook")
+    parser.add_argument("--reference-runs", type=int, default=3,
+                        help="runs of ssconvert and of LibreOffice on the 65,535-row workbook")
+    parser.add_argument("--big", action="store_true",
+                        help="also the 1,048,575-row OOXML workbook (the reference tools take a "
+                             "minute each there; making it takes xlsxwriter several minutes)")
+    parser.add_argument("--ooxml-only", action="store_true",
+                        help="leave out the legacy workbook's measures")
+    # Minutes more: LibreOffice takes several seconds a file.
+    parser.add_argument("--odf", action="store_true",
+                        help="also the legacy workbook saved as ODS and XML Spreadsheet 2003")
+    parser.add_argument("--odf-only", action="store_true", help="only those")
+    parser.add_argument("--odf-runs", type=int, default=3)
+    parser.add_argument("--web-and-text", action="store_true")
+    parser.add_argument("--web-and-text-from")
+    options = parser.parse_args()
+    repo, build = os.path.abspath(options.repo), os.path.abspath(options.build)
+    bin_dir = os.path.join(build, "bin")
+    load = os.getloadavg()
+
+    env = dict(os.environ, LC_ALL="C.UTF-8", QT_QPA_PLATFORM="offscreen")
+    os.makedirs(os.path.join(build, "bench"), exist_ok=True)
+    lines, notes = [], []
+    if not (options.ooxml_only or options.odf_only):
+        lines, notes = legacy_lines(options, repo, build, bin_dir, env)
+    sizes = [] if options.odf_only else [65535] + ([1048575] if options.big else [])
+    if options.odf or options.odf_only:
+        lines += odf_lines(repo, build, legacy_workbook(repo, build), options.odf_runs, env)
+    for rows in sizes:
+        more_lines, more_notes = ooxml_lines(options, repo, build, bin_dir, env, rows)
+        lines += more_lines
+        notes += more_notes
+    if options.web_and_text:
+        source = options.web_and_text_from or legacy_workbook(repo, build)
+        lines += web_and_text_lines(build, os.path.abspath(source), env, options.dump_runs,
+                                    options.reader_runs)
     print()
     print("Orvandel benchmarks: %s build in %s" % (build_type(build), build))
-    print("workbook %s: %.1f MB, table of %d rows (header and %d data rows)"
-          % (workbook, os.path.getsize(workbook) / 1e6, rows, rows - 1))
+    for note in notes:
+        print(note)
     print("machine: %d cores, load average %.2f %.2f %.2f at the start, %.2f %.2f %.2f at the end"
           % ((os.cpu_count(),) + load + os.getloadavg()))
     print()

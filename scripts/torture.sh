@@ -1,6 +1,7 @@
 #!/bin/bash
 # The writer torture run: a writing program (scripts/torture_writer.py) rewrites a watched
-# workbook for SECONDS, alternating four versions (5 to 5,000 rows) and three ways of writing
+# workbook for SECONDS, alternating six versions (5 to 5,000 rows; four legacy workbooks and two
+# OOXML ones under the same .xls name) and three ways of writing
 # (in place with truncation, a new file renamed over it, in place under an exclusive flock),
 # while orvandel-dump takes snapshots and imports them back to back, as the viewer would.
 #
@@ -14,6 +15,8 @@
 #                          back on its lock checks and change times
 #   TORTURE_WRITER_REST_MS=N  the writer rests a random 0 to N ms between rewrites (default
 #                          40); without a lease a copy needs the file quiet for 100 ms
+#   TORTURE_FORMAT=F       the versions' format: xls (python3-xlwt, the default) or ods
+#                          (python3-odf); the watched file is results.xls either way
 #
 # It prints the counts and exits 1 when one that must be 0 is not: tables that are not
 # exactly one of the versions, changes to the watched file not made by the writer, write
@@ -65,8 +68,9 @@ if [[ -n ${TORTURE_DUMP_USER:-} ]]; then
 fi
 export LC_ALL=C.UTF-8
 
-mapfile -t VERSIONS < <("$PYTHON" "$REPO/scripts/torture_writer.py" make "$WORK/versions")
-((${#VERSIONS[@]} >= 2)) || die "could not make the versions (python3-xlwt?)"
+FORMAT=${TORTURE_FORMAT:-xls}
+mapfile -t VERSIONS < <("$PYTHON" "$REPO/scripts/torture_writer.py" make "$WORK/versions" "$FORMAT")
+((${#VERSIONS[@]} >= 2)) || die "could not make the $FORMAT versions (python3-xlwt, python3-xlsxwriter, python3-odf?)"
 
 # The expected tables: each version dumped while nothing writes it.
 declare -A EXPECTED=()

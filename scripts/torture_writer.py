@@ -2,9 +2,12 @@
 """The writing program of the torture run: makes the workbook versions, then rewrites the
 watched workbook with them for a given time, the way testing programs write their results.
 
-  torture_writer.py make DIR
+  torture_writer.py make DIR [xls | ods]
       writes DIR/version-N.xls (N = 1..4), workbooks of different sizes and contents made
-      with python3-xlwt, and prints their paths.
+      with python3-xlwt, or the same as OpenDocument spreadsheets version-N.ods made with
+      python3-odf; then version-5.xls and version-6.xls, OOXML workbooks made with
+      python3-xlsxwriter (shared strings in 5, inline strings in 6) under the .xls name; and
+      prints their paths.
 
   torture_writer.py run WATCHED SECONDS LOG VERSION.xls...
       rewrites WATCHED over and over for SECONDS, taking the versions in turn and the three
@@ -32,45 +35,131 @@ import time
 WAYS = ("inplace", "rename", "flock")
 
 
-def make_versions(directory):
+# Rows, and what makes each version's table unlike the others.
+SHAPES = [(5, "малый"), (50, "средний"), (500, "большой"), (5000, "огромный")]
+
+
+def version_cells(number, rows, label):
+    """The cells of one version: (row, column, value), values of Python's types."""
+    header = ["№", "Фамилия", "Тест", "Балл", "Дата", "Версия %d" % number, "Сдано",
+              "Комментарий", "", "Код", "Статус", "Время", label]
+    cells = [(0, column, text) for column, text in enumerate(header)]
+    start = datetime.datetime(2024, number, 3, 9, 0, 0)
+    for row in range(1, rows + 1):
+        cells += [
+            (row, 0, row),
+            (row, 1, ("Иванов", "Smith", "Ёлкина, \"О.\"", "Petrov")[row % 4]),
+            (row, 2, "Тест %d.%d" % (number, row)),
+            (row, 3, round((row * 7.25 + number) % 100, 2)),
+            (row, 4, start + datetime.timedelta(minutes=row * number)),
+            (row, 5, "v%d" % number),
+            (row, 6, bool((row + number) % 2)),
+            (row, 7, "строка %d\nверсия %d" % (row, number)),
+            (row, 9, -row * 1000003 * number),
+            (row, 10, ("OK", "FAIL", "ПРОПУЩЕН")[row % 3]),
+            (row, 11, datetime.timedelta(seconds=row)),
+            (row, 12, "x" * (row % 17 + number)),
+            (row, 13, "not shown"),
+        ]
+        if row % 3:
+            cells.append((row, 8, "необязательно"))
+    # Below the first empty key cell: never shown.
+    cells.append((rows + 2, 2, "после конца"))
+    return cells
+
+
+def write_xls(path, number, cells):
     import xlwt
 
-    # Rows, and what makes each version's table unlike the others.
-    shapes = [(5, "малый"), (50, "средний"), (500, "большой"), (5000, "огромный")]
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Результаты %d" % number)
+    date_style = xlwt.easyxf(num_format_str="DD.MM.YYYY hh:mm:ss")
+    time_style = xlwt.easyxf(num_format_str="hh:mm:ss")
+    for row, column, value in cells:
+        if isinstance(value, datetime.datetime):
+            sheet.write(row, column, value, date_style)
+        elif isinstance(value, datetime.timedelta):
+            sheet.write(row, column, value.total_seconds() / 86400.0, time_style)
+        else:
+            sheet.write(row, column, value)
+    if number % 2 == 0:
+        book.add_sheet("Вторая").write(0, 0, "second sheet")
+    book.save(path)
+
+
+def write_ods(path, number, cells):
+    from odf.opendocument import OpenDocumentSpreadsheet
+    from odf.table import Table, TableCell, TableRow
+    from odf.text import P
+
+    def cell(value):
+        if isinstance(value, bool):
+            c = TableCell(valuetype="boolean", booleanvalue="true" if value else "false")
+        elif isinstance(value, (int, float)):
+            c = TableCell(valuetype="float", value=repr(value))
+        elif isinstance(value, datetime.datetime):
+            c = TableCell(valuetype="date", datevalue=value.isoformat())
+        elif isinstance(value, datetime.timedelta):
+            c = TableCell(valuetype="time", timevalue="PT%dS" % value.total_seconds())
+        else:
+            c = TableCell(valuetype="string")
+            for line in value.split("\n"):
+                c.addElement(P(text=line))
+            return c
+        c.addElement(P(text=str(value)))
+        return c
+
+    book = OpenDocumentSpreadsheet()
+    sheet = Table(name="Результаты %d" % number)
+    rows = {}
+    for row, column, value in cells:
+        rows.setdefault(row, {})[column] = value
+    for row in range(max(rows) + 1):
+        element = TableRow()
+        values = rows.get(row, {})
+        for column in range(max(values, default=-1) + 1):
+            element.addElement(cell(values[column]) if column in values else TableCell())
+        sheet.addElement(element)
+    book.spreadsheet.addElement(sheet)
+    if number % 2 == 0:
+        second = Table(name="Вторая")
+        row = TableRow()
+        row.addElement(cell("second sheet"))
+        second.addElement(row)
+        book.spreadsheet.addElement(second)
+    book.save(path)
+
+
+def make_versions(directory, kind="xls"):
+    write = {"xls": write_xls, "ods": write_ods}[kind]
     paths = []
-    for number, (rows, label) in enumerate(shapes, start=1):
-        book = xlwt.Workbook(encoding="utf-8")
-        sheet = book.add_sheet("Результаты %d" % number)
-        date_style = xlwt.easyxf(num_format_str="DD.MM.YYYY hh:mm:ss")
-        header = ["№", "Фамилия", "Тест", "Балл", "Дата", "Версия %d" % number, "Сдано",
-                  "Комментарий", "", "Код", "Статус", "Время", label]
-        for column, text in enumerate(header):
-            sheet.write(0, column, text)
-        start = datetime.datetime(2024, number, 3, 9, 0, 0)
-        for row in range(1, rows + 1):
-            sheet.write(row, 0, row)
-            sheet.write(row, 1, ("Иванов", "Smith", "Ёлкина, \"О.\"", "Petrov")[row % 4])
-            sheet.write(row, 2, "Тест %d.%d" % (number, row))
-            sheet.write(row, 3, round((row * 7.25 + number) % 100, 2))
-            sheet.write(row, 4, start + datetime.timedelta(minutes=row * number), date_style)
-            sheet.write(row, 5, "v%d" % number)
-            sheet.write(row, 6, bool((row + number) % 2))
-            sheet.write(row, 7, "строка %d\nверсия %d" % (row, number))
-            if row % 3:
-                sheet.write(row, 8, "необязательно")
-            sheet.write(row, 9, -row * 1000003 * number)
-            sheet.write(row, 10, ("OK", "FAIL", "ПРОПУЩЕН")[row % 3])
-            sheet.write(row, 11, row / 86400.0)
-            sheet.write(row, 12, "x" * (row % 17 + number))
-            sheet.write(row, 13, "not shown")
-        # Below the first empty key cell: never shown.
-        sheet.write(rows + 2, 2, "после конца")
-        if number % 2 == 0:
-            book.add_sheet("Вторая").write(0, 0, "second sheet")
-        path = os.path.join(directory, "version-%d.xls" % number)
-        book.save(path)
+    for number, (rows, label) in enumerate(SHAPES, start=1):
+        path = os.path.join(directory, "version-%d.%s" % (number, kind))
+        write(path, number, version_cells(number, rows, label))
         paths.append(path)
+    for number, rows, inline in [(5, 700, False), (6, 4000, True)]:
+        paths.append(make_ooxml_version(directory, number, rows, inline))
     return paths
+
+
+def make_ooxml_version(directory, number, rows, inline):
+    import xlsxwriter
+
+    path = os.path.join(directory, "version-%d.xls" % number)
+    book = xlsxwriter.Workbook(path, {"constant_memory": inline})
+    sheet = book.add_worksheet("OOXML %d" % number)
+    stamp = book.add_format({"num_format": "dd.mm.yyyy hh:mm:ss"})
+    sheet.write_row(0, 0, ["№", "Фамилия", "Тест", "Балл", "Дата", "OOXML %d" % number])
+    start = datetime.datetime(2024, 5, number, 12, 0, 0)
+    for row in range(1, rows + 1):
+        sheet.write_number(row, 0, row)
+        sheet.write_string(row, 1, ("Сидоров", "Jones", "Щукина")[row % 3])
+        sheet.write_string(row, 2, "Тест %d/%d\nстрока" % (number, row))
+        sheet.write_number(row, 3, row * 0.25 + number)
+        sheet.write_datetime(row, 4, start + datetime.timedelta(seconds=row * 61), stamp)
+        sheet.write_boolean(row, 5, row % 2 == 0)
+    book.close()
+    return path
 
 
 def write_pieces(fd, data, rnd):
@@ -148,8 +237,8 @@ def run(path, seconds, log_path, version_paths):
 
 
 def main():
-    if len(sys.argv) == 3 and sys.argv[1] == "make":
-        for path in make_versions(sys.argv[2]):
+    if len(sys.argv) in (3, 4) and sys.argv[1] == "make":
+        for path in make_versions(*sys.argv[2:]):
             print(path)
     elif len(sys.argv) >= 6 and sys.argv[1] == "run":
         run(sys.argv[2], float(sys.argv[3]), sys.argv[4], sys.argv[5:])

@@ -1,9 +1,14 @@
 #include "sheet/WorkbookFormats.h"
 
 #include "sheet/biff/BiffFormat.h"
+#include "sheet/html/HtmlFormat.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
+#include "sheet/ooxml/OoxmlFormat.h"
 #include "sheet/xlsb/XlsbFormat.h"
+#include "sheet/ods/OdsFormat.h"
+#include "sheet/xml2003/Xml2003Format.h"
+#include "sheet/text/TextFormat.h"
 
 namespace {
 
@@ -11,7 +16,13 @@ namespace {
 // anything can be read as text.
 const WorkbookFormat *const Formats[] = {
     &BiffFormat,
+    &OoxmlFormat,
     &XlsbFormat,
+    &OdsFormat,
+    &FodsFormat,
+    &Xml2003Format,
+    &HtmlFormat,
+    &DelimitedTextFormat,
 };
 
 } // namespace

@@ -6,8 +6,9 @@
 #include <vector>
 
 // Turns 8-bit text of the old workbook formats into UTF-16 with the workbook's code page (the
-// CODEPAGE record). Windows-1251 and Windows-1252 have tables of their own; UTF-8 is decoded
-// as such; any other code page reads as Latin-1, which keeps ASCII right and never fails.
+// CODEPAGE record) or of a text file. Windows-1251 and -1252, IBM 866, KOI8-R and -U, ISO 8859-5,
+// Mac Cyrillic and Mac Roman have tables of their own; UTF-8 is decoded as such; any other code
+// page reads as Latin-1, which keeps ASCII right and never fails.
 class CodePageDecoder
 {
 public:

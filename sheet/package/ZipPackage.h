@@ -16,9 +16,9 @@
 struct zip;
 
 // A ZIP package held in memory (the container of OOXML, XLSB and OpenDocument workbooks), read
-// through libzip. Its parts are read as streams and never need to be held whole. The input is
-// untrusted: a damaged directory, a CRC mismatch, a truncated file and a part that inflates
-// past its limit raise WorkbookError (Damaged).
+// through libzip; deflated entries are inflated with ISA-L. Its parts are read as streams and never
+// need to be held whole. The input is untrusted: a damaged directory, a CRC mismatch, a truncated
+// file and a part that inflates past its limit raise WorkbookError (Damaged).
 //
 // One package is for one thread at a time; to read two parts at once, open the bytes twice.
 class ZipPackage
@@ -45,6 +45,10 @@ public:
     // more, and never more than 4 GiB. Real parts compress 5 to 30 times; a ZIP bomb 1000.
     std::uint64_t inflateLimit(std::uint64_t entry) const;
 
+    // The size the central directory gives for an entry inflated, 0 when it gives none: a
+    // hint for reserving memory, never trusted further than the inflate limit.
+    std::uint64_t inflatedSize(std::uint64_t entry) const;
+
     // Inflates an entry and hands it to `consume` in pieces of up to 256 KiB, in order. Stops
     // with WorkbookError (Damaged) past `limit` bytes (inflateLimit() when 0), on a CRC
     // mismatch or any other damage; `control` is asked between pieces whether to go on.
@@ -55,6 +59,9 @@ public:
 
 private:
     [[noreturn]] void raise(const std::string &what) const;
+    void inflate(std::uint64_t entry, std::uint64_t size, std::uint32_t crc,
+                 const std::string &part, const std::function<void(std::span<const char>)> &consume,
+                 const ReadControl &control, std::uint64_t limit) const;
 
     std::unique_ptr<zip, void (*)(zip *)> m_zip;
 };

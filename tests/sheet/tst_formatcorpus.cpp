@@ -306,7 +306,7 @@ bool SameDate(double serial, bool date1904, const DisplayedDate &shown)
     if (serial1900 == 60) {
         year = 1900, month = 2, dayOfMonth = 29;
     } else {
-        const std::int64_t days = std::int64_t(serial1900) - (serial1900 < 60 ? 1 : 0) +
+        const std::int64_t days = std::int64_t(serial1900) + (serial1900 < 60 ? 1 : 0) +
                                   DateSerial::DaysFromCivil(1899, 12, 30);
         const DateSerial::CivilDate civil = DateSerial::CivilFromDays(days);
         year = civil.year, month = civil.month, dayOfMonth = civil.day;

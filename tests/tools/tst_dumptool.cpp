@@ -1,6 +1,7 @@
 #include "tests/support/ImportTestFiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,6 +59,7 @@ private Q_SLOTS:
     void tsv();
     void sameTableAsTheImport_data();
     void sameTableAsTheImport();
+    void ooxmlWorkbook();
     void missingFile();
     void importError();
     void lockedFile();
@@ -139,6 +141,24 @@ void TestDumpTool::sameTableAsTheImport()
         expected += fields.join(u'\t') + u'\n';
     }
     QCOMPARE(QString::fromUtf8(run.out), expected);
+}
+
+// An OOXML workbook under its own name: the same table as LibreOffice shows, and the same
+// whether its texts are shared or inline.
+void TestDumpTool::ooxmlWorkbook()
+{
+    const QString formats = QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/formats/");
+    const Run run = RunTool(
+        {QStringLiteral("--tsv"), formats + QStringLiteral("calamine__inventory-table.xlsx")});
+    QCOMPARE(run.exitCode, 0);
+    QFile expected(formats + QStringLiteral("expected/calamine__inventory-table.xlsx.lo.tsv"));
+    QVERIFY(expected.open(QIODevice::ReadOnly));
+    QCOMPARE(run.out, expected.readAll());
+    const Run shared = RunTool({formats + QStringLiteral("xlsxwriter__shared-strings.xlsx")});
+    const Run inline_ = RunTool({formats + QStringLiteral("xlsxwriter__inline-strings.xlsx")});
+    QCOMPARE(shared.exitCode, 0);
+    QVERIFY(shared.out.contains("\"строка 1\nвторая строка\""));
+    QCOMPARE(inline_.out, shared.out);
 }
 
 void TestDumpTool::missingFile()

@@ -327,7 +327,7 @@ void TestResultImport::failedStepsLeaveNothing_data()
     QTest::addColumn<QByteArray>("snapshot");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("open: not a workbook") << QByteArray("Name;Key\nIvanov;1\n")
+    QTest::newRow("open: not a workbook") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
                                           << QStringLiteral("The file is not an Excel workbook");
     const QByteArray good = workbook(QStringLiteral("version-2"));
     QTest::newRow("open: truncated container")
@@ -511,7 +511,7 @@ void TestResultImport::damagedWhileUnchanged()
 {
     const QString watched = m_watched.path() + QStringLiteral("/Bellquor.xls");
     for (const QByteArray &bytes :
-         {workbook(QStringLiteral("version-2")).left(3000), QByteArray("not a workbook")}) {
+         {workbook(QStringLiteral("version-2")).left(3000), QByteArray("not a\0workbook", 14)}) {
         QFile file(watched);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(bytes);

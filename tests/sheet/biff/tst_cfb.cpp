@@ -107,8 +107,9 @@ void TestCfb::notWorkbooks_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::newRow("empty") << QByteArray();
-    QTest::newRow("text") << QByteArrayLiteral("Name;Score\nIvanov;5\n");
-    QTest::newRow("zip") << QByteArrayLiteral("PK\x03\x04 rest of an xlsx file");
+    // Binary: text would read as delimited text.
+    QTest::newRow("an image") << QByteArrayLiteral("\x89PNG\r\n\x1a\n\0\0\0\rIHDR");
+    QTest::newRow("zip") << QByteArrayLiteral("PK\x03\x04\x14\0\0\0 rest of an xlsx file");
     QTest::newRow("container without workbook")
         << container({{QStringLiteral("WordDocument"), QByteArray(5000, 'w')}}).bytes;
 }

@@ -1,0 +1,168 @@
+// Where the OpenDocument and XML Spreadsheet 2003 readers' time goes, in process, on one
+// workbook: for a package, inflating content.xml alone; the document parsed by expat and by
+// FastXmlScanner into a handler that does nothing (for a package, inflated on the same thread
+// and on a second one) and into the format's own handler of cells; and the whole reader from
+// memory. Each figure is the median of RUNS, taken in turns, wall clock and
+// CPU time.
+//
+// Usage: bench_odf WORKBOOK [RUNS]   (an .ods package, a flat .fods or an XML Spreadsheet 2003)
+
+#include "sheet/WorkbookFormats.h"
+#include "sheet/model/Workbook.h"
+#include "sheet/ods/OdsContentHandler.h"
+#include "sheet/package/InflateAhead.h"
+#include "sheet/package/ZipPackage.h"
+#include "sheet/xml/XmlPartParser.h"
+#include "sheet/xml2003/Xml2003Handler.h"
+#include "util/ViewerError.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+class NullHandler : public XmlHandler
+{
+public:
+    void startElement(const XmlName &, std::span<const XmlAttribute> attributes) override
+    {
+        elements += 1 + attributes.size();
+    }
+    void endElement(const XmlName &) override {}
+    void characters(std::string_view text) override { chars += text.size(); }
+
+    std::size_t elements = 0;
+    std::size_t chars = 0;
+};
+
+double CpuMilliseconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+double Median(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// The format's own handler, reading the cells into a workbook, with expat or the scanner.
+template<typename Handler>
+void ReadCells(const XmlSource &document, bool scanner)
+{
+    Handler handler;
+    if (scanner)
+        ParseXmlPart(document, handler, QStringLiteral("document"),
+                     [&handler] { handler.restart(); });
+    else
+        ParseXmlPartWithExpat(document, handler, QStringLiteral("document"));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_odf WORKBOOK [RUNS]\n");
+        return 64;
+    }
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    QFile file(QString::fromLocal8Bit(argv[1]));
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot open %s\n", argv[1]);
+        return 1;
+    }
+    const QByteArray bytes = file.readAll();
+    const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t *>(bytes.data()),
+                                             std::size_t(bytes.size()));
+    try {
+        // The document's XML: content.xml of a package, or the whole file.
+        std::optional<ZipPackage> package;
+        std::optional<std::uint64_t> content;
+        if (ZipPackage::hasSignature(data)) {
+            package.emplace(data);
+            content = package->find("content.xml");
+        }
+        const XmlSource document = [&](const std::function<void(std::span<const char>)> &consume) {
+            if (content) {
+                package->read(*content, consume);
+                return;
+            }
+            constexpr qsizetype Piece = 256 << 10;
+            for (qsizetype at = 0; at < bytes.size(); at += Piece)
+                consume(std::span(bytes.constData() + at,
+                                  std::size_t(std::min(Piece, bytes.size() - at))));
+        };
+        std::size_t xmlBytes = 0;
+        document([&xmlBytes](std::span<const char> piece) { xmlBytes += piece.size(); });
+
+        std::vector<std::pair<std::string, std::function<void()>>> jobs;
+        if (content)
+            jobs.emplace_back("inflate content.xml alone",
+                              [&] { document([](std::span<const char>) {}); });
+        jobs.emplace_back("expat, a handler that does nothing", [&] {
+            NullHandler handler;
+            ParseXmlPartWithExpat(document, handler, QStringLiteral("document"));
+        });
+        jobs.emplace_back("scanner, a handler that does nothing", [&] {
+            NullHandler handler;
+            ParseXmlPart(document, handler, QStringLiteral("document"), {});
+        });
+        if (content)
+            jobs.emplace_back("scanner, the same, inflated ahead", [&] {
+                NullHandler handler;
+                ParseXmlPart(
+                    [&](const auto &consume) {
+                        InflateAhead(data, *content, ReadControl()).read(consume);
+                    },
+                    handler, QStringLiteral("document"), {});
+            });
+        const bool openDocument = content || bytes.contains("opendocument:xmlns:office");
+        for (const bool scanner : {false, true}) {
+            jobs.emplace_back(scanner ? "scanner, the cells' handler" : "expat, the cells' handler",
+                              [&, scanner] {
+                                  if (openDocument)
+                                      ReadCells<OdsContentHandler>(document, scanner);
+                                  else
+                                      ReadCells<Xml2003Handler>(document, scanner);
+                              });
+        }
+        int rows = 0;
+        jobs.emplace_back("the reader, from memory", [&] {
+            const std::shared_ptr<Workbook> book = ReadWorkbook(bytes);
+            rows = book->worksheet(1).rowCount();
+        });
+
+        std::map<std::string, std::vector<double>> wall, cpu;
+        for (int run = 0; run < runs; ++run) {
+            for (const auto &[what, job] : jobs) {
+                QElapsedTimer timer;
+                const double cpuStart = CpuMilliseconds();
+                timer.start();
+                job();
+                wall[what].push_back(double(timer.nsecsElapsed()) / 1e6);
+                cpu[what].push_back(CpuMilliseconds() - cpuStart);
+            }
+        }
+        std::printf("%s: %.1f MB, XML %.1f MB, first sheet %d rows, %d runs\n", argv[1],
+                    double(bytes.size()) / 1e6, double(xmlBytes) / 1e6, rows, runs);
+        for (const auto &[what, job] : jobs)
+            std::printf("%-40s median %8.1f ms  cpu median %8.1f ms\n", what.c_str(),
+                        Median(wall[what]), Median(cpu[what]));
+    } catch (const ViewerError &error) {
+        std::fprintf(stderr, "%s\n", qPrintable(error.message()));
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,221 @@
+#include "sheet/ooxml/OoxmlReader.h"
+
+#include "sheet/model/Workbook.h"
+#include "sheet/model/WorkbookError.h"
+#include "sheet/ooxml/OoxmlNames.h"
+#include "sheet/ooxml/PackageContentTypes.h"
+#include "sheet/ooxml/PackagePart.h"
+#include "sheet/ooxml/PackageRelationships.h"
+#include "sheet/ooxml/SharedStringsThread.h"
+#include "sheet/ooxml/StylesReader.h"
+#include "sheet/ooxml/WorkbookPartReader.h"
+#include "sheet/ooxml/WorksheetReader.h"
+#include "sheet/package/ZipPackage.h"
+
+#include <QString>
+#include <optional>
+
+namespace {
+
+// Fewer bytes of XML than a cell takes at the least: enough room for the cells of a part.
+constexpr std::uint64_t SmallestCellBytes = 32;
+
+struct SheetPart
+{
+    QString name;
+    std::string part;
+    std::uint64_t entry;
+};
+
+std::uint64_t RequiredEntry(const ZipPackage &package, const std::string &part)
+{
+    const std::optional<std::uint64_t> entry = package.find(part);
+    if (!entry)
+        throw WorkbookError::damaged(
+            QStringLiteral("its part %1 is missing").arg(QString::fromStdString(part)));
+    return *entry;
+}
+
+// The workbook part the package's relationships lead to, when its content type is
+// SpreadsheetML's.
+std::string WorkbookPart(const ZipPackage &package)
+{
+    const PackageRelationships relationships = PackageRelationships::read(package, "");
+    const PackageRelationships::Relationship *office = relationships.firstOfKind("officeDocument");
+    const PackageContentTypes types = PackageContentTypes::read(package);
+    if (!office || office->target.empty()) {
+        if (types.workbookPart().empty())
+            throw WorkbookError::notWorkbook();
+        throw WorkbookError::damaged(
+            QStringLiteral("its package relationships name no workbook part"));
+    }
+    if (!PackageContentTypes::isWorkbookType(types.of(office->target)))
+        throw WorkbookError::notWorkbook();
+    return office->target;
+}
+
+std::vector<SheetPart> WorksheetParts(const ZipPackage &package,
+                                      const std::vector<WorkbookPartReader::Sheet> &sheets,
+                                      const PackageRelationships &relationships)
+{
+    std::vector<SheetPart> parts;
+    for (const WorkbookPartReader::Sheet &sheet : sheets) {
+        const PackageRelationships::Relationship *relationship =
+            relationships.byId(sheet.relationshipId);
+        if (!relationship || relationship->target.empty())
+            throw WorkbookError::damaged(
+                QStringLiteral("its sheet \"%1\" has no part").arg(sheet.name));
+        // Chart sheets, dialog sheets and macro sheets are no worksheets.
+        if (!OoxmlNames::IsRelationshipType(relationship->type, "worksheet"))
+            continue;
+        parts.push_back(
+            {sheet.name, relationship->target, RequiredEntry(package, relationship->target)});
+    }
+    return parts;
+}
+
+void ReadWorksheet(std::span<const std::uint8_t> bytes, const ZipPackage &package,
+                   const SheetPart &part, Worksheet &sheet, StringTable &ownTexts, bool date1904,
+                   const ReadControl &control, const OoxmlReader::Options &options,
+                   const std::function<void()> &goOn)
+{
+    const std::uint64_t size =
+        std::min(package.inflatedSize(part.entry), package.inflateLimit(part.entry));
+    sheet.reserve(std::size_t(size / SmallestCellBytes));
+    WorksheetReader reader(sheet, ownTexts, date1904, QString::fromStdString(part.part));
+    const auto restart = [&reader] {
+        reader.restart();
+    };
+    if (options.fastScanner && options.inflateAhead)
+        PackagePart::ParseFastAhead(bytes, part.entry, part.part, reader, restart, control, goOn);
+    else if (options.fastScanner)
+        PackagePart::ParseFast(package, part.entry, part.part, reader, restart, control, goOn);
+    else
+        PackagePart::ParseWithExpat(package, part.entry, part.part, reader, control);
+}
+
+// Puts each sheet's own texts after the shared strings and gives their cells the joined
+// numbers; a cell that names a shared string the table does not have makes the workbook
+// damaged.
+void JoinTexts(Workbook &book, std::vector<StringTable> &ownTexts)
+{
+    StringTable &strings = book.strings();
+    const std::size_t shared = strings.size();
+    for (int n = 1; n <= book.worksheetCount(); ++n) {
+        auto &sheet = const_cast<Worksheet &>(book.worksheet(n));
+        StringTable &own = ownTexts[std::size_t(n - 1)];
+        const std::size_t base = strings.size();
+        for (std::size_t i = 0; i < sheet.cellCount(); ++i) {
+            Worksheet::Cell &cell = sheet.addedCell(i);
+            if (cell.kind != Worksheet::Kind::Text)
+                continue;
+            if (cell.text & WorksheetReader::OwnText)
+                cell.text = std::uint32_t(base + (cell.text & ~WorksheetReader::OwnText));
+            else if (cell.text >= shared)
+                throw WorkbookError::damaged(
+                    QStringLiteral("its sheet \"%1\" names shared string %2 of %3")
+                        .arg(sheet.name())
+                        .arg(cell.text)
+                        .arg(shared));
+        }
+        if (strings.size() == 0) {
+            strings = std::move(own); // a workbook of inline strings only: nothing to copy
+            continue;
+        }
+        for (std::uint32_t i = 0; i < own.size(); ++i) {
+            const QStringView chars = own.chars(own.place(i));
+            strings.buffer().insert(strings.buffer().end(), chars.utf16(),
+                                    chars.utf16() + chars.size());
+            strings.finish();
+        }
+        own = StringTable();
+    }
+}
+
+// Whether the first local file header of a ZIP file names a part OOXML packages begin with.
+bool StartsLikeOoxml(std::span<const std::uint8_t> bytes)
+{
+    constexpr std::size_t NameAt = 30;
+    if (bytes.size() < NameAt)
+        return false;
+    const std::size_t length = std::size_t(bytes[26]) | std::size_t(bytes[27]) << 8;
+    if (bytes.size() < NameAt + length)
+        return false;
+    const std::string_view name(reinterpret_cast<const char *>(bytes.data() + NameAt), length);
+    return name == "[Content_Types].xml" || name.starts_with("_rels/") || name.starts_with("xl/") ||
+           name.starts_with("docProps/");
+}
+
+} // namespace
+
+bool OoxmlReader::recognizes(std::span<const std::uint8_t> bytes)
+{
+    if (!ZipPackage::hasSignature(bytes))
+        return false;
+    try {
+        const ZipPackage package(bytes);
+        return !PackageContentTypes::read(package).workbookPart().empty();
+    } catch (const WorkbookError &) {
+        // A package too damaged to open (cut short, its directory broken) is taken when its
+        // first entry is what writers of OOXML packages put first: its reading says what is
+        // wrong with it. Any other broken ZIP file is no workbook.
+        return StartsLikeOoxml(bytes);
+    } catch (...) {
+        return false;
+    }
+}
+
+std::shared_ptr<Workbook> OoxmlReader::read(std::span<const std::uint8_t> bytes,
+                                            const ReadControl &control)
+{
+    return read(bytes, control, Options());
+}
+
+std::shared_ptr<Workbook> OoxmlReader::read(std::span<const std::uint8_t> bytes,
+                                            const ReadControl &control, Options options)
+{
+    const ZipPackage package(bytes);
+    const std::string workbookPart = WorkbookPart(package);
+    WorkbookPartReader workbookReader;
+    PackagePart::ParseWithExpat(package, RequiredEntry(package, workbookPart), workbookPart,
+                                workbookReader, control);
+    const PackageRelationships relationships = PackageRelationships::read(package, workbookPart);
+
+    auto book = std::make_shared<Workbook>();
+    book->setFormat(QStringLiteral("OOXML"));
+    book->setDate1904(workbookReader.date1904());
+    if (const auto *styles = relationships.firstOfKind("styles")) {
+        StylesReader stylesReader;
+        PackagePart::ParseWithExpat(package, RequiredEntry(package, styles->target), styles->target,
+                                    stylesReader, control);
+        book->setDateStyles(stylesReader.dateStyles());
+    }
+    const std::vector<SheetPart> sheets =
+        WorksheetParts(package, workbookReader.sheets(), relationships);
+
+    std::optional<SharedStringsThread> stringsThread;
+    std::function<void()> goOn;
+    if (const auto *strings = relationships.firstOfKind("sharedStrings")) {
+        const std::uint64_t entry = RequiredEntry(package, strings->target);
+        if (options.parallel && !sheets.empty()) {
+            stringsThread.emplace(bytes, entry, strings->target, book->strings(), control,
+                                  options.fastScanner);
+            goOn = [&stringsThread] {
+                stringsThread->checkStillGood();
+            };
+        } else {
+            ReadSharedStrings(package, entry, strings->target, book->strings(), control,
+                              options.fastScanner);
+        }
+    }
+    // Each sheet's own texts in a table of its own, which a sheet read again starts anew.
+    std::vector<StringTable> ownTexts(sheets.size());
+    for (std::size_t i = 0; i < sheets.size(); ++i)
+        ReadWorksheet(bytes, package, sheets[i], book->addWorksheet(sheets[i].name), ownTexts[i],
+                      workbookReader.date1904(), control, options, goOn);
+    if (stringsThread)
+        stringsThread->wait();
+    JoinTexts(*book, ownTexts);
+    book->finish();
+    return book;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "sheet/model/ReadControl.h"
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+class XmlHandler;
+class ZipPackage;
+
+// Reading one XML part of a package, inflated as it is parsed: never held whole.
+namespace PackagePart {
+
+// With expat, for the parts that describe the workbook.
+void ParseWithExpat(const ZipPackage &package, std::uint64_t entry, const std::string &name,
+                    XmlHandler &handler, const ReadControl &control = {});
+
+// With FastXmlScanner, and again with expat after `restart` when the part needs it: for the
+// big parts that hold cells and their texts. `goOn` is asked before each piece of the part
+// (a reader on another thread may have failed meanwhile) and stops the reading by raising.
+void ParseFast(const ZipPackage &package, std::uint64_t entry, const std::string &name,
+               XmlHandler &handler, const std::function<void()> &restart,
+               const ReadControl &control, const std::function<void()> &goOn = {});
+
+// The same with the part inflated on a thread of its own (InflateAhead) from a second opening
+// of the package's `bytes`, while this thread parses: for the biggest part, the worksheet.
+void ParseFastAhead(std::span<const std::uint8_t> bytes, std::uint64_t entry,
+                    const std::string &name, XmlHandler &handler,
+                    const std::function<void()> &restart, const ReadControl &control,
+                    const std::function<void()> &goOn = {});
+
+} // namespace PackagePart

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "sheet/model/CodePageDecoder.h"
+#include "sheet/model/ReadControl.h"
+#include "sheet/model/Workbook.h"
+
+#include <cstdint>
+#include <type_traits>
+
+// Turns the fields of delimited text into text cells of one worksheet, as they are written: no
+// field is taken for a number or a date. An empty field is an empty cell; fields beyond the
+// sheet's last column are dropped, and the reading stops at its last row. Bytes are decoded
+// with the file's code page (UTF-8 or an 8-bit one), UTF-16 units taken as they are. A line end
+// inside a quoted field is a line feed, as in the other formats' cells.
+template<typename Unit>
+class FieldCells
+{
+public:
+    FieldCells(Workbook &book, Worksheet &sheet, const ReadControl &control,
+               const CodePageDecoder &decoder)
+        : m_strings(book.strings())
+        , m_sheet(sheet)
+        , m_control(control)
+        , m_decoder(decoder)
+    {
+    }
+
+    void piece(const Unit *begin, std::size_t count)
+    {
+        if (m_column >= Worksheet::MaxColumns)
+            return;
+        StringTable::Buffer &buffer = m_strings.buffer();
+        if constexpr (std::is_same_v<Unit, char16_t>)
+            buffer.insert(buffer.end(), begin, begin + count);
+        else
+            m_decoder.append(buffer, begin, count);
+        m_hasText = true;
+    }
+
+    void lineBreak()
+    {
+        if (m_column >= Worksheet::MaxColumns)
+            return;
+        m_strings.buffer().push_back(u'\n');
+        m_hasText = true;
+    }
+
+    void endField()
+    {
+        if (m_column >= Worksheet::MaxColumns)
+            return;
+        if (m_hasText)
+            m_sheet.add(Worksheet::Cell::textAt(m_row, m_column, m_strings.finish()));
+        m_hasText = false;
+        ++m_column;
+    }
+
+    bool endRecord(const Unit *next)
+    {
+        m_column = 0;
+        ++m_row;
+        if (m_row % 4096 == 0) {
+            m_control.stillWanted();
+            // Bytes are split where they lie in the input; UTF-16 is split from a copy.
+            if constexpr (std::is_same_v<Unit, std::uint8_t>)
+                m_control.passed(next);
+        }
+        return m_row < Worksheet::MaxRows;
+    }
+
+private:
+    StringTable &m_strings;
+    Worksheet &m_sheet;
+    const ReadControl &m_control;
+    const CodePageDecoder &m_decoder;
+    std::uint32_t m_row = 0;
+    std::uint32_t m_column = 0;
+    bool m_hasText = false;
+};

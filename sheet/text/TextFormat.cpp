@@ -1,0 +1,99 @@
+#include "sheet/text/TextFormat.h"
+
+#include "sheet/model/CodePageDecoder.h"
+#include "sheet/model/TextEncoding.h"
+#include "sheet/model/Workbook.h"
+#include "sheet/model/WorkbookError.h"
+#include "sheet/text/DelimitedSplitter.h"
+#include "sheet/text/DelimiterGuess.h"
+#include "sheet/text/FieldCells.h"
+
+#include <cstring>
+
+namespace {
+
+using TextEncoding::Unicode;
+
+constexpr int Utf8CodePage = 65001;
+constexpr int Cyrillic = 1251;
+constexpr int Utf16LECodePage = 1200;
+constexpr int Utf16BECodePage = 1201;
+
+bool isUtf16(Unicode encoding)
+{
+    return encoding == Unicode::Utf16LE || encoding == Unicode::Utf16BE;
+}
+
+// UTF-16 code units from the bytes after the mark; an odd last byte is dropped.
+StringTable::Buffer utf16Units(std::span<const std::uint8_t> bytes, bool bigEndian)
+{
+    StringTable::Buffer units(bytes.size() / 2);
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const std::uint8_t first = bytes[2 * i], second = bytes[2 * i + 1];
+        units[i] = bigEndian ? char16_t(first << 8 | second) : char16_t(second << 8 | first);
+    }
+    return units;
+}
+
+bool hasNulUnit(std::span<const std::uint8_t> bytes)
+{
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        if (bytes[i] == 0 && bytes[i + 1] == 0)
+            return true;
+    }
+    return false;
+}
+
+bool isText(std::span<const std::uint8_t> bytes)
+{
+    const TextEncoding::ByteOrderMark mark = TextEncoding::FindByteOrderMark(bytes);
+    const std::span<const std::uint8_t> text = bytes.subspan(mark.size);
+    if (isUtf16(mark.encoding))
+        return !hasNulUnit(text);
+    return std::memchr(text.data(), 0, text.size()) == nullptr;
+}
+
+bool Recognizes(std::span<const std::uint8_t> bytes)
+{
+    return !bytes.empty() && isText(bytes);
+}
+
+template<typename Unit>
+void readFields(const Unit *begin, const Unit *end, Workbook &book, const ReadControl &control,
+                const CodePageDecoder &decoder)
+{
+    Worksheet &sheet = book.addWorksheet(QStringLiteral("Sheet1"));
+    FieldCells<Unit> cells(book, sheet, control, decoder);
+    DelimitedSplitter<Unit>::split(begin, end, GuessDelimiter(begin, end), cells);
+}
+
+std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
+{
+    if (bytes.empty() || !isText(bytes))
+        throw WorkbookError::notWorkbook();
+    auto book = std::make_shared<Workbook>();
+    const TextEncoding::ByteOrderMark mark = TextEncoding::FindByteOrderMark(bytes);
+    const std::span<const std::uint8_t> text = bytes.subspan(mark.size);
+    if (isUtf16(mark.encoding)) {
+        const bool bigEndian = mark.encoding == Unicode::Utf16BE;
+        book->setFormat(QStringLiteral("Text"), bigEndian ? Utf16BECodePage : Utf16LECodePage);
+        const StringTable::Buffer units = utf16Units(text, bigEndian);
+        book->strings().reserve(0, units.size());
+        readFields(units.data(), units.data() + units.size(), *book, control, CodePageDecoder());
+    } else {
+        const int codePage = mark.encoding == Unicode::Utf8 || TextEncoding::IsValidUtf8(text)
+                                 ? Utf8CodePage
+                                 : Cyrillic;
+        book->setFormat(QStringLiteral("Text"), codePage);
+        // No byte decodes to more than one UTF-16 unit.
+        book->strings().reserve(0, text.size());
+        readFields(text.data(), text.data() + text.size(), *book, control,
+                   CodePageDecoder(codePage));
+    }
+    book->finish();
+    return book;
+}
+
+} // namespace
+
+const WorkbookFormat DelimitedTextFormat{"Text", Recognizes, Read};
