@@ -10,7 +10,6 @@
 #include "platform/Process.h"
 #include "platform/x11/ParentNotifier.h"
 #include "platform/x11/WindowSystem.h"
-#include "sheet/model/ReadControl.h"
 
 #include <QCloseEvent>
 #include <QIcon>
@@ -91,6 +90,7 @@ TForm1::TForm1(FormEnvironment environment, QWidget *parent)
     connect(ButtonStart, &QPushButton::clicked, this, &TForm1::ButtonStartClick);
     connect(TimerScan, &QTimer::timeout, this, &TForm1::TimerScanTimer);
     connect(TimerScanOpenFile, &QTimer::timeout, this, &TForm1::TimerScanOpenFileTimer);
+    connect(&m_attempt, &BackgroundSnapshot::taken, this, &TForm1::snapshotTaken);
     connect(&m_import, &BackgroundImport::finished, this, &TForm1::importFinished);
 
     FormCreate();
@@ -114,7 +114,8 @@ void TForm1::FormCreate()
 void TForm1::FormCloseQuery(bool &CanClose)
 {
     // An import under way is called off at once, so that it stops while the settings are
-    // saved, and waited for at the end: its private copy is gone when the window has closed.
+    // saved, and waited for at the end with a snapshot being taken: its private copy is gone
+    // when the window has closed.
     m_import.cancel();
     // A settings file that cannot be written is reported, and the parent is then not told; the
     // window closes all the same, so that a full disk never traps the user in the viewer.
@@ -123,9 +124,10 @@ void TForm1::FormCloseQuery(bool &CanClose)
         if (m_context.NotifyWindow != 0)
             notifyParentWindow(static_cast<std::uint32_t>(m_context.NotifyWindow));
     });
+    m_attempt.stop();
     m_import.stop();
-    // The end of the stopped import never comes; the scan must not go on waiting for it.
-    m_scheduler.importEnded(std::make_exception_ptr(ReadCancelled()));
+    // The ends of what was stopped never come; the scan must not go on waiting for them.
+    m_scheduler.callOff();
     Q_UNUSED(CanClose);
 }
 
@@ -164,7 +166,22 @@ void TForm1::TimerScanTimer()
 
 void TForm1::TimerScanOpenFileTimer()
 {
-    m_report.guard([this] { m_scheduler.retryTick(m_context.ResultFileName); });
+    m_report.guard([this] {
+        if (m_scheduler.beginAttempt())
+            m_attempt.start(m_files, m_context.ResultFileName, m_snapshot);
+    });
+}
+
+void TForm1::snapshotTaken(const SnapshotResult &result, std::exception_ptr error)
+{
+    m_report.guard([this, &result, error] {
+        if (!error) {
+            m_scheduler.attemptEnded(result);
+            return;
+        }
+        m_scheduler.attemptEnded(SnapshotResult::of(SnapshotOutcome::Refused));
+        std::rethrow_exception(error);
+    });
 }
 
 void TForm1::LoadResults()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/BackgroundImport.h"
+#include "app/core/BackgroundSnapshot.h"
 #include "app/core/LaunchContext.h"
 #include "app/core/ScanHost.h"
 #include "app/core/ScanScheduler.h"
@@ -64,6 +65,7 @@ private:
     void ClearGrid() override;
     bool importUnderWay() const override;
     void importFinished(std::exception_ptr error);
+    void snapshotTaken(const SnapshotResult &result, std::exception_ptr error);
     void setButtonCaption(const QString &caption, Qt::GlobalColor color);
 
     FormEnvironment m_environment;
@@ -73,6 +75,7 @@ private:
     FileSnapshot m_files;
     ScanScheduler m_scheduler;
     WindowPlacement m_placement;
-    // Last: the import's thread uses the snapshot, so it is stopped first.
+    // Last: their threads use the snapshot and the file source, so they are stopped first.
+    BackgroundSnapshot m_attempt;
     BackgroundImport m_import;
 };

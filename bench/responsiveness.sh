@@ -5,13 +5,18 @@
 # the window every 20 ms for SECONDS (default 25: the first three refreshes).
 #
 # usage: bench/responsiveness.sh WORKBOOK [SECONDS [BUILD_DIR]]
-# Prints window_ping's line: pings sent and answered, the median and longest wait.
+# BUILD_DIR is a build tree, which is brought up to date first, or a directory that holds
+# bin/Orvandel and bin/window_ping alone (a saved build to compare with), used as it is.
+# Prints window_ping's line: pings sent and answered, the median and longest wait; then the
+# viewer's peak resident memory.
 set -eu -o pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 workbook=$(realpath "$1")
 seconds=${2:-25}
 build=${3:-$repo/build}
-cmake --build "$build" -j2 --target Orvandel window_ping >/dev/null
+if [[ -f $build/CMakeCache.txt ]]; then
+    cmake --build "$build" -j2 --target Orvandel window_ping >/dev/null
+fi
 
 work=$(mktemp -d)
 display=:$((RANDOM % 400 + 200))
@@ -35,3 +40,4 @@ sleep 1
 DISPLAY=$display QT_QPA_PLATFORM=xcb "$work/Orvandel" "$workbook" >/dev/null 2>&1 &
 viewer=$!
 DISPLAY=$display "$build/bin/window_ping" --pid "$viewer" --seconds "$seconds"
+echo "viewer peak resident $(awk '/^VmHWM:/ { printf "%.0f MiB", $2 / 1024 }' "/proc/$viewer/status")"

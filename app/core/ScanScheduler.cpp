@@ -41,12 +41,30 @@ void ScanScheduler::cadenceTick(std::uint32_t now, int intervalSeconds)
 
 void ScanScheduler::retryTick(const QString &resultFileName)
 {
-    if (m_importing)
-        return;
+    if (beginAttempt())
+        attemptEnded(m_source.take(resultFileName, m_snapshot));
+}
+
+bool ScanScheduler::beginAttempt()
+{
+    if (m_importing || m_attempting)
+        return false;
     if (m_openAttempts < std::numeric_limits<std::int32_t>::max())
         ++m_openAttempts;
+    m_attempting = true;
+    return true;
+}
 
-    const SnapshotResult result = m_source.take(resultFileName, m_snapshot);
+void ScanScheduler::callOff()
+{
+    m_attempting = false;
+    m_importing = false;
+}
+
+void ScanScheduler::attemptEnded(const SnapshotResult &result)
+{
+    if (!std::exchange(m_attempting, false))
+        return;
     switch (result.outcome) {
     case SnapshotOutcome::Missing:
         // No attempt limit while the file is missing.

@@ -42,6 +42,15 @@ public:
     void cadenceTick(std::uint32_t now, int intervalSeconds);
     // One attempt at the snapshot of `resultFileName`, imported when taken.
     void retryTick(const QString &resultFileName);
+    // The retry tick in two halves, for a window that copies the file on a thread of its own
+    // (a big file takes a while to read). beginAttempt counts the attempt and says whether to
+    // take the snapshot now: not while an import or another attempt is under way. attemptEnded
+    // takes what the snapshot that beginAttempt allowed came to, as retryTick does.
+    bool beginAttempt();
+    void attemptEnded(const SnapshotResult &result);
+    // The window is closing and has stopped what ran in the background: no attempt or import
+    // is under way any more, and none ends.
+    void callOff();
     // The end of an import that went on after LoadResults returned, with what it raised: a
     // torn snapshot is tried again as at the end of LoadResults, ReadCancelled (the import was
     // called off) ends it quietly, and any other error is raised. Ignored while no import is
@@ -53,6 +62,7 @@ public:
     // Whether TimerScanOpenFile should be running, as last told to the host.
     bool retryTimerEnabled() const noexcept { return m_retryEnabled; }
     bool importing() const noexcept { return m_importing; }
+    bool attempting() const noexcept { return m_attempting; }
 
 private:
     void setRetryTimer(bool enabled);
@@ -67,6 +77,7 @@ private:
     std::int32_t m_openAttempts = 0;
     bool m_retryEnabled = false;
     bool m_importing = false;
+    bool m_attempting = false;
     // The I/O error of this scan's latest failed copy, reported if the scan gives up.
     std::optional<int> m_scanError;
 };

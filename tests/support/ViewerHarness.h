@@ -102,18 +102,20 @@ public:
         form->TimerScanTimer();
     }
     // One TimerScanOpenFile tick, as the timer would give it while it runs, and the end of
-    // the import it starts.
+    // the snapshot attempt and the import it starts.
     void retryTick()
     {
         if (form->TimerScanOpenFile->isActive())
             form->TimerScanOpenFileTimer();
         waitForImport();
     }
-    // Runs the event loop until the import under way, if any, has ended and been shown.
+    // Runs the event loop until the snapshot attempt and the import under way, if any, have
+    // ended and the table has been shown.
     void waitForImport()
     {
         QDeadlineTimer deadline(60'000);
-        while (form->scheduler().importing() && !deadline.hasExpired())
+        while ((form->scheduler().attempting() || form->scheduler().importing()) &&
+               !deadline.hasExpired())
             QTest::qWait(1);
     }
     void scan()

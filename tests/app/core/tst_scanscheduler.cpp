@@ -193,6 +193,7 @@ private Q_SLOTS:
     void noSecondImportWhileImporting();
     void backgroundImportHoldsTheNextScan();
     void backgroundImportEnds();
+    void backgroundAttemptHoldsTicks();
 };
 
 void TestScanScheduler::firstScanAtFirstTick()
@@ -723,6 +724,45 @@ void TestScanScheduler::backgroundImportEnds()
     QCOMPARE(w.errors.size(), size_t{1});
     w.run(41'300);
     QCOMPARE(w.loads.size(), size_t{4});
+}
+
+// A snapshot taken on a thread of its own: while the attempt is under way no tick attempts
+// anything, its result is handled like a tick's own, and an end without an attempt is none.
+void TestScanScheduler::backgroundAttemptHoldsTicks()
+{
+    Window w;
+    w.background = true;
+    w.start();
+    w.run(1000);
+    QVERIFY(w.retryEnabled);
+    QVERIFY(w.scheduler.beginAttempt());
+    QVERIFY(w.scheduler.attempting());
+    QVERIFY(!w.scheduler.beginAttempt());
+    w.retryTick();
+    QCOMPARE(w.scheduler.OpenAttempts(), 1);
+    QCOMPARE(w.source.takes, 0);
+
+    w.scheduler.attemptEnded(SnapshotResult::of(SnapshotOutcome::Missing));
+    QCOMPARE(w.clears.size(), size_t{1});
+    w.scheduler.attemptEnded(SnapshotResult::of(SnapshotOutcome::Missing));
+    QCOMPARE(w.clears.size(), size_t{1});
+    QVERIFY(w.retryEnabled);
+
+    QVERIFY(w.scheduler.beginAttempt());
+    w.scheduler.attemptEnded(SnapshotResult::of(SnapshotOutcome::Taken, 8));
+    QCOMPARE(w.loads.size(), size_t{1});
+    QVERIFY(!w.retryEnabled);
+    QVERIFY(w.scheduler.importing());
+    QVERIFY(!w.scheduler.beginAttempt());
+    QCOMPARE(w.scheduler.OpenAttempts(), 2);
+
+    // The window closes: nothing it stopped is waited for any more.
+    w.scheduler.callOff();
+    QVERIFY(!w.scheduler.importing());
+    QVERIFY(w.scheduler.beginAttempt());
+    w.scheduler.callOff();
+    QVERIFY(!w.scheduler.attempting());
+    QVERIFY(w.errors.empty());
 }
 
 QTEST_GUILESS_MAIN(TestScanScheduler)
