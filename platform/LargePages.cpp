@@ -61,3 +61,8 @@ void returnLargeBlocksWhenFreed()
 {
     ::mallopt(M_MMAP_THRESHOLD, MappedBlockBytes);
 }
+
+void returnFreedMemory()
+{
+    ::malloc_trim(0);
+}

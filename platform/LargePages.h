@@ -48,6 +48,10 @@ struct LargePageAllocator
 // first big free and serves later blocks from a heap that keeps their pages, so every import
 // would leave the process larger. Call once, first thing in main().
 void returnLargeBlocksWhenFreed();
+// Hands the free pages of every heap of the C library back to the system now. Work done on
+// threads of its own leaves its garbage in those threads' heaps, which the library keeps; call
+// it once such work has freed what it no longer needs.
+void returnFreedMemory();
 
 // An uninitialised byte block from allocateLarge, freed by its owner.
 class LargeBlock

@@ -2,6 +2,7 @@
 
 #include "app/core/ResultImport.h"
 #include "platform/Clock.h"
+#include "platform/LargePages.h"
 
 #include <memory>
 
@@ -33,8 +34,11 @@ void BackgroundImport::start(SnapshotBuffer &snapshot, const QString &resultFile
         } catch (...) {
             // What a failed import had filled is freed here, off the window's thread.
             m_table = ResultTable();
+            returnFreedMemory();
             throw;
         }
+        // The parse's garbage would stay in this thread's heap otherwise.
+        returnFreedMemory();
     });
 }
 
@@ -49,5 +53,8 @@ void BackgroundImport::dispose(ResultTable table)
 {
     // Still freeing the one before (imports are seconds apart): this one goes here after all.
     auto held = std::make_shared<ResultTable>(std::move(table));
-    m_disposal.start([held = std::move(held)](const std::atomic<bool> &) mutable { held.reset(); });
+    m_disposal.start([held = std::move(held)](const std::atomic<bool> &) mutable {
+        held.reset();
+        returnFreedMemory();
+    });
 }

@@ -1,3 +1,4 @@
+#include "platform/LargePages.h"
 #include "tests/support/ViewerHarness.h"
 
 #include <QApplication>
@@ -33,6 +34,8 @@ class TestSoak : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The program's own memory policy, as main() sets it.
+    void initTestCase() { returnLargeBlocksWhenFreed(); }
     void importsLevelOff();
 };
 
