@@ -8,6 +8,7 @@
 #include "platform/FileSnapshot.h"
 #include "platform/LargePages.h"
 #include "platform/Process.h"
+#include "platform/SignalCleanup.h"
 #include "sheet/exceling.h"
 #include "tools/HeadlessScan.h"
 #include "tools/TableText.h"
@@ -146,6 +147,8 @@ int dump(const Options &options)
 int main(int argc, char **argv)
 {
     returnLargeBlocksWhenFreed();
+    // `orvandel-dump FILE | head` and Ctrl+C leave no private copy behind.
+    removeRegisteredFilesOnSignals();
     Options options;
     bool workbookGiven = false;
     bool optionsEnded = false;
