@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/LaunchContext.h"
+#include "app/core/RefreshStatus.h"
 #include "app/core/ScanHost.h"
 #include "app/core/ScanScheduler.h"
 #include "app/core/SnapshotBuffer.h"
@@ -42,6 +43,9 @@ public:
     const ScanScheduler &scheduler() const { return m_scheduler; }
     // The id that names this window's private copy of the workbook.
     quint64 windowId();
+    // Right of "сек.": when the table was last refreshed, and whether the file was busy or
+    // missing since.
+    QLabel *refreshLabel() const { return m_refreshLabel; }
 
     GradientPanel *LMDPanelFill1;
     QWidget *LMDSimplePanel1;
@@ -59,6 +63,8 @@ protected:
 private:
     void setRetryTimerEnabled(bool enabled) override;
     void ClearGrid() override;
+    void scanGaveUp() override;
+    void showRefreshStatus();
     void setButtonCaption(const QString &caption, Qt::GlobalColor color);
 
     FormEnvironment m_environment;
@@ -68,4 +74,6 @@ private:
     FileSnapshot m_files;
     ScanScheduler m_scheduler;
     WindowPlacement m_placement;
+    RefreshStatus m_refreshStatus;
+    QLabel *m_refreshLabel;
 };

@@ -14,4 +14,7 @@ public:
     // Imports the snapshot just taken. May throw; TornSnapshot means the snapshot is unusable
     // and the scan should try again.
     virtual void LoadResults() = 0;
+    // The scan gave up: the file stayed locked, or kept changing, for every attempt. Not
+    // called when the scan gives up on an I/O error, which is reported instead.
+    virtual void scanGaveUp() {}
 };
