@@ -77,6 +77,7 @@ TForm1::TForm1(FormEnvironment environment, QWidget *parent)
                             std::max(47, SpinUpdate->sizeHint().width()), 21);
     LMDLabel2 =
         makeLabel(QStringLiteral("сек."), SpinUpdate->geometry().right() + 6, 18, LMDSimplePanel1);
+    m_refreshLabel = makeLabel(QString(), LMDLabel2->geometry().right() + 16, 18, LMDSimplePanel1);
 
     TimerScan = new QTimer(this);
     TimerScan->setInterval(1000);
@@ -197,8 +198,11 @@ bool TForm1::importUnderWay() const
 
 void TForm1::importFinished(std::exception_ptr error)
 {
-    if (!error)
+    if (!error) {
         m_import.dispose(GridResult->showTable(m_import.takeTable()));
+        m_refreshStatus.refreshed(m_environment.timeOfDay());
+        showRefreshStatus();
+    }
     m_report.guard([this, error] { m_scheduler.importEnded(error); });
 }
 
@@ -221,4 +225,21 @@ void TForm1::setRetryTimerEnabled(bool enabled)
 void TForm1::ClearGrid()
 {
     GridResult->ClearGrid();
+    m_refreshStatus.fileMissing(m_environment.timeOfDay());
+    showRefreshStatus();
+}
+
+void TForm1::scanGaveUp()
+{
+    m_refreshStatus.fileBusy(m_environment.timeOfDay());
+    showRefreshStatus();
+}
+
+void TForm1::showRefreshStatus()
+{
+    const QString text = m_refreshStatus.text();
+    if (text == m_refreshLabel->text())
+        return;
+    m_refreshLabel->setText(text);
+    m_refreshLabel->adjustSize();
 }

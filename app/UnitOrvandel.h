@@ -3,6 +3,7 @@
 #include "app/core/BackgroundImport.h"
 #include "app/core/BackgroundSnapshot.h"
 #include "app/core/LaunchContext.h"
+#include "app/core/RefreshStatus.h"
 #include "app/core/ScanHost.h"
 #include "app/core/ScanScheduler.h"
 #include "app/core/SnapshotBuffer.h"
@@ -46,6 +47,9 @@ public:
     BackgroundImport &backgroundImport() { return m_import; }
     // The id that names this window's private copy of the workbook.
     quint64 windowId();
+    // Right of "сек.": when the table was last refreshed, and whether the file was busy or
+    // missing since.
+    QLabel *refreshLabel() const { return m_refreshLabel; }
 
     GradientPanel *LMDPanelFill1;
     QWidget *LMDSimplePanel1;
@@ -66,6 +70,8 @@ private:
     bool importUnderWay() const override;
     void importFinished(std::exception_ptr error);
     void snapshotTaken(const SnapshotResult &result, std::exception_ptr error);
+    void scanGaveUp() override;
+    void showRefreshStatus();
     void setButtonCaption(const QString &caption, Qt::GlobalColor color);
 
     FormEnvironment m_environment;
@@ -75,6 +81,8 @@ private:
     FileSnapshot m_files;
     ScanScheduler m_scheduler;
     WindowPlacement m_placement;
+    RefreshStatus m_refreshStatus;
+    QLabel *m_refreshLabel;
     // Last: their threads use the snapshot and the file source, so they are stopped first.
     BackgroundSnapshot m_attempt;
     BackgroundImport m_import;

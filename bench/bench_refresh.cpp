@@ -88,6 +88,19 @@ void print(const char *what, const Figures &figures)
     std::printf("\n");
 }
 
+// What the process holds between refreshes, as the viewer would between two scans.
+double residentMib()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    }
+    return 0;
+}
+
 QString makeWorkbook()
 {
     const QString path = QDir::current().filePath(QStringLiteral("bench_refresh.xls"));
@@ -134,6 +147,8 @@ int main(int argc, char **argv)
             takeSnapshot();
             importSnapshot(snapshot, workbook, tempPath, table);
         });
+
+        const double residentMiB = residentMib();
 
         // The parts, with the calls the import makes.
         const Figures snap = timeRuns(runs, takeSnapshot);
@@ -185,6 +200,7 @@ int main(int argc, char **argv)
         QFile::remove(tempPath);
 
         print("whole refresh", whole);
+        std::printf("resident after the refreshes        %7.1f MiB\n", residentMiB);
         print("  snapshot (FileSnapshot::take)", snap);
         print("  temporary copy written", write);
         print("  parse (ExcelOpen, select sheet)", parse);

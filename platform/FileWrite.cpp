@@ -2,6 +2,7 @@
 
 #include "platform/FileDescriptor.h"
 #include "platform/Process.h"
+#include "platform/RemovedOnSignal.h"
 #include "platform/SystemError.h"
 #include "util/InOutError.h"
 
@@ -92,6 +93,8 @@ void replaceFile(const QString &path, std::initializer_list<QByteArrayView> piec
     // One name per process, so that two processes replacing the same file at once never
     // write into each other's new file; a leftover of a dead process is simply overwritten.
     const QByteArray newName = name + '.' + QByteArray::number(processId()) + ".new";
+    // A process ended by a signal half way leaves the old file and no new one.
+    const RemovedOnSignal newFileOnSignal(QFile::decodeName(newName));
     FileDescriptor file(::open(newName.constData(),
                                O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
                                0666));

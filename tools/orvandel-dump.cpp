@@ -1,13 +1,14 @@
 // orvandel-dump: prints the table the viewer would show for a workbook, for scripts and tests.
 // The same import as the viewer's (an exclusive snapshot, retried while the file is locked, a
-// temporary copy beside the executable, the first 13 columns of the first worksheet), without
-// a window.
+// temporary copy in the application directory, the first 13 columns of the first worksheet),
+// without a window.
 #include "app/core/LaunchContext.h"
 #include "app/core/ResultImport.h"
 #include "app/core/ScanScheduler.h"
 #include "platform/FileSnapshot.h"
 #include "platform/LargePages.h"
 #include "platform/Process.h"
+#include "platform/SignalCleanup.h"
 #include "sheet/exceling.h"
 #include "tools/HeadlessScan.h"
 #include "tools/TableText.h"
@@ -44,8 +45,11 @@ the first 13 columns of the first worksheet. One record per table row, header fi
 
 The workbook is read the way the viewer reads it: copied whole while no other program writes
 it (a file that is locked or being written is tried again up to 30 times, 300 ms apart), the
-copy written to tempfgr<process id>.xls in the directory of this program, read from there,
-and deleted. The workbook itself is never written.
+copy written to tempfgr<process id>.xls in the application directory, read from there, and
+deleted (also when SIGPIPE, SIGINT, SIGTERM or SIGHUP ends the program). The application
+directory is that of this program when you may create files there, and otherwise
+$XDG_DATA_HOME/Orvandel (by default ~/.local/share/Orvandel), made on first use. The
+workbook itself is never written.
 
 Options:
   --csv          comma-separated values as in RFC 4180 (the default): a field is quoted when
@@ -146,6 +150,8 @@ int dump(const Options &options)
 int main(int argc, char **argv)
 {
     returnLargeBlocksWhenFreed();
+    // `orvandel-dump FILE | head` and Ctrl+C leave no private copy behind.
+    removeRegisteredFilesOnSignals();
     Options options;
     bool workbookGiven = false;
     bool optionsEnded = false;

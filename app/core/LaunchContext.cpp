@@ -1,5 +1,6 @@
 #include "app/core/LaunchContext.h"
 
+#include "platform/ApplicationDirectory.h"
 #include "platform/ExecutablePath.h"
 #include "util/Collection.h"
 #include "util/ConvertError.h"
@@ -14,7 +15,7 @@ QString appDirOf(const QString &executablePath)
 
 QString GetAppDir()
 {
-    return appDirOf(executablePath());
+    return ApplicationDirectory::resolve(appDirOf(executablePath()));
 }
 
 QStringList commandLineParameters(const QStringList &argumentsWithProgram)

@@ -11,9 +11,12 @@ struct LaunchContext
     std::int32_t NotifyWindow = 0;
 };
 
-// The application directory: the executable's path up to and including its last "/", or
-// empty when the path has none.
+// The executable's directory: its path up to and including its last "/", or empty when the
+// path has none.
 QString appDirOf(const QString &executablePath);
+// The application directory, where the default workbook, the settings file and the private
+// copies live: the executable's directory when this user can create files there, the user's
+// own directory for the viewer otherwise (see ApplicationDirectory).
 QString GetAppDir();
 
 // The parameters after the program name. The process gets them already split; an empty

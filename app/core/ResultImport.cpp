@@ -6,18 +6,23 @@
 #include "platform/Clock.h"
 #include "platform/FileSnapshot.h"
 #include "platform/FileWrite.h"
+#include "platform/RemovedOnSignal.h"
 #include "sheet/exceling.h"
 #include "sheet/model/ReadControl.h"
 #include "sheet/model/WorkbookError.h"
 
+#include <memory>
+
 namespace {
 
 // Undoes what a failed import left: the workbook open in the reader and the copy on disk.
+// A signal that ends the process during the import removes the copy too.
 class ImportCleanup
 {
 public:
     explicit ImportCleanup(QString path)
         : m_path(std::move(path))
+        , m_onSignal(std::make_unique<RemovedOnSignal>(m_path))
     {
     }
     ~ImportCleanup()
@@ -37,6 +42,8 @@ public:
     // `path` is the name the reader left after opening: the one to delete.
     void workbookOpened(QString path)
     {
+        if (path != m_path)
+            m_onSignal = std::make_unique<RemovedOnSignal>(path);
         m_path = std::move(path);
         m_workbookOpen = true;
     }
@@ -44,6 +51,7 @@ public:
 
 private:
     QString m_path;
+    std::unique_ptr<RemovedOnSignal> m_onSignal;
     bool m_workbookOpen = false;
 };
 

@@ -18,4 +18,7 @@ public:
     // own). Its end, with what it raised, is then told to ScanScheduler::importEnded, and the
     // snapshot stays the import's until then.
     virtual bool importUnderWay() const { return false; }
+    // The scan gave up: the file stayed locked, or kept changing, for every attempt. Not
+    // called when the scan gives up on an I/O error, which is reported instead.
+    virtual void scanGaveUp() {}
 };

@@ -129,6 +129,7 @@ void ScanScheduler::attemptFailed()
     setRetryTimer(false);
     if (const std::optional<int> error = std::exchange(m_scanError, std::nullopt))
         throw InOutError(*error);
+    m_host.scanGaveUp();
 }
 
 void ScanScheduler::setRetryTimer(bool enabled)

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTime>
 #include <cstdint>
 #include <functional>
 
@@ -16,6 +17,8 @@ struct FormEnvironment
     QString appDir;
     QString title;
     std::function<std::uint32_t()> tickCount;
+    // The time of day, for saying when the table was refreshed.
+    std::function<QTime()> timeOfDay = &QTime::currentTime;
     std::function<void(const QString &)> notice;
     ErrorReport::Presenter errorPresenter;
 

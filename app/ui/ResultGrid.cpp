@@ -1,5 +1,6 @@
 #include "app/ui/ResultGrid.h"
 
+#include "app/core/CopiedRange.h"
 #include "app/core/ResultTable.h"
 #include "app/core/ResultTableModel.h"
 #include "app/core/ToolkitColor.h"
@@ -7,10 +8,16 @@
 #include "app/ui/FixedRowHeader.h"
 #include "app/ui/WindowFont.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QScopedValueRollback>
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -38,6 +45,7 @@ ResultGrid::ResultGrid(QWidget *parent)
     , m_model(new ResultTableModel(this))
     , m_painter(new CellPainter(*this))
     , m_fixedRow(new FixedRowHeader(*m_painter, *this))
+    , m_copy(new QAction(QStringLiteral("Копировать"), this))
 {
     setFont(windowFont());
     QPalette colors = palette();
@@ -84,6 +92,12 @@ ResultGrid::ResultGrid(QWidget *parent)
     verticalHeader()->setDefaultSectionSize(DefaultRowHeight + GridLineWidth);
     verticalHeader()->hide();
     updateGridLineColor();
+
+    m_copy->setShortcut(QKeySequence::Copy);
+    m_copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(m_copy, &QAction::triggered, this, &ResultGrid::copySelection);
+    addAction(m_copy);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 
     connect(m_model, &ResultTableModel::fixedRowsChanged, this, &ResultGrid::followFixedRows);
     for (const auto change :
@@ -195,6 +209,31 @@ void ResultGrid::keyboardSearch(const QString &search)
     Q_UNUSED(search);
 }
 
+CellRange ResultGrid::selectedRange() const
+{
+    const QItemSelection selection = selectionModel()->selection();
+    if (selection.isEmpty())
+        return {m_col, m_row, m_col, m_row};
+    CellRange range{selection.first().left(), selection.first().top(), selection.first().right(),
+                    selection.first().bottom()};
+    for (const QItemSelectionRange &part : selection) {
+        range.left = std::min(range.left, part.left());
+        range.top = std::min(range.top, part.top());
+        range.right = std::max(range.right, part.right());
+        range.bottom = std::max(range.bottom, part.bottom());
+    }
+    return range;
+}
+
+void ResultGrid::copySelection()
+{
+    const CopiedRange copied = CopiedRange::of(table(), selectedRange());
+    auto data = std::make_unique<QMimeData>();
+    data->setText(copied.text);
+    data->setHtml(copied.html);
+    QGuiApplication::clipboard()->setMimeData(data.release()); // the clipboard owns it
+}
+
 ResultGrid::Painting::Painting(ResultGrid &grid)
     : m_grid(grid)
 {
@@ -211,6 +250,17 @@ void ResultGrid::paintEvent(QPaintEvent *event)
 {
     const Painting painting(*this);
     QTableView::paintEvent(event);
+}
+
+void ResultGrid::keyPressEvent(QKeyEvent *event)
+{
+    // The view takes the copy key for itself and would copy the current cell alone.
+    if (event->matches(QKeySequence::Copy)) {
+        copySelection();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void ResultGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)

@@ -7,6 +7,8 @@
 
 class CellPainter;
 class FixedRowHeader;
+class QAction;
+struct CellRange;
 class ResultTable;
 class ResultTableModel;
 
@@ -68,6 +70,13 @@ public:
 
     void keyboardSearch(const QString &search) override;
 
+    // The selected cells (the current cell when none is selected), as one rectangle.
+    CellRange selectedRange() const;
+    // Puts the selected range on the clipboard as tab-separated text and as an HTML table.
+    // Ctrl+C and the context menu's "Копировать" do this.
+    void copySelection();
+    QAction *copyAction() const { return m_copy; }
+
     // Held while cells of the grid are painted, by the grid and by its fixed row.
     class Painting
     {
@@ -83,6 +92,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void changeEvent(QEvent *event) override;
 
@@ -99,6 +109,7 @@ private:
     ResultTableModel *m_model;
     CellPainter *m_painter;
     FixedRowHeader *m_fixedRow;
+    QAction *m_copy;
     std::vector<int> m_colWidths;
     std::vector<int> m_rowHeights;
     int m_col = 0;

@@ -4,8 +4,9 @@
 #include "sheet/model/ValueText.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
+#include "sheet/ooxml/OoxmlNames.h"
+#include "sheet/ooxml/PackageRelationships.h"
 #include "sheet/xlsb/XlsbRecords.h"
-#include "sheet/xlsb/XlsbRelationships.h"
 #include "util/LittleEndian.h"
 
 #include <bit>
@@ -35,21 +36,21 @@ void XlsbReader::damaged(const char *what) const
 
 void XlsbReader::read()
 {
-    const XlsbRelationships package(m_package, std::string());
-    const XlsbRelationships::Relationship *main = package.byType("officeDocument");
-    if (!main)
+    const PackageRelationships package = PackageRelationships::read(m_package, "");
+    const PackageRelationships::Relationship *main = package.firstOfKind("officeDocument");
+    if (!main || main->target.empty())
         throw WorkbookError::damaged(QStringLiteral("its package names no workbook part"));
     const std::string workbookPart = main->target;
     readWorkbookPart(workbookPart);
 
-    const XlsbRelationships workbook(m_package, workbookPart);
-    if (const auto *styles = workbook.byType("styles"))
+    const PackageRelationships workbook = PackageRelationships::read(m_package, workbookPart);
+    if (const auto *styles = workbook.firstOfKind("styles"))
         readStyles(styles->target);
     std::vector<bool> isDate(m_xfFormat.size());
     for (std::size_t i = 0; i < m_xfFormat.size(); ++i)
         isDate[i] = IsDateTimeFormat(m_xfFormat[i], m_formats.value(m_xfFormat[i]));
     m_book.setDateStyles(std::move(isDate));
-    if (const auto *strings = workbook.byType("sharedStrings"))
+    if (const auto *strings = workbook.firstOfKind("sharedStrings"))
         readSharedStrings(strings->target);
 
     for (const SheetPart &sheet : m_sheets)
@@ -72,7 +73,7 @@ void XlsbReader::readRecords(const std::string &part, const XlsbRecordStream::Co
 
 void XlsbReader::readWorkbookPart(const std::string &part)
 {
-    const XlsbRelationships relationships(m_package, part);
+    const PackageRelationships relationships = PackageRelationships::read(m_package, part);
     readRecords(part, [&](std::uint16_t id, Data data) {
         if (id == XlsbRecord::BundleSh)
             readBundleSheet(data, relationships);
@@ -87,7 +88,7 @@ void XlsbReader::readWorkbookPart(const std::string &part)
     }
 }
 
-void XlsbReader::readBundleSheet(Data data, const XlsbRelationships &relationships)
+void XlsbReader::readBundleSheet(Data data, const PackageRelationships &relationships)
 {
     // Visibility, tab number, then the relationship's id and the sheet's name.
     if (data.size() < 12)
@@ -105,11 +106,11 @@ void XlsbReader::readBundleSheet(Data data, const XlsbRelationships &relationshi
     QString name(reinterpret_cast<const QChar *>(chars.data() + start),
                  static_cast<qsizetype>(chars.size() - start));
     strings.discard();
-    const XlsbRelationships::Relationship *sheet = relationships.byId(id);
-    if (!sheet || sheet->external)
+    const PackageRelationships::Relationship *sheet = relationships.byId(id);
+    if (!sheet || sheet->target.empty())
         damaged("a sheet has no part");
     // Chart sheets, macro sheets and dialog sheets are not worksheets (hidden ones are).
-    if (sheet->type == "worksheet")
+    if (OoxmlNames::IsRelationshipType(sheet->type, "worksheet"))
         m_sheets.push_back({std::move(name), sheet->target});
 }
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 class Workbook;
-class XlsbRelationships;
+class PackageRelationships;
 
 // Reads a binary workbook package (.xlsb) into a Workbook: the workbook part (sheet list, date
 // system), the styles (number formats of the cell styles), the shared strings, then the cells
@@ -39,7 +39,7 @@ private:
     void readRecords(const std::string &part, const XlsbRecordStream::Consumer &consumer);
 
     void readWorkbookPart(const std::string &part);
-    void readBundleSheet(Data data, const XlsbRelationships &relationships);
+    void readBundleSheet(Data data, const PackageRelationships &relationships);
     void readWorkbookProperties(Data data);
 
     void readStyles(const std::string &part);

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTime>
 #include <QTimer>
 #include <atomic>
 #include <memory>
@@ -36,6 +37,7 @@ private Q_SLOTS:
     void stopThenStart();
     void scanImportsTheWorkbook();
     void missingWorkbookEmptiesTable();
+    void refreshStateBesideTheInterval();
     void closeSavesSettings();
     void failedSaveIsReportedAndWindowCloses();
     void importUnderWayKeepsTableAndHoldsNextScan();
@@ -48,6 +50,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_appDir;
     std::uint32_t m_now = 0;
+    QTime m_timeOfDay;
     QStringList m_notices;
     QStringList m_errors;
 };
@@ -70,6 +73,9 @@ std::unique_ptr<TForm1> TestForm::makeForm(const QStringList &parameters)
     environment.title = QStringLiteral("Orvandel");
     environment.tickCount = [this] {
         return m_now;
+    };
+    environment.timeOfDay = [this] {
+        return m_timeOfDay;
     };
     environment.notice = [this](const QString &text) {
         m_notices << text;
@@ -273,6 +279,32 @@ void TestForm::missingWorkbookEmptiesTable()
     QVERIFY(form->TimerScanOpenFile->isActive());    // no attempt limit while the file is missing
     QCOMPARE(form->GridResult->table().Cells(3, 1), QString());
     QVERIFY(m_errors.isEmpty());
+}
+
+void TestForm::refreshStateBesideTheInterval()
+{
+    writeSettings(20);
+    const QString workbook = m_appDir + QStringLiteral("results.xls");
+    QVERIFY(QFile::copy(QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/fixtures/xlwt-results.xls"),
+                        workbook));
+    const auto form = makeForm({workbook});
+    const QLabel *label = form->refreshLabel();
+    QCOMPARE(label->text(), QString());
+    m_timeOfDay = QTime(9, 3, 5);
+    form->TimerScanTimer();
+    form->TimerScanOpenFileTimer(); // the snapshot and the import end a moment later
+    QTRY_COMPARE(label->text(), QStringLiteral("Обновлено 09:03:05"));
+
+    QVERIFY(QFile::remove(workbook));
+    m_now += 20'000;
+    m_timeOfDay = QTime(9, 3, 25);
+    form->TimerScanTimer();
+    form->TimerScanOpenFileTimer(); // the snapshot and the import end a moment later
+    QTRY_COMPARE(label->text(), QStringLiteral("Обновлено 09:03:05 · файл не найден с 09:03:25"));
+    // Right of "сек." on the captions' line, whole, inside the tool strip.
+    QCOMPARE(label->parentWidget(), form->LMDSimplePanel1);
+    QVERIFY(label->x() > form->LMDLabel2->geometry().right() && label->y() == form->LMDLabel2->y());
+    QVERIFY(label->width() >= label->sizeHint().width() && label->geometry().right() < 653);
 }
 
 void TestForm::closeSavesSettings()

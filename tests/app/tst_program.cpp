@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,10 +18,24 @@ class TestProgram : public QObject
 
 private Q_SLOTS:
     void closesOnSignalAndSavesBesideItself();
+    void secondSignalEndsAHeldClose();
 
 private:
     static bool catchesSigterm(qint64 pid);
+    // Started, with its signal handlers in place.
+    static bool becomesReady(QProcess &viewer);
 };
+
+bool TestProgram::becomesReady(QProcess &viewer)
+{
+    if (!viewer.waitForStarted(10000))
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (!catchesSigterm(viewer.processId()) && clock.elapsed() < 20000)
+        QTest::qWait(20);
+    return catchesSigterm(viewer.processId());
+}
 
 bool TestProgram::catchesSigterm(qint64 pid)
 {
@@ -51,12 +66,7 @@ void TestProgram::closesOnSignalAndSavesBesideItself()
     // An empty argument is dropped; the third parameter is not a number and is ignored.
     viewer.start(program,
                  {QString(), root.path() + QStringLiteral("/absent.xls"), QStringLiteral("0x10")});
-    QVERIFY(viewer.waitForStarted(10000));
-    QElapsedTimer clock;
-    clock.start();
-    while (!catchesSigterm(viewer.processId()) && clock.elapsed() < 20000)
-        QTest::qWait(20);
-    QVERIFY2(catchesSigterm(viewer.processId()), "the viewer never got ready");
+    QVERIFY2(becomesReady(viewer), "the viewer never got ready");
 
     QVERIFY(QFile::remove(settingsFileName(appDir)));
     ::kill(pid_t(viewer.processId()), SIGTERM);
@@ -69,6 +79,42 @@ void TestProgram::closesOnSignalAndSavesBesideItself()
     QCOMPARE(saved.status, SettingsReadResult::Status::Loaded);
     QCOMPARE(saved.settings.Interval, 333);
     QVERIFY(!QFile::exists(root.path() + QStringLiteral("/Orvandel.conf")));
+}
+
+// The close held up by an error box (the settings file cannot be replaced): the first signal
+// only asks for the close, the second ends the program there, and the settings file is still
+// the old one, whole.
+void TestProgram::secondSignalEndsAHeldClose()
+{
+    QTemporaryDir appDir;
+    const QString program = appDir.filePath(QStringLiteral("Orvandel"));
+    QVERIFY(QFile::copy(QStringLiteral(ORVANDEL_BIN_DIR "/Orvandel"), program));
+    WindowSettings settings;
+    settings.Interval = 444;
+    const QString settingsFile = settingsFileName(appDir.path() + u'/');
+    writeSettingsFile(settingsFile, settings);
+
+    QProcess viewer;
+    viewer.setProcessChannelMode(QProcess::ForwardedChannels);
+    viewer.start(program, {appDir.filePath(QStringLiteral("absent.xls"))});
+    QVERIFY2(becomesReady(viewer), "the viewer never got ready");
+    // Where the new settings file would be written there is a directory: "File access denied."
+    const QString newFile = settingsFile + QStringLiteral(".%1.new").arg(viewer.processId());
+    QVERIFY(QDir().mkdir(newFile));
+
+    ::kill(pid_t(viewer.processId()), SIGTERM);
+    QVERIFY2(!viewer.waitForFinished(500), "the box at close must hold the first signal's close");
+    ::kill(pid_t(viewer.processId()), SIGTERM);
+    QVERIFY(viewer.waitForFinished(10000));
+    QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(viewer.exitCode(), 128 + SIGTERM);
+
+    const SettingsReadResult kept = readSettingsFile(settingsFile);
+    QCOMPARE(kept.status, SettingsReadResult::Status::Loaded);
+    QCOMPARE(kept.settings.Interval, 444);
+    QCOMPARE(QDir(appDir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+             (QStringList{QStringLiteral("Orvandel"), QStringLiteral("Orvandel.conf"),
+                          QFileInfo(newFile).fileName()}));
 }
 
 QTEST_GUILESS_MAIN(TestProgram)

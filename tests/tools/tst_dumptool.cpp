@@ -1,10 +1,14 @@
 #include "tests/support/ImportTestFiles.h"
+#include "tests/support/XlsTestFiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <csignal>
 
 using namespace importtest;
 
@@ -68,6 +72,8 @@ private Q_SLOTS:
     void usage();
     void help();
     void everyWorkbookOfTheCorpus();
+    void endedMidTableLeavesNoCopy_data();
+    void endedMidTableLeavesNoCopy();
 
 private:
     QTemporaryDir m_dir;
@@ -306,6 +312,61 @@ void TestDumpTool::everyWorkbookOfTheCorpus()
         }
     }
     QVERIFY(tables > 30);
+}
+
+void TestDumpTool::endedMidTableLeavesNoCopy_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("the reader goes away") << int(SIGPIPE);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+}
+
+// The tool stopped while it prints a table far longer than a pipe holds: the reader never
+// reads, so the tool waits in the middle of the table with its private copy on disk; then the
+// reader goes, or a signal comes.
+void TestDumpTool::endedMidTableLeavesNoCopy()
+{
+    QFETCH(int, signal);
+    using namespace xlstest;
+    const QString path = m_dir.path() + QStringLiteral("/long.xls");
+    if (!QFile::exists(path)) {
+        QByteArray cells;
+        for (int row = 0; row < 10000; ++row) {
+            for (int column = 0; column < 13; ++column)
+                cells += number(row, column, 1'000'000 + row * 100 + column);
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(xlsFile(simpleStream(cells))) > 0);
+    }
+
+    QProcess reader;
+    QProcess tool;
+    tool.setStandardOutputProcess(&reader);
+    reader.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    tool.start(Tool, {QStringLiteral("--tsv"), path});
+    QVERIFY(reader.waitForStarted() && tool.waitForStarted());
+    const QString copy = QStringLiteral(ORVANDEL_BIN_DIR "/tempfgr%1.xls").arg(tool.processId());
+    QElapsedTimer clock;
+    clock.start();
+    while (!QFile::exists(copy) && clock.elapsed() < 20000)
+        QThread::msleep(5);
+    QVERIFY2(QFile::exists(copy), "the tool never wrote its copy");
+
+    if (signal == SIGPIPE) {
+        reader.kill();
+        QVERIFY(reader.waitForFinished());
+    } else {
+        ::kill(pid_t(tool.processId()), signal);
+    }
+    QVERIFY(tool.waitForFinished(20000));
+    // Ended by the signal itself, as the shell expects of a program in a pipe.
+    QCOMPARE(tool.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(tool.exitCode(), signal);
+    QVERIFY(!QFile::exists(copy));
+    reader.kill();
+    reader.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestDumpTool)

@@ -69,6 +69,7 @@ public:
     int retryStarts = 0;
 
     std::vector<Ms> clears;
+    std::vector<Ms> gaveUp;
     std::vector<Ms> loads;
     std::vector<std::int32_t> loadSizes;
     std::vector<QString> errors;
@@ -95,6 +96,7 @@ public:
         }
     }
     void ClearGrid() override { clears.push_back(now - Boot); }
+    void scanGaveUp() override { gaveUp.push_back(now - Boot); }
     void LoadResults() override
     {
         loads.push_back(now - Boot);
@@ -245,6 +247,7 @@ void TestScanScheduler::heldPastNineSecondsGivesUpSilently()
     QVERIFY(!w.retryEnabled);
     QCOMPARE(w.scheduler.OpenAttempts(), 30);
     QCOMPARE(w.source.takes, 30);
+    QCOMPARE(w.gaveUp, std::vector<Ms>{1000 + 9000});
     w.run(20'999);
     QCOMPARE(w.source.takes, 30);
     QVERIFY(w.loads.empty());
@@ -559,6 +562,8 @@ void TestScanScheduler::failureAfterOpenReportedOnceAtGiveUp()
     };
     w.run(40'999);
     QCOMPARE(w.errors.size(), size_t{2});
+    // Reported as errors, not as a busy file.
+    QVERIFY(w.gaveUp.empty());
 }
 
 void TestScanScheduler::failureAfterOpenThenSuccessIsSilent()
@@ -605,6 +610,7 @@ void TestScanScheduler::tornSnapshotAtLastAttemptGivesUp()
     QCOMPARE(w.loads, std::vector<Ms>{1000 + 30 * 300});
     QVERIFY(!w.retryEnabled);
     QVERIFY(w.errors.empty());
+    QCOMPARE(w.gaveUp, std::vector<Ms>{1000 + 30 * 300});
 }
 
 void TestScanScheduler::importErrorPropagatesOnce()
