@@ -4,16 +4,18 @@
 #include "sheet/html/HtmlFormat.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
-#include "sheet/ooxml/OoxmlFormat.h"
-#include "sheet/xlsb/XlsbFormat.h"
 #include "sheet/ods/OdsFormat.h"
-#include "sheet/xml2003/Xml2003Format.h"
+#include "sheet/ooxml/OoxmlFormat.h"
 #include "sheet/text/TextFormat.h"
+#include "sheet/xlsb/XlsbFormat.h"
+#include "sheet/xml2003/Xml2003Format.h"
 
 namespace {
 
 // In the order they are tried: the binary containers first, text formats last, since almost
 // anything can be read as text.
+// One line a format, so that adding one is one line.
+// clang-format off
 const WorkbookFormat *const Formats[] = {
     &BiffFormat,
     &OoxmlFormat,
@@ -24,6 +26,7 @@ const WorkbookFormat *const Formats[] = {
     &HtmlFormat,
     &DelimitedTextFormat,
 };
+// clang-format on
 
 } // namespace
 
