@@ -7,6 +7,7 @@
 //
 // Usage: bench_odf WORKBOOK [RUNS]   (an .ods package, a flat .fods or an XML Spreadsheet 2003)
 
+#include "BenchSupport.h"
 #include "sheet/WorkbookFormats.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/ods/OdsContentHandler.h"
@@ -18,10 +19,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <map>
 #include <string>
@@ -42,19 +41,6 @@ public:
     std::size_t elements = 0;
     std::size_t chars = 0;
 };
-
-double CpuMilliseconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 // The format's own handler, reading the cells into a workbook, with expat or the scanner.
 template<typename Handler>
@@ -78,12 +64,7 @@ int main(int argc, char **argv)
         return 64;
     }
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    QFile file(QString::fromLocal8Bit(argv[1]));
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot open %s\n", argv[1]);
-        return 1;
-    }
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = ReadBenchFile(argv[1]);
     const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t *>(bytes.data()),
                                              std::size_t(bytes.size()));
     try {
@@ -148,11 +129,11 @@ int main(int argc, char **argv)
         for (int run = 0; run < runs; ++run) {
             for (const auto &[what, job] : jobs) {
                 QElapsedTimer timer;
-                const double cpuStart = CpuMilliseconds();
+                const double cpuStart = ProcessCpuMilliseconds();
                 timer.start();
                 job();
                 wall[what].push_back(double(timer.nsecsElapsed()) / 1e6);
-                cpu[what].push_back(CpuMilliseconds() - cpuStart);
+                cpu[what].push_back(ProcessCpuMilliseconds() - cpuStart);
             }
         }
         std::printf("%s: %.1f MB, XML %.1f MB, first sheet %d rows, %d runs\n", argv[1],

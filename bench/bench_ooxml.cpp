@@ -5,6 +5,7 @@
 //
 // Usage: bench_ooxml WORKBOOK.xlsx [RUNS [ONLY]]: ONLY keeps the figures whose name holds it.
 
+#include "BenchSupport.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/ooxml/OoxmlReader.h"
 #include "sheet/package/ZipPackage.h"
@@ -14,11 +15,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <map>
 #include <string>
@@ -40,28 +39,15 @@ public:
     std::size_t chars = 0;
 };
 
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-double CpuMilliseconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
 // Wall-clock and CPU time of the whole process (all its threads), in milliseconds: on a busy
 // machine the CPU time is the steadier figure.
 std::pair<double, double> Milliseconds(const std::function<void()> &job)
 {
     QElapsedTimer timer;
-    const double cpu = CpuMilliseconds();
+    const double cpu = ProcessCpuMilliseconds();
     timer.start();
     job();
-    return {double(timer.nsecsElapsed()) / 1e6, CpuMilliseconds() - cpu};
+    return {double(timer.nsecsElapsed()) / 1e6, ProcessCpuMilliseconds() - cpu};
 }
 
 } // namespace
@@ -74,12 +60,7 @@ int main(int argc, char **argv)
         return 64;
     }
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    QFile file(QString::fromLocal8Bit(argv[1]));
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot open %s\n", argv[1]);
-        return 1;
-    }
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = ReadBenchFile(argv[1]);
     const std::span<const std::uint8_t> span(reinterpret_cast<const std::uint8_t *>(bytes.data()),
                                              std::size_t(bytes.size()));
     try {

@@ -6,6 +6,7 @@
 // Usage: bench_page gumbo|whole|pieces PAGE.html [RUNS]. Prints the best and median wall and
 // CPU times; the peak resident memory is the process's (bench_suite.py takes it from wait4).
 
+#include "BenchSupport.h"
 #include "sheet/html/PageReader.h"
 #include "sheet/html/PageText.h"
 #include "sheet/html/TableLayout.h"
@@ -13,22 +14,13 @@
 #include "util/ViewerError.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <gumbo.h>
 #include <vector>
 
 namespace {
-
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
 
 void parseWithGumboAlone(std::string_view page)
 {
@@ -57,12 +49,7 @@ int main(int argc, char **argv)
     }
     const char *const mode = argv[1];
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
-    QFile file(QString::fromLocal8Bit(argv[2]));
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot read %s\n", argv[2]);
-        return 1;
-    }
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = ReadBenchFile(argv[2]);
     const PageText page(std::span<const std::uint8_t>(
         reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())));
     std::vector<double> wall, cpu;
@@ -70,7 +57,7 @@ int main(int argc, char **argv)
     for (int run = 0; run < runs; ++run) {
         QElapsedTimer timer;
         timer.start();
-        const double cpuStart = cpuMs();
+        const double cpuStart = ProcessCpuMilliseconds();
         try {
             if (std::strcmp(mode, "gumbo") == 0)
                 parseWithGumboAlone(page.utf8());
@@ -80,11 +67,11 @@ int main(int argc, char **argv)
                                std::strcmp(mode, "whole") == 0 ? SIZE_MAX : std::size_t(1) << 20);
         } catch (const ViewerError &error) {
             // The arena's limits refuse a page too big for one parse.
-            std::printf("%s: refused after %.1f ms: %s\n", mode, cpuMs() - cpuStart,
-                        qPrintable(error.message()));
+            std::printf("%s: refused after %.1f ms: %s\n", mode,
+                        ProcessCpuMilliseconds() - cpuStart, qPrintable(error.message()));
             return 0;
         }
-        cpu.push_back(cpuMs() - cpuStart);
+        cpu.push_back(ProcessCpuMilliseconds() - cpuStart);
         wall.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     std::sort(wall.begin(), wall.end());
