@@ -3,13 +3,10 @@
 // read as a worksheet part, the bytes must give the same cells, or the same refusal, through
 // the scanner with its fall back to expat as through expat alone. The first byte chooses the
 // size of the pieces the scanner is fed, so that every construct gets cut somewhere.
-#include "sheet/model/StringTable.h"
 #include "sheet/model/WorkbookError.h"
-#include "sheet/model/Worksheet.h"
-#include "sheet/ooxml/WorksheetReader.h"
 #include "sheet/xml/ExpatParser.h"
 #include "sheet/xml/FastXmlScanner.h"
-#include "sheet/xml/XmlPartParser.h"
+#include "tests/support/WorksheetOutcome.h"
 #include "tests/support/XmlEventLog.h"
 
 #include <cstdio>
@@ -56,47 +53,6 @@ void CompareEvents(std::span<const char> bytes, std::size_t pieceSize)
         Differ("the scanner and expat report different events", scanned.log, expected.log);
 }
 
-// The cells of the bytes read as a worksheet, as text; or the refusal.
-std::string SheetOutcome(std::span<const char> bytes, std::size_t pieceSize, bool fast)
-{
-    Worksheet sheet;
-    StringTable texts;
-    WorksheetReader reader(sheet, texts, false, QStringLiteral("sheet"));
-    const XmlSource source = [&](const Feed &feed) {
-        Pieces(bytes, pieceSize, feed);
-    };
-    try {
-        if (fast)
-            ParseXmlPart(source, reader, QStringLiteral("sheet"), [&reader] { reader.restart(); });
-        else
-            ParseXmlPartWithExpat(source, reader, QStringLiteral("sheet"));
-    } catch (const WorkbookError &error) {
-        return "refused: " + error.message().toStdString();
-    }
-    std::string outcome;
-    for (std::size_t i = 0; i < sheet.cellCount(); ++i) {
-        const Worksheet::Cell &cell = sheet.addedCell(i);
-        char line[96];
-        std::snprintf(line, sizeof line, "\n%u,%u k%d s%u ", unsigned(cell.row),
-                      unsigned(cell.column), int(cell.kind), unsigned(cell.style));
-        outcome += line;
-        if (cell.kind == Worksheet::Kind::Text) {
-            const QStringView chars =
-                texts.chars(texts.place(cell.text & ~WorksheetReader::OwnText));
-            outcome += (cell.text & WorksheetReader::OwnText ? "own " : "shared ") +
-                       (cell.text & WorksheetReader::OwnText ? chars.toString().toStdString()
-                                                             : std::to_string(cell.text));
-        } else if (cell.kind == Worksheet::Kind::Number || cell.kind == Worksheet::Kind::DateTime) {
-            std::uint64_t bits;
-            std::memcpy(&bits, &cell.number, 8);
-            outcome += std::to_string(bits);
-        } else {
-            outcome += std::to_string(cell.code);
-        }
-    }
-    return outcome;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -106,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::size_t pieceSize = data[0] < 128 ? std::size_t(data[0]) + 1 : size;
     const std::span<const char> bytes(reinterpret_cast<const char *>(data) + 1, size - 1);
     CompareEvents(bytes, pieceSize);
-    const std::string fast = SheetOutcome(bytes, pieceSize, true);
-    const std::string expat = SheetOutcome(bytes, bytes.size() + 1, false);
+    const std::string fast = WorksheetOutcome(bytes, pieceSize, true);
+    const std::string expat = WorksheetOutcome(bytes, bytes.size() + 1, false);
     if (fast != expat)
         Differ("the cells differ", fast, expat);
     return 0;

@@ -202,6 +202,22 @@ void WorksheetReader::characters(std::string_view text)
         m_inline.characters(text);
 }
 
+std::size_t WorksheetReader::plainElement(const char *from, std::string_view defaultSpace)
+{
+    if (m_place != Place::Row || !inSpreadsheetNamespace(defaultSpace))
+        return 0;
+    const std::size_t taken = m_plain.read(from);
+    if (taken == 0)
+        return 0;
+    startCell(m_plain.attributes());
+    m_formula = m_plain.hasFormula();
+    m_hasValue = m_plain.hasValue();
+    m_value.assign(m_plain.value());
+    finishCell();
+    m_place = Place::Row;
+    return taken;
+}
+
 void WorksheetReader::startRow(std::span<const XmlAttribute> attributes)
 {
     std::uint32_t row = m_nextRow;

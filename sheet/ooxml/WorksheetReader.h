@@ -2,6 +2,7 @@
 
 #include "sheet/model/StringTable.h"
 #include "sheet/model/Worksheet.h"
+#include "sheet/ooxml/PlainCellMarkup.h"
 #include "sheet/ooxml/RichTextReader.h"
 #include "sheet/xml/XmlHandler.h"
 
@@ -27,6 +28,7 @@ public:
     void startElement(const XmlName &name, std::span<const XmlAttribute> attributes) override;
     void endElement(const XmlName &name) override;
     void characters(std::string_view text) override;
+    std::size_t plainElement(const char *from, std::string_view defaultSpace) override;
 
 private:
     enum class Place : std::uint8_t { Outside, SheetData, Row, Cell, Value, InlineString };
@@ -74,4 +76,5 @@ private:
     bool m_hasInline = false;
     std::string m_value;
     RichTextReader m_inline;
+    PlainCellMarkup m_plain;
 };

@@ -1,7 +1,10 @@
 #include "sheet/xml/FastXmlScanner.h"
 
-#include <array>
+#include "sheet/xml/XmlByteClasses.h"
+
 #include <cstring>
+
+using namespace XmlByteClasses;
 
 namespace {
 
@@ -14,40 +17,6 @@ constexpr std::size_t LongestConstruct = std::size_t(1) << 20;
 
 constexpr std::string_view XmlSpace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view XmlnsSpace = "http://www.w3.org/2000/xmlns/";
-
-enum : std::uint8_t {
-    NameStart = 1,
-    NameChar = 2,
-    Space = 4,
-    TextPlain = 8,  // stands for itself in text
-    ValuePlain = 16 // stands for itself in an attribute value
-};
-
-constexpr std::array<std::uint8_t, 256> Classes = [] {
-    std::array<std::uint8_t, 256> classes{};
-    for (int c = 'A'; c <= 'Z'; ++c)
-        classes[c] = classes[c + 'a' - 'A'] = NameStart | NameChar;
-    classes['_'] = NameStart | NameChar;
-    for (int c = '0'; c <= '9'; ++c)
-        classes[c] = NameChar;
-    classes['.'] = classes['-'] = NameChar;
-    for (const char c : {' ', '\t', '\n', '\r'})
-        classes[std::uint8_t(c)] |= Space;
-    for (int c = 0x20; c < 0x80; ++c) {
-        if (c != '<' && c != '&' && c != ']')
-            classes[c] |= TextPlain;
-        if (c != '<' && c != '&' && c != '"' && c != '\'')
-            classes[c] |= ValuePlain;
-    }
-    classes['\t'] |= TextPlain;
-    classes['\n'] |= TextPlain;
-    return classes;
-}();
-
-bool Is(char c, std::uint8_t cls)
-{
-    return (Classes[std::uint8_t(c)] & cls) != 0;
-}
 
 // The length of the UTF-8 sequence at `p` when it is a well-formed XML character; 0 when the
 // bytes end before it does, -1 when it is no such character (expat refuses what this refuses).
@@ -148,13 +117,6 @@ bool SameShort(const char *a, const char *b, std::size_t n)
         d1 &= n == 8 ? 0 : (std::uint64_t(1) << (8 * (n - 8))) - 1;
     }
     return (d0 | d1) == 0;
-}
-
-const char *SkipSpace(const char *p)
-{
-    while (Is(*p, Space))
-        ++p;
-    return p;
 }
 
 // A name with at most one colon, neither first nor last: where it ends, and its colon's
@@ -313,8 +275,15 @@ FastXmlScanner::Step FastXmlScanner::markup(const char *p)
     const char next = p[1];
     if (next == '/')
         return endTag(p);
-    if (Is(next, NameStart))
+    if (Is(next, NameStart)) {
+        if (!m_open.empty()) {
+            if (const std::size_t taken = m_handler.plainElement(p, m_defaultSpace)) {
+                m_pos += taken;
+                return Step::Done;
+            }
+        }
         return startTag(p);
+    }
     if (p + 1 == m_end)
         return Step::NeedMore;
     return Step::Outside; // comments, CDATA, processing instructions, declarations

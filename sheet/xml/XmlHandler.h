@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <string_view>
 
@@ -29,6 +30,19 @@ public:
     virtual void startElement(const XmlName &name, std::span<const XmlAttribute> attributes) = 0;
     virtual void endElement(const XmlName &name) = 0;
     virtual void characters(std::string_view text) = 0;
+
+    // Offered by FastXmlScanner at the start of each element inside the document element: a
+    // handler that can read the whole element straight from its bytes (from its '<' on, a NUL
+    // after the last byte read so far; unprefixed names in `defaultSpace`) takes it as
+    // startElement() to endElement() would have, and returns how many bytes it took. It may take
+    // only what is well-formed and means to expat what it means to the handler; 0 leaves the
+    // element to the scanner.
+    virtual std::size_t plainElement(const char *from, std::string_view defaultSpace)
+    {
+        (void)from;
+        (void)defaultSpace;
+        return 0;
+    }
 
 protected:
     XmlHandler() = default;
