@@ -63,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::span<const char> bytes(reinterpret_cast<const char *>(data) + 1, size - 1);
     CompareEvents(bytes, pieceSize);
     const std::string fast = WorksheetOutcome(bytes, pieceSize, true);
-    const std::string expat = WorksheetOutcome(bytes, bytes.size() + 1, false);
+    // Expat fed the same pieces: where it stops and what it says there depend on them.
+    const std::string expat = WorksheetOutcome(bytes, pieceSize, false);
     if (fast != expat)
         Differ("the cells differ", fast, expat);
     return 0;

@@ -98,7 +98,10 @@ void WorksheetReader::restart()
 bool WorksheetReader::inSpreadsheetNamespace(std::string_view space)
 {
     // Names come with the same namespace view element after element: one comparison of the
-    // pointer instead of the whole URI.
+    // pointer instead of the whole URI. No namespace is never SpreadsheetML, however a parser
+    // gives the empty view.
+    if (space.empty())
+        return false;
     if (space.data() == m_knownSpace.data() && space.size() == m_knownSpace.size())
         return true;
     if (!OoxmlNames::IsSpreadsheetNamespace(space))

@@ -2,6 +2,7 @@
 #include "tests/support/WorksheetOutcome.h"
 
 #include <QTest>
+#include <bit>
 
 // The worksheet reader's short way through plain cells: what it takes it reads as expat does,
 // cut anywhere into pieces, and whatever it leaves goes the long way, to the same cells or the
@@ -13,6 +14,7 @@ class TestPlainCellMarkup : public QObject
 private Q_SLOTS:
     void sameCellsAsExpat_data();
     void sameCellsAsExpat();
+    void noCellsOutsideTheNamespace();
 };
 
 void TestPlainCellMarkup::sameCellsAsExpat_data()
@@ -101,6 +103,22 @@ void TestPlainCellMarkup::sameCellsAsExpat()
     const std::string expected = WorksheetOutcome(bytes, bytes.size(), false);
     for (const std::size_t pieceSize : {std::size_t(1), std::size_t(5), bytes.size()})
         QCOMPARE(WorksheetOutcome(bytes, pieceSize, true), expected);
+}
+
+void TestPlainCellMarkup::noCellsOutsideTheNamespace()
+{
+    // Cells in no namespace count for nothing, before the worksheet and nested in it.
+    const QByteArray document =
+        "<a><sheetData><row><c><v>1</v></c></row></sheetData><worksheet "
+        "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData><row>"
+        "<c><v>2</v></c><x xmlns=\"\"><c><v>3</v></c></x></row></sheetData></worksheet></a>";
+    const std::span<const char> bytes(document.constData(), std::size_t(document.size()));
+    const std::string expected = "\n0,0 k" + std::to_string(int(Worksheet::Kind::Number)) + " s0 " +
+                                 std::to_string(std::bit_cast<std::uint64_t>(2.0));
+    for (const std::size_t pieceSize : {std::size_t(1), bytes.size()}) {
+        QCOMPARE(WorksheetOutcome(bytes, pieceSize, false), expected);
+        QCOMPARE(WorksheetOutcome(bytes, pieceSize, true), expected);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPlainCellMarkup)
