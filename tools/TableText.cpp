@@ -5,6 +5,9 @@
 
 #include <QBuffer>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -54,11 +57,41 @@ char tsvEscape(char16_t c)
     }
 }
 
+#ifdef __SSE2__
+// Whether all eight characters are ASCII that the format writes as it is.
+template<TableTextFormat Format>
+bool plainAscii(__m128i chars)
+{
+    const auto is = [chars](char c) {
+        return _mm_cmpeq_epi16(chars, _mm_set1_epi16(short(c)));
+    };
+    const __m128i ascii =
+        _mm_cmpeq_epi16(_mm_and_si128(chars, _mm_set1_epi16(short(0xFF80))), _mm_setzero_si128());
+    const __m128i special =
+        Format == TableTextFormat::Csv
+            ? _mm_or_si128(_mm_or_si128(is(','), is('"')), _mm_or_si128(is('\r'), is('\n')))
+            : _mm_or_si128(_mm_or_si128(is('\\'), is('\t')), _mm_or_si128(is('\r'), is('\n')));
+    return _mm_movemask_epi8(_mm_andnot_si128(special, ascii)) == 0xFFFF;
+}
+#endif
+
 // One loop per format, so that the test for the format is not made per character. `quoted`
 // is set when a CSV field needs quotes.
 template<TableTextFormat Format>
 char *encode(char *to, const char16_t *from, const char16_t *const end, bool &quoted)
 {
+#ifdef __SSE2__
+    // Numbers, dates and Latin text go eight characters at a time; the first eight that are
+    // not all plain ASCII, and whatever follows them, go one by one.
+    while (end - from >= 8) {
+        const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
+        if (!plainAscii<Format>(chars))
+            break;
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(to), _mm_packus_epi16(chars, chars));
+        from += 8;
+        to += 8;
+    }
+#endif
     while (from < end) {
         const char16_t c = *from++;
         if (c < 0x80) {

@@ -39,6 +39,21 @@ void TestTableText::csvFields_data()
     QTest::newRow("carriage return") << QStringLiteral("a\rb") << QStringLiteral("\"a\rb\"");
     QTest::newRow("tab and backslash left alone")
         << QStringLiteral("a\t\\b") << QStringLiteral("a\t\\b");
+    // Long fields go eight characters at a time while they can.
+    QTest::newRow("long plain") << QStringLiteral("0123456789 abcdefghij Иванов xyz")
+                                << QStringLiteral("0123456789 abcdefghij Иванов xyz");
+    QTest::newRow("comma among the first eight")
+        << QStringLiteral("123,4567890123") << QStringLiteral("\"123,4567890123\"");
+    QTest::newRow("comma after them")
+        << QStringLiteral("1234567890,12") << QStringLiteral("\"1234567890,12\"");
+    QTest::newRow("quote after them")
+        << QStringLiteral("abcdefghijklmnop\"q") << QStringLiteral("\"abcdefghijklmnop\"\"q\"");
+    QTest::newRow("line feed after them")
+        << QStringLiteral("строка 1 second\nline") << QStringLiteral("\"строка 1 second\nline\"");
+    QTest::newRow("Latin-1 among the first eight")
+        << QStringLiteral("abcdéfghij") << QStringLiteral("abcdéfghij");
+    QTest::newRow("a character whose low byte is a comma")
+        << QStringLiteral("abcdefg\u2C2Cxyz") << QStringLiteral("abcdefg\u2C2Cxyz");
 }
 
 void TestTableText::csvFields()
@@ -62,6 +77,10 @@ void TestTableText::tsvFields_data()
     QTest::newRow("backslash") << QStringLiteral("C:\\x\\") << QStringLiteral("C:\\\\x\\\\");
     // Written \t already: the backslash is escaped, so it reads back as the two characters.
     QTest::newRow("backslash t") << QStringLiteral("\\t") << QStringLiteral("\\\\t");
+    QTest::newRow("long, tab after eight")
+        << QStringLiteral("0123456789\tabcdefghij") << QStringLiteral("0123456789\\tabcdefghij");
+    QTest::newRow("long, backslash among the first eight")
+        << QStringLiteral("C:\\folder\\file.xls") << QStringLiteral("C:\\\\folder\\\\file.xls");
 }
 
 void TestTableText::tsvFields()
