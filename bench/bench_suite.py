@@ -114,7 +114,8 @@ class Viewer:
         return int(fields[11]) + int(fields[12])
 
     def cpu_ns(self):
-        """The CPU time of all its threads in nanoseconds, from the scheduler."""
+        """The CPU time of its live threads in nanoseconds, from the scheduler: a thread that
+        has ended (an import's) is no longer counted, cpu_ticks() counts it."""
         total = 0
         for task in os.listdir("/proc/%d/task" % self.process.pid):
             try:
@@ -154,17 +155,17 @@ def viewer_refresh_peaks(build, workbook):
     viewer = Viewer(build, workbook, interval=10)
     try:
         viewer.wait_until(1.0)
-        before = viewer.cpu_ns()
+        before = viewer.cpu_ticks()
         viewer.wait_until(7.0)
-        worked_ms = (viewer.cpu_ns() - before) / 1e6
+        worked_ms = (viewer.cpu_ticks() - before) * 1000 / TICKS
         if viewer.temporary_files():
             sys.exit("bench: the viewer's refresh did not finish within 6 s")
         if worked_ms < 20:
             sys.exit("bench: the viewer did not refresh (%.1f ms of CPU time)" % worked_ms)
         first = viewer.peak_kib()
-        before = viewer.cpu_ns()
+        before = viewer.cpu_ticks()
         viewer.wait_until(17.0)
-        if (viewer.cpu_ns() - before) / 1e6 < 20:
+        if (viewer.cpu_ticks() - before) * 1000 / TICKS < 20:
             sys.exit("bench: the viewer did not refresh a second time")
         return first, viewer.peak_kib(), worked_ms
     finally:
