@@ -8,8 +8,6 @@ namespace {
 // so it carries a megabyte, and four of them keep the parser fed without holding much.
 constexpr std::size_t HandoverBytes = std::size_t(1) << 20;
 constexpr std::size_t MostWaiting = 4;
-// A piece's room: a handover and what one inflating step may add past it.
-constexpr std::size_t PieceBytes = HandoverBytes + (std::size_t(256) << 10);
 
 struct Stopped
 {
@@ -33,57 +31,20 @@ InflateAhead::~InflateAhead()
     m_thread.join();
 }
 
-// Fills the pieces in turn, each up to a handover and a little over it.
-class InflateAhead::PieceFiller final : public ZipPackage::Sink
-{
-public:
-    explicit PieceFiller(InflateAhead &owner)
-        : m_owner(owner)
-    {
-        m_owner.takeFree(m_piece);
-    }
-
-    std::span<char> space() override
-    {
-        return {m_piece.bytes.get() + m_piece.size, PieceBytes - m_piece.size};
-    }
-    void filled(std::size_t bytes) override
-    {
-        m_piece.size += bytes;
-        if (m_piece.size >= HandoverBytes)
-            m_owner.publish(m_piece);
-    }
-    void finish()
-    {
-        if (m_piece.size > 0)
-            m_owner.publish(m_piece);
-    }
-
-private:
-    InflateAhead &m_owner;
-    Piece m_piece;
-};
-
-void InflateAhead::takeFree(Piece &piece)
-{
-    // Called with the lock held, or before the reader can see the piece.
-    if (!m_free.empty()) {
-        piece = std::move(m_free.back());
-        m_free.pop_back();
-    } else {
-        piece.bytes = std::make_unique_for_overwrite<char[]>(PieceBytes);
-    }
-    piece.size = 0;
-}
-
-void InflateAhead::publish(Piece &piece)
+void InflateAhead::publish(std::vector<char> &piece)
 {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return m_stopped || m_ready.size() < MostWaiting; });
     if (m_stopped)
         throw Stopped();
     m_ready.push_back(std::move(piece));
-    takeFree(piece);
+    if (!m_free.empty()) {
+        piece = std::move(m_free.back());
+        m_free.pop_back();
+    } else {
+        piece = std::vector<char>();
+        piece.reserve(HandoverBytes + (std::size_t(256) << 10));
+    }
     lock.unlock();
     m_changed.notify_all();
 }
@@ -93,11 +54,18 @@ void InflateAhead::inflate(std::span<const std::uint8_t> package, std::uint64_t 
 {
     try {
         const ZipPackage own(package);
-        std::unique_lock lock(m_mutex);
-        PieceFiller filler(*this);
-        lock.unlock();
-        own.read(entry, filler, control);
-        filler.finish();
+        std::vector<char> piece;
+        piece.reserve(HandoverBytes + (std::size_t(256) << 10));
+        own.read(
+            entry,
+            [this, &piece](std::span<const char> inflated) {
+                piece.insert(piece.end(), inflated.begin(), inflated.end());
+                if (piece.size() >= HandoverBytes)
+                    publish(piece);
+            },
+            control);
+        if (!piece.empty())
+            publish(piece);
     } catch (const Stopped &) {
     } catch (...) {
         const std::lock_guard lock(m_mutex);
@@ -113,7 +81,7 @@ void InflateAhead::inflate(std::span<const std::uint8_t> package, std::uint64_t 
 void InflateAhead::read(const std::function<void(std::span<const char>)> &consume)
 {
     for (;;) {
-        Piece piece;
+        std::vector<char> piece;
         {
             std::unique_lock lock(m_mutex);
             m_changed.wait(lock, [this] { return !m_ready.empty() || m_finished; });
@@ -126,7 +94,8 @@ void InflateAhead::read(const std::function<void(std::span<const char>)> &consum
             m_ready.pop_front();
         }
         m_changed.notify_all();
-        consume(std::span<const char>(piece.bytes.get(), piece.size));
+        consume(std::span<const char>(piece.data(), piece.size()));
+        piece.clear();
         const std::lock_guard lock(m_mutex);
         m_free.push_back(std::move(piece));
     }

@@ -7,7 +7,6 @@
 #include <deque>
 #include <exception>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -33,23 +32,14 @@ public:
     void read(const std::function<void(std::span<const char>)> &consume);
 
 private:
-    // A handover: inflated into where it is then read, never copied.
-    struct Piece
-    {
-        std::unique_ptr<char[]> bytes;
-        std::size_t size = 0;
-    };
-    class PieceFiller;
-
     void inflate(std::span<const std::uint8_t> package, std::uint64_t entry,
                  const ReadControl &control);
-    void takeFree(Piece &piece);
-    void publish(Piece &piece);
+    void publish(std::vector<char> &piece);
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<Piece> m_ready;
-    std::vector<Piece> m_free;
+    std::deque<std::vector<char>> m_ready;
+    std::vector<std::vector<char>> m_free;
     bool m_finished = false;
     bool m_stopped = false;
     std::exception_ptr m_error;

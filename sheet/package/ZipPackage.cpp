@@ -6,7 +6,6 @@
 #include <cstring>
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
-#include <limits>
 #include <zip.h>
 
 namespace {
@@ -116,29 +115,6 @@ void ZipPackage::read(std::uint64_t entry,
                       const std::function<void(std::span<const char>)> &consume,
                       const ReadControl &control, std::uint64_t limit) const
 {
-    // Pieces of a buffer of its own, each handed over as soon as it is inflated.
-    class PieceSink final : public Sink
-    {
-    public:
-        explicit PieceSink(const std::function<void(std::span<const char>)> &consume)
-            : m_consume(consume)
-            , m_piece(std::make_unique_for_overwrite<char[]>(PieceSize))
-        {
-        }
-        std::span<char> space() override { return {m_piece.get(), PieceSize}; }
-        void filled(std::size_t bytes) override { m_consume({m_piece.get(), bytes}); }
-
-    private:
-        const std::function<void(std::span<const char>)> &m_consume;
-        std::unique_ptr<char[]> m_piece;
-    };
-    PieceSink sink(consume);
-    read(entry, sink, control, limit);
-}
-
-void ZipPackage::read(std::uint64_t entry, Sink &sink, const ReadControl &control,
-                      std::uint64_t limit) const
-{
     if (limit == 0)
         limit = inflateLimit(entry);
     const char *name = zip_get_name(m_zip.get(), entry, ZIP_FL_ENC_RAW);
@@ -149,17 +125,17 @@ void ZipPackage::read(std::uint64_t entry, Sink &sink, const ReadControl &contro
         ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD | ZIP_STAT_SIZE | ZIP_STAT_CRC;
     if (zip_stat_index(m_zip.get(), entry, 0, &stat) == 0 && (stat.valid & Needed) == Needed &&
         stat.comp_method == ZIP_CM_DEFLATE && stat.encryption_method == ZIP_EM_NONE) {
-        inflate(entry, stat.size, stat.crc, part, sink, control, limit);
+        inflate(entry, stat.size, stat.crc, part, consume, control, limit);
         return;
     }
     std::unique_ptr<zip_file_t, FileCloser> file(zip_fopen_index(m_zip.get(), entry, 0));
     if (!file)
         raise("its part " + part + " cannot be read (" + zip_strerror(m_zip.get()) + ")");
+    std::vector<char> piece(PieceSize);
     std::uint64_t total = 0;
     for (;;) {
         control.stillWanted();
-        const std::span<char> space = sink.space();
-        const zip_int64_t n = zip_fread(file.get(), space.data(), space.size());
+        const zip_int64_t n = zip_fread(file.get(), piece.data(), piece.size());
         if (n < 0) {
             const std::string what = zip_file_strerror(file.get());
             raise("its part " + part + " cannot be read (" + what + ")");
@@ -170,13 +146,14 @@ void ZipPackage::read(std::uint64_t entry, Sink &sink, const ReadControl &contro
         if (total > limit)
             raise("its part " + part + " inflates to more than " + std::to_string(limit >> 20) +
                   " MiB");
-        sink.filled(std::size_t(n));
+        consume(std::span<const char>(piece.data(), std::size_t(n)));
     }
 }
 
 void ZipPackage::inflate(std::uint64_t entry, std::uint64_t size, std::uint32_t crc,
-                         const std::string &part, Sink &sink, const ReadControl &control,
-                         std::uint64_t limit) const
+                         const std::string &part,
+                         const std::function<void(std::span<const char>)> &consume,
+                         const ReadControl &control, std::uint64_t limit) const
 {
     // libzip hands over the entry's deflate stream as stored, and ISA-L inflates it three to
     // four times as fast as zlib, which libzip uses (bench/README.md): the checks libzip would
@@ -186,6 +163,7 @@ void ZipPackage::inflate(std::uint64_t entry, std::uint64_t size, std::uint32_t 
     if (!file)
         raise("its part " + part + " cannot be read (" + zip_strerror(m_zip.get()) + ")");
     std::vector<std::uint8_t> compressed(PieceSize);
+    std::vector<char> piece(PieceSize);
     auto state = std::make_unique<inflate_state>();
     isal_inflate_init(state.get());
     state->crc_flag = ISAL_DEFLATE;
@@ -203,14 +181,11 @@ void ZipPackage::inflate(std::uint64_t entry, std::uint64_t size, std::uint32_t 
             state->next_in = compressed.data();
             state->avail_in = std::uint32_t(n);
         }
-        const std::span<char> space = sink.space();
-        state->next_out = reinterpret_cast<std::uint8_t *>(space.data());
-        state->avail_out = std::uint32_t(
-            std::min<std::size_t>(space.size(), std::numeric_limits<std::uint32_t>::max()));
+        state->next_out = reinterpret_cast<std::uint8_t *>(piece.data());
+        state->avail_out = std::uint32_t(piece.size());
         if (isal_inflate(state.get()) < 0)
             raise("its part " + part + " cannot be read (its compressed data is damaged)");
-        const std::size_t produced =
-            std::size_t(state->next_out - reinterpret_cast<std::uint8_t *>(space.data()));
+        const std::size_t produced = piece.size() - state->avail_out;
         if (produced == 0 && endOfInput && state->block_state != ISAL_BLOCK_FINISH)
             raise("its part " + part + " cannot be read (its compressed data is cut short)");
         total += produced;
@@ -219,8 +194,8 @@ void ZipPackage::inflate(std::uint64_t entry, std::uint64_t size, std::uint32_t 
                   " MiB");
         if (produced == 0)
             continue;
-        sum = crc32_gzip_refl(sum, reinterpret_cast<const std::uint8_t *>(space.data()), produced);
-        sink.filled(produced);
+        sum = crc32_gzip_refl(sum, reinterpret_cast<const std::uint8_t *>(piece.data()), produced);
+        consume(std::span<const char>(piece.data(), produced));
     }
     if (total != size || sum != crc)
         raise("its part " + part + " cannot be read (CRC error)");

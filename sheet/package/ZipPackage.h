@@ -54,29 +54,14 @@ public:
     // mismatch or any other damage; `control` is asked between pieces whether to go on.
     void read(std::uint64_t entry, const std::function<void(std::span<const char>)> &consume,
               const ReadControl &control = {}, std::uint64_t limit = 0) const;
-    // Where read() may inflate straight into the caller's memory instead of handing pieces
-    // over: space() gives the room for the next bytes, at least 64 KiB of it, and filled()
-    // says how many of them now hold the entry.
-    class Sink
-    {
-    public:
-        virtual std::span<char> space() = 0;
-        virtual void filled(std::size_t bytes) = 0;
-
-    protected:
-        ~Sink() = default;
-    };
-    // read() into a sink, with the same checks.
-    void read(std::uint64_t entry, Sink &sink, const ReadControl &control = {},
-              std::uint64_t limit = 0) const;
     // A whole entry at once, for the small parts (relationships, content types, styles).
     QByteArray readAll(std::uint64_t entry, std::uint64_t limit = 0) const;
 
 private:
     [[noreturn]] void raise(const std::string &what) const;
     void inflate(std::uint64_t entry, std::uint64_t size, std::uint32_t crc,
-                 const std::string &part, Sink &sink, const ReadControl &control,
-                 std::uint64_t limit) const;
+                 const std::string &part, const std::function<void(std::span<const char>)> &consume,
+                 const ReadControl &control, std::uint64_t limit) const;
 
     std::unique_ptr<zip, void (*)(zip *)> m_zip;
 };
