@@ -10,7 +10,7 @@
 // A worksheet's <c> element read straight from the part's bytes, when it is written the plain
 // way spreadsheet programs write nearly every cell: unprefixed attributes with plain ASCII
 // values, then <f> elements with such attributes and plain text, and <v> elements with plain
-// text, nothing else. That is a third of the work the generic scanner and its events cost for
+// text, nothing else. That costs about half of what the generic scanner and its events cost for
 // the same cell. Whatever else a cell holds (references, other characters, other elements, a
 // namespace declaration, markup that is not well-formed) makes read() give the element up, and
 // the scanner reads it as usual; so this reads nothing differently from expat.
