@@ -8,6 +8,7 @@
 // Usage: bench_odf WORKBOOK [RUNS]   (an .ods package, a flat .fods or an XML Spreadsheet 2003)
 
 #include "BenchSupport.h"
+#include "NullXmlHandler.h"
 #include "sheet/WorkbookFormats.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/ods/OdsContentHandler.h"
@@ -27,20 +28,6 @@
 #include <vector>
 
 namespace {
-
-class NullHandler : public XmlHandler
-{
-public:
-    void startElement(const XmlName &, std::span<const XmlAttribute> attributes) override
-    {
-        elements += 1 + attributes.size();
-    }
-    void endElement(const XmlName &) override {}
-    void characters(std::string_view text) override { chars += text.size(); }
-
-    std::size_t elements = 0;
-    std::size_t chars = 0;
-};
 
 // The format's own handler, reading the cells into a workbook, with expat or the scanner.
 template<typename Handler>
@@ -93,16 +80,16 @@ int main(int argc, char **argv)
             jobs.emplace_back("inflate content.xml alone",
                               [&] { document([](std::span<const char>) {}); });
         jobs.emplace_back("expat, a handler that does nothing", [&] {
-            NullHandler handler;
+            NullXmlHandler handler;
             ParseXmlPartWithExpat(document, handler, QStringLiteral("document"));
         });
         jobs.emplace_back("scanner, a handler that does nothing", [&] {
-            NullHandler handler;
+            NullXmlHandler handler;
             ParseXmlPart(document, handler, QStringLiteral("document"), {});
         });
         if (content)
             jobs.emplace_back("scanner, the same, inflated ahead", [&] {
-                NullHandler handler;
+                NullXmlHandler handler;
                 ParseXmlPart(
                     [&](const auto &consume) {
                         InflateAhead(data, *content, ReadControl()).read(consume);

@@ -6,6 +6,7 @@
 // Usage: bench_ooxml WORKBOOK.xlsx [RUNS [ONLY]]: ONLY keeps the figures whose name holds it.
 
 #include "BenchSupport.h"
+#include "NullXmlHandler.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/ooxml/OoxmlReader.h"
 #include "sheet/package/ZipPackage.h"
@@ -24,20 +25,6 @@
 #include <vector>
 
 namespace {
-
-class NullHandler : public XmlHandler
-{
-public:
-    void startElement(const XmlName &, std::span<const XmlAttribute> attributes) override
-    {
-        elements += 1 + attributes.size();
-    }
-    void endElement(const XmlName &) override {}
-    void characters(std::string_view text) override { chars += text.size(); }
-
-    std::size_t elements = 0;
-    std::size_t chars = 0;
-};
 
 // Wall-clock and CPU time of the whole process (all its threads), in milliseconds: on a busy
 // machine the CPU time is the steadier figure.
@@ -75,13 +62,13 @@ int main(int argc, char **argv)
                              [&total](std::span<const char> piece) { total += piece.size(); });
             };
             jobs["inflate + expat " + part] = [&package, entry, part] {
-                NullHandler handler;
+                NullXmlHandler handler;
                 ExpatParser parser(handler, QString::fromStdString(part));
                 package.read(entry, [&parser](std::span<const char> piece) { parser.feed(piece); });
                 parser.finish();
             };
             jobs["inflate + scanner " + part] = [&package, entry] {
-                NullHandler handler;
+                NullXmlHandler handler;
                 FastXmlScanner scanner(handler);
                 bool good = true;
                 package.read(entry, [&](std::span<const char> piece) {
@@ -107,13 +94,13 @@ int main(int argc, char **argv)
                                                                   256 << 10, sheet.size() - at))));
         };
         jobs["expat alone, sheet in memory"] = [&pieces] {
-            NullHandler handler;
+            NullXmlHandler handler;
             ExpatParser parser(handler, QStringLiteral("sheet"));
             pieces([&parser](std::span<const char> piece) { parser.feed(piece); });
             parser.finish();
         };
         jobs["scanner alone, sheet in memory"] = [&pieces] {
-            NullHandler handler;
+            NullXmlHandler handler;
             FastXmlScanner scanner(handler);
             bool good = true;
             pieces([&](std::span<const char> piece) { good = good && scanner.feed(piece); });
