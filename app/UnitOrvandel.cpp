@@ -188,7 +188,7 @@ void TForm1::snapshotTaken(const SnapshotResult &result, std::exception_ptr erro
 void TForm1::LoadResults()
 {
     m_import.start(m_snapshot, m_context.ResultFileName,
-                   temporaryWorkbookPath(m_environment.appDir, windowId()));
+                   temporaryWorkbookPath(m_environment.appDir, windowId()), m_shownSnapshot);
 }
 
 bool TForm1::importUnderWay() const
@@ -199,7 +199,14 @@ bool TForm1::importUnderWay() const
 void TForm1::importFinished(std::exception_ptr error)
 {
     if (!error) {
-        m_import.dispose(GridResult->showTable(m_import.takeTable()));
+        // An unchanged workbook's table is on show already: what the import does to the
+        // window is done all the same.
+        if (m_import.unchanged()) {
+            GridResult->showTableAgain();
+        } else {
+            m_import.dispose(GridResult->showTable(m_import.takeTable()));
+            m_shownSnapshot = m_import.digest();
+        }
         m_refreshStatus.refreshed(m_environment.timeOfDay());
         showRefreshStatus();
     }
@@ -225,6 +232,7 @@ void TForm1::setRetryTimerEnabled(bool enabled)
 void TForm1::ClearGrid()
 {
     GridResult->ClearGrid();
+    m_shownSnapshot.reset();
     m_refreshStatus.fileMissing(m_environment.timeOfDay());
     showRefreshStatus();
 }

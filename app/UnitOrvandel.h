@@ -13,6 +13,7 @@
 #include "platform/FileSnapshot.h"
 
 #include <QWidget>
+#include <optional>
 
 class GradientPanel;
 class QLabel;
@@ -82,6 +83,8 @@ private:
     ScanScheduler m_scheduler;
     WindowPlacement m_placement;
     RefreshStatus m_refreshStatus;
+    // The snapshot the table on show was imported from; none once the table has been emptied.
+    std::optional<SnapshotDigest> m_shownSnapshot;
     QLabel *m_refreshLabel;
     // Last: their threads use the snapshot and the file source, so they are stopped first.
     BackgroundSnapshot m_attempt;

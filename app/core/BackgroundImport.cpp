@@ -1,6 +1,7 @@
 #include "app/core/BackgroundImport.h"
 
 #include "app/core/ResultImport.h"
+#include "app/core/SnapshotBuffer.h"
 #include "platform/Clock.h"
 #include "platform/LargePages.h"
 
@@ -20,15 +21,23 @@ BackgroundImport::~BackgroundImport()
 }
 
 void BackgroundImport::start(SnapshotBuffer &snapshot, const QString &resultFileName,
-                             const QString &tempPath)
+                             const QString &tempPath, std::optional<SnapshotDigest> shown)
 {
     if (m_task.running())
         return;
-    m_task.start([this, &snapshot, resultFileName, tempPath,
+    m_task.start([this, &snapshot, resultFileName, tempPath, shown,
                   hook = m_startHook](const std::atomic<bool> &cancelled) {
         m_table = ResultTable(); // as a window's grid starts: 12 columns, the header fixed
         if (hook)
             hook(cancelled);
+        // Some 10 ms for a snapshot of 100 MB, against seconds to read it again.
+        m_digest = SnapshotDigest::of(snapshot.bytes());
+        m_unchanged = shown == m_digest;
+        if (m_unchanged) {
+            // Nothing reads these bytes: no private copy is written either.
+            snapshot.release();
+            return;
+        }
         try {
             importSnapshot(snapshot, resultFileName, tempPath, m_table, wallClockNs(), &cancelled);
         } catch (...) {

@@ -2,12 +2,14 @@
 
 #include "app/core/BackgroundTask.h"
 #include "app/core/ResultTable.h"
+#include "app/core/SnapshotDigest.h"
 
 #include <QObject>
 #include <QString>
 #include <atomic>
 #include <exception>
 #include <functional>
+#include <optional>
 
 class SnapshotBuffer;
 
@@ -26,14 +28,21 @@ public:
     // From start() until finished() has been emitted.
     bool running() const { return m_task.running(); }
     // importSnapshot of `snapshot`, which is the import's until finished() and must outlive
-    // this object. Nothing happens while another import is running.
-    void start(SnapshotBuffer &snapshot, const QString &resultFileName, const QString &tempPath);
+    // this object. Nothing happens while another import is running. A snapshot whose digest
+    // is `shown`, that of the table on show, is not read again: the import only hands its
+    // pages back and ends as unchanged().
+    void start(SnapshotBuffer &snapshot, const QString &resultFileName, const QString &tempPath,
+               std::optional<SnapshotDigest> shown = std::nullopt);
     // Asks the running import to stop; finished() still comes, with ReadCancelled.
     void cancel() { m_task.cancel(); }
     // Calls the running import off and waits until it has ended; its finished() never comes.
     void stop() { m_task.stop(); }
     // The table of the import that has just finished without an error, moved out.
     ResultTable takeTable();
+    // Of the import that has just finished without an error: the digest of its snapshot, and
+    // whether that was the one on show, so that no table was made.
+    const SnapshotDigest &digest() const { return m_digest; }
+    bool unchanged() const { return m_unchanged; }
     // Frees `table` on a thread of its own: a million-row table takes some 50 ms to free.
     void dispose(ResultTable table);
 
@@ -52,5 +61,7 @@ private:
     BackgroundTask m_disposal;
     // The worker's while an import runs; the starting thread's otherwise.
     ResultTable m_table;
+    SnapshotDigest m_digest;
+    bool m_unchanged = false;
     Hook m_startHook;
 };

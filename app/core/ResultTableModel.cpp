@@ -20,6 +20,12 @@ ResultTable ResultTableModel::setTable(ResultTable table)
     return table;
 }
 
+void ResultTableModel::showAgain()
+{
+    beginResetModel();
+    endResetModel();
+}
+
 void ResultTableModel::setColumnCount(int count)
 {
     count = std::max(count, 1);

@@ -19,6 +19,8 @@ public:
     // Shows `table` instead, in constant time, as a reset of the whole model, and returns the
     // table shown before. A header that has stopped being fixed stays unfixed.
     ResultTable setTable(ResultTable table);
+    // The same reset with the table it holds, as if an equal table had been set.
+    void showAgain();
 
     // The table's operations, told to the views. Where the table lowers its fixed rows,
     // fixedRowsChanged comes first; a row or column that goes is announced before it goes.

@@ -157,9 +157,21 @@ ResultTable ResultGrid::showTable(ResultTable table)
     // Applied by the reset that follows, which sizes every section afresh.
     std::fill(m_colWidths.begin(), m_colWidths.end(), DefaultColWidth);
     ResultTable shown = m_model->setTable(std::move(table));
+    placeCurrentAtEnd();
+    return shown;
+}
+
+void ResultGrid::showTableAgain()
+{
+    std::fill(m_colWidths.begin(), m_colWidths.end(), DefaultColWidth);
+    m_model->showAgain();
+    placeCurrentAtEnd();
+}
+
+void ResultGrid::placeCurrentAtEnd()
+{
     setCurrentColumn(0);
     setCurrentRow(RowCount() - 1);
-    return shown;
 }
 
 void ResultGrid::setCurrentColumn(int col)

@@ -48,6 +48,9 @@ public:
     // of its last row. Constant time but for the view's own sections. Returns the table shown
     // before, so that the caller can free its memory where it costs the window nothing.
     ResultTable showTable(ResultTable table);
+    // Shows the table it holds as if it had been imported again unchanged: the same as
+    // showTable with an equal table.
+    void showTableAgain();
 
     // The current cell. A value outside the table is brought into it, the row into the rows
     // that scroll; only a change moves the view's current cell (selecting it alone) and
@@ -104,6 +107,7 @@ private:
     void followFixedRows();
     void applyRowHeight(int row);
     void applyColWidths();
+    void placeCurrentAtEnd();
     void updateGridLineColor();
 
     ResultTableModel *m_model;
