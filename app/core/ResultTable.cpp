@@ -1,5 +1,7 @@
 #include "app/core/ResultTable.h"
 
+#include "sheet/model/CodePageDecoder.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -76,10 +78,92 @@ bool narrowIfLatin1(const char16_t *__restrict from, std::size_t length, char *_
     return all < 0x100;
 }
 
-void widen(const char *from, std::size_t length, char16_t *to)
+// Windows-1251 both ways: Cyrillic letters through a table of their block, the few other
+// characters of the code page looked up one by one.
+class Windows1251
 {
+public:
+    Windows1251()
+        : m_upperHalf(CodePageDecoder::upperHalf(1251))
+    {
+        for (int b = 0x80; b < 0x100; ++b) {
+            const char16_t c = m_upperHalf[b - 0x80];
+            if (c >= CyrillicBlock && c < CyrillicBlock + 0x100)
+                m_cyrillic[c - CyrillicBlock] = std::uint8_t(b);
+            else
+                m_others[m_otherCount++] = {c, std::uint8_t(b)};
+        }
+    }
+
+    // 0 for a character the code page does not have.
+    std::uint8_t byteOf(char16_t c) const
+    {
+        if (c < 0x80)
+            return c == 0 ? 0 : std::uint8_t(c);
+        if (c >= CyrillicBlock && c < CyrillicBlock + 0x100)
+            return m_cyrillic[c - CyrillicBlock];
+        for (int i = 0; i < m_otherCount; ++i) {
+            if (m_others[i].c == c)
+                return m_others[i].b;
+        }
+        return 0;
+    }
+    char16_t charOf(std::uint8_t b) const { return b < 0x80 ? b : m_upperHalf[b - 0x80]; }
+
+private:
+    static constexpr char16_t CyrillicBlock = 0x0400;
+    struct Other
+    {
+        char16_t c;
+        std::uint8_t b;
+    };
+    const char16_t *m_upperHalf;
+    std::uint8_t m_cyrillic[0x100] = {};
+    Other m_others[0x80] = {};
+    int m_otherCount = 0;
+};
+
+const Windows1251 &windows1251()
+{
+    static const Windows1251 codePage;
+    return codePage;
+}
+
+// Writes the text in Windows-1251 and tells whether it all fits; if not, what was written is of
+// no use. NUL is written as itself.
+bool narrowIfWindows1251(const char16_t *__restrict from, std::size_t length, char *__restrict to)
+{
+    const Windows1251 &codePage = windows1251();
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint8_t b = codePage.byteOf(from[i]);
+        if (b == 0 && from[i] != 0)
+            return false;
+        to[i] = char(b);
+    }
+    return true;
+}
+
+// One byte a character where it can, two where it must; `to` has room for two.
+ResultTable::Encoding narrowed(const char16_t *from, std::size_t length, char *to)
+{
+    if (narrowIfLatin1(from, length, to))
+        return ResultTable::Encoding::Latin1;
+    if (narrowIfWindows1251(from, length, to))
+        return ResultTable::Encoding::Cyrillic;
+    std::memcpy(to, from, 2 * length);
+    return ResultTable::Encoding::Utf16;
+}
+
+void widen(const char *from, std::size_t length, char16_t *to, ResultTable::Encoding encoding)
+{
+    if (encoding == ResultTable::Encoding::Latin1) {
+        for (std::size_t i = 0; i < length; ++i)
+            to[i] = char16_t(static_cast<unsigned char>(from[i]));
+        return;
+    }
+    const Windows1251 &codePage = windows1251();
     for (std::size_t i = 0; i < length; ++i)
-        to[i] = char16_t(static_cast<unsigned char>(from[i]));
+        to[i] = codePage.charOf(static_cast<std::uint8_t>(from[i]));
 }
 
 } // namespace
@@ -178,7 +262,7 @@ void ResultTable::cellTextInto(int col, int row, QString &text) const
     }
     forEachPiece(cell.offset, cell.bytes(), ChunkShift,
                  [&](std::size_t chunk, std::size_t at, std::size_t count) {
-                     widen(m_chunks[chunk].get() + at, count, to);
+                     widen(m_chunks[chunk].get() + at, count, to, cell.encoding());
                      to += count;
                  });
 }
@@ -198,10 +282,7 @@ void ResultTable::SetCells(int col, int row, QStringView text)
             return;
         // Room for the text as UTF-16 is there: tried one byte a character first.
         char *to = m_chunks[m_arenaUsed >> ChunkShift].get() + at;
-        const bool wide = !narrowIfLatin1(text.utf16(), length, to);
-        if (wide)
-            std::memcpy(to, text.utf16(), 2 * length);
-        cell = Span::of(std::uint32_t(m_arenaUsed), length, wide);
+        cell = Span::of(std::uint32_t(m_arenaUsed), length, narrowed(text.utf16(), length, to));
         m_arenaUsed += cell.bytes();
         return;
     }
@@ -215,20 +296,18 @@ void ResultTable::storeCell(int col, int row, QStringView text)
     cell = Span();
     if (!text.isEmpty()) {
         const auto length = std::size_t(text.size());
-        std::string narrow(length, '\0');
-        const bool wide = !narrowIfLatin1(text.utf16(), length, narrow.data());
-        const std::size_t size = wide ? 2 * length : length;
+        std::string narrow(2 * length, '\0');
+        const Encoding encoding = narrowed(text.utf16(), length, narrow.data());
+        const std::size_t size = encoding == Encoding::Utf16 ? 2 * length : length;
         if (size > ArenaLimit - m_arenaUsed)
             compactArena();
         // Lengths are 31-bit.
         if (size > ArenaLimit - m_arenaUsed || length > Span::LengthMask)
             throw std::bad_alloc();
         const auto offset = std::uint32_t(m_arenaUsed);
-        appendBytes(m_chunks, m_arenaUsed,
-                    wide ? reinterpret_cast<const char *>(text.utf16()) : narrow.data(), size,
-                    ChunkShift);
+        appendBytes(m_chunks, m_arenaUsed, narrow.data(), size, ChunkShift);
         // `cell` may have moved if compactArena ran: look it up again.
-        span(col, row) = Span::of(offset, length, wide);
+        span(col, row) = Span::of(offset, length, encoding);
     }
     compactArenaIfWasteful();
 }

@@ -49,8 +49,16 @@ public:
     void ClearGrid() override;
 
     // Bytes held in the text arena, the garbage of overwritten cells included. A text takes
-    // one byte a character when it is all Latin-1, two otherwise.
+    // one byte a character when it is all Latin-1 or all Windows-1251, two otherwise.
     std::size_t arenaBytes() const { return m_arenaUsed; }
+
+    // How a text is held in the arena: one byte a character when it is all Latin-1, or all
+    // of Windows-1251 (ASCII and Cyrillic, the results' usual texts); UTF-16 otherwise.
+    enum class Encoding : std::uint32_t {
+        Latin1 = 0,
+        Cyrillic = 0x4000'0000u,
+        Utf16 = 0x8000'0000u,
+    };
 
 private:
     // A table alone has no views to tell and no current cell: these are the grid's.
@@ -59,21 +67,22 @@ private:
     void setCurrentColumn(int) override {}
     void setCurrentRow(int) override {}
 
-    // A cell's text in the arena, Latin-1 or UTF-16; an empty cell is {0, 0}.
+    // A cell's text in the arena; an empty cell is {0, 0}.
     struct Span
     {
-        static constexpr std::uint32_t Wide = 0x8000'0000u;
-        static constexpr std::uint32_t LengthMask = Wide - 1;
+        static constexpr std::uint32_t EncodingMask = 0xC000'0000u;
+        static constexpr std::uint32_t LengthMask = ~EncodingMask;
 
-        std::uint32_t offset = 0;         // in bytes
-        std::uint32_t lengthAndWidth = 0; // characters, and Wide for UTF-16
+        std::uint32_t offset = 0;            // in bytes
+        std::uint32_t lengthAndEncoding = 0; // characters, and the Encoding
 
-        static Span of(std::uint32_t offset, std::size_t length, bool wide)
+        static Span of(std::uint32_t offset, std::size_t length, Encoding encoding)
         {
-            return {offset, std::uint32_t(length) | (wide ? Wide : 0)};
+            return {offset, std::uint32_t(length) | std::uint32_t(encoding)};
         }
-        std::size_t length() const { return lengthAndWidth & LengthMask; }
-        bool wide() const { return (lengthAndWidth & Wide) != 0; }
+        std::size_t length() const { return lengthAndEncoding & LengthMask; }
+        Encoding encoding() const { return Encoding(lengthAndEncoding & EncodingMask); }
+        bool wide() const { return encoding() == Encoding::Utf16; }
         std::size_t bytes() const { return wide() ? 2 * length() : length(); }
     };
     // 512 KiB per chunk: chunks are never moved or grown, so filling the arena never copies

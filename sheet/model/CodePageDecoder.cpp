@@ -166,37 +166,33 @@ constexpr int Utf8 = 65001;
 
 CodePageDecoder::CodePageDecoder(int codePage)
     : m_codePage(codePage)
-    , m_upperHalf(nullptr)
+    , m_upperHalf(upperHalf(codePage))
+{
+}
+
+const char16_t *CodePageDecoder::upperHalf(int codePage)
 {
     switch (codePage) {
     case 1251:
-        m_upperHalf = Windows1251;
-        break;
+        return Windows1251;
     case 1252:
     case 0x8001: // what Excel 2.1 writes for ANSI Latin I
-        m_upperHalf = Windows1252;
-        break;
+        return Windows1252;
     case 866:
-        m_upperHalf = Ibm866;
-        break;
+        return Ibm866;
     case 20866:
-        m_upperHalf = Koi8R;
-        break;
+        return Koi8R;
     case 21866:
-        m_upperHalf = Koi8U;
-        break;
+        return Koi8U;
     case 28595:
-        m_upperHalf = Iso8859_5;
-        break;
+        return Iso8859_5;
     case 10007:
-        m_upperHalf = MacCyrillic;
-        break;
+        return MacCyrillic;
     case 10000:
     case 0x8000: // what Mac Excel writes for Mac Roman
-        m_upperHalf = MacRoman;
-        break;
+        return MacRoman;
     default:
-        break;
+        return nullptr;
     }
 }
 

@@ -15,6 +15,8 @@ public:
     explicit CodePageDecoder(int codePage = 1252);
 
     int codePage() const { return m_codePage; }
+    // Characters 0x80..0xFF of a code page with a table of its own; null for any other.
+    static const char16_t *upperHalf(int codePage);
     void append(StringTable::Buffer &out, const std::uint8_t *text, std::size_t size) const;
 
 private:

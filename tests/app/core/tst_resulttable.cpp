@@ -2,6 +2,7 @@
 #include "app/core/ToolkitColor.h"
 
 #include <QElapsedTimer>
+#include <QStringEncoder>
 #include <QTest>
 
 namespace {
@@ -9,13 +10,17 @@ namespace {
 // The table's arena holds 512 KiB a chunk.
 constexpr std::size_t ChunkBytes = std::size_t(1) << 19;
 
-// What a text takes in the arena: a byte a character for Latin-1, two for anything wider.
+// What a text takes in the arena: a byte a character for Latin-1 or what Windows-1251 (as
+// ICU has it) holds, two for anything else.
 std::size_t arenaSize(QStringView text)
 {
     bool latin1 = true;
     for (const QChar c : text)
         latin1 = latin1 && c.unicode() < 0x100;
-    return std::size_t(text.size()) * (latin1 ? 1 : 2);
+    QStringEncoder cyrillic("windows-1251");
+    const QByteArray bytes = cyrillic.encode(text);
+    const bool narrow = latin1 || (!cyrillic.hasError() && bytes.size() == text.size());
+    return std::size_t(text.size()) * (narrow ? 1 : 2);
 }
 
 QString label(int col, int row)
@@ -51,6 +56,8 @@ private Q_SLOTS:
     void longTextsRunAcrossChunks();
     void clearGridEmptiesTheArena();
     void latin1AndWiderTextsReadBackExactly();
+    void narrowestFormOfEachText_data();
+    void narrowestFormOfEachText();
     void outOfRangeIsHarmless();
     void movesWithItsTexts();
     void bulkFill();
@@ -303,6 +310,41 @@ void TestResultTable::latin1AndWiderTextsReadBackExactly()
         QCOMPARE(table.Cells(col, 1), texts[count - 1 - col]);
     }
     QCOMPARE(table.arenaBytes(), bytes);
+}
+
+void TestResultTable::narrowestFormOfEachText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("bytes");
+    QTest::newRow("ASCII") << QStringLiteral("plain") << 5;
+    QTest::newRow("Russian") << QStringLiteral("Иванов") << 6;
+    QTest::newRow("the results' test name") << QStringLiteral("Тест №5: проверка") << 17;
+    QTest::newRow("two lines") << QStringLiteral("строка 1\nвторая: test") << 21;
+    QTest::newRow("Ё and ё") << QStringLiteral("Ёлкин ёж") << 8;
+    QTest::newRow("Ukrainian and Belarusian") << QStringLiteral("ҐґЄєІіЇїЎў") << 10;
+    QTest::newRow("punctuation of the code page") << QStringLiteral("€‰«»—–„“”…•™") << 12;
+    QTest::newRow("Cyrillic beyond the code page") << QStringLiteral("Ӑ") << 2;
+    QTest::newRow("Cyrillic with Latin-1 é") << QStringLiteral("é и") << 6;
+    QTest::newRow("Cyrillic with a Greek letter") << QStringLiteral("Иα") << 4;
+    QTest::newRow("beyond the BMP") << QStringLiteral("я😀") << 6;
+    QTest::newRow("NUL and Cyrillic") << QString(QChar(0)) + QStringLiteral("я") << 2;
+}
+
+// Each text reads back as written, in the least room: a byte a character where Latin-1 or the
+// Cyrillic code page holds all of it, two otherwise; into a blank cell (the import's case)
+// and over another text.
+void TestResultTable::narrowestFormOfEachText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, bytes);
+    ResultTable table;
+    table.SetCells(1, 0, text);
+    QCOMPARE(table.Cells(1, 0), text);
+    QCOMPARE(table.arenaBytes(), std::size_t(bytes));
+    table.SetCells(1, 0, QStringLiteral("Иванов"));
+    table.SetCells(1, 0, text);
+    QCOMPARE(table.Cells(1, 0), text);
+    QCOMPARE(table.arenaBytes(), std::size_t(6 + 2 * bytes));
 }
 
 void TestResultTable::outOfRangeIsHarmless()
