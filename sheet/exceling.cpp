@@ -76,6 +76,12 @@ QStringView ExcelGetCellText(std::int32_t row, std::int32_t column, TextBuilder 
                                          scratch);
 }
 
+void ExcelReleaseRowsBefore(std::int32_t row)
+{
+    if (ExcelSheet.sheet && !ExcelSheet.book->isClosed())
+        ExcelSheet.book->releaseRowsBefore(*ExcelSheet.sheet, qint64(row) - 1);
+}
+
 void ExcelClose()
 {
     if (!ExcelApp)

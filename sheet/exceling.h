@@ -34,6 +34,10 @@ QString ExcelGetCell(std::int32_t row, std::int32_t column);
 // again or the workbook is released; for readers that copy each text straight on.
 QStringView ExcelGetCellText(std::int32_t row, std::int32_t column, TextBuilder &scratch);
 
+// For a reader that goes down the selected worksheet row by row and never looks back: the rows
+// before `row` (1-based) give their memory back and read as empty from then on.
+void ExcelReleaseRowsBefore(std::int32_t row);
+
 // Closes the open workbook without saving anything; ExcelApp and ExcelSheet keep what they
 // hold, so a selected worksheet can still be read.
 void ExcelClose();

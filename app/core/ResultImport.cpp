@@ -95,6 +95,9 @@ QString temporaryWorkbookPath(const QString &appDir, quint64 windowId)
 
 namespace {
 
+// 4,096 rows are close to a megabyte of the workbook's cells.
+constexpr int RowsReleasedAtOnce = 4096;
+
 // An import on a thread of its own looks at its flag once a row: a row costs microseconds, so
 // a call-off is noticed at once even in a million-row table.
 void stillWanted(const std::atomic<bool> *cancelled)
@@ -126,6 +129,10 @@ void readCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &tab
         const TableFill fill(table);
         for (int row = ResultShape::HeaderRow; row < end; ++row) {
             stillWanted(cancelled);
+            // The workbook's cells give way to the table's as the fill goes down: the two are
+            // never whole at the same time.
+            if (row % RowsReleasedAtOnce == 0)
+                ExcelReleaseRowsBefore(row);
             for (int column = 1; column <= ResultShape::ColumnCount; ++column)
                 table.SetCells(column - 1, row - 1, ExcelGetCellText(row, column, scratch));
         }

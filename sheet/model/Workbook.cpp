@@ -32,6 +32,14 @@ void Workbook::finish()
     m_strings.dropIndex();
 }
 
+void Workbook::releaseRowsBefore(const Worksheet &sheet, qint64 row)
+{
+    for (Worksheet &own : m_sheets) {
+        if (&own == &sheet)
+            own.releaseRowsBefore(row);
+    }
+}
+
 void Workbook::close()
 {
     m_strings = StringTable();

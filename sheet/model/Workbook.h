@@ -53,6 +53,9 @@ public:
     QStringView cellTextView(const Worksheet &sheet, qint64 row, qint64 column,
                              const LocaleTexts &locale, TextBuilder &scratch) const;
 
+    // Worksheet::releaseRowsBefore on one of this workbook's sheets.
+    void releaseRowsBefore(const Worksheet &sheet, qint64 row);
+
     // Drops the cells and their texts: a closed workbook keeps its sheets, without content.
     // The memory goes at once, even while references to the workbook remain.
     void close();

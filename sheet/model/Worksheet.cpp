@@ -1,5 +1,7 @@
 #include "sheet/model/Worksheet.h"
 
+#include "platform/MemoryPages.h"
+
 #include <algorithm>
 
 static_assert(sizeof(Worksheet::Cell) == 16, "cells are kept compact");
@@ -65,11 +67,25 @@ void Worksheet::release()
     m_cells = decltype(m_cells)();
     m_rowStart = std::vector<std::uint32_t>();
     m_columnCount = 0;
+    m_releasedRows = 0;
+    m_releasedUpTo = nullptr;
+}
+
+void Worksheet::releaseRowsBefore(std::int64_t row)
+{
+    row = std::min<std::int64_t>(row, rowCount());
+    if (row <= m_releasedRows)
+        return;
+    m_releasedRows = row;
+    const auto *cells = reinterpret_cast<const std::uint8_t *>(m_cells.data());
+    const auto *end = reinterpret_cast<const std::uint8_t *>(m_cells.data() + m_rowStart[row]);
+    m_releasedUpTo = releasePages(std::max(cells, m_releasedUpTo), end);
 }
 
 const Worksheet::Cell *Worksheet::find(std::int64_t row, std::int64_t column) const
 {
-    if (row < 0 || column < 0 || column >= MaxColumns || row + 1 >= std::int64_t(m_rowStart.size()))
+    if (row < 0 || row < m_releasedRows || column < 0 || column >= MaxColumns ||
+        row + 1 >= std::int64_t(m_rowStart.size()))
         return nullptr;
     const Cell *begin = m_cells.data() + m_rowStart[std::size_t(row)];
     const Cell *end = m_cells.data() + m_rowStart[std::size_t(row) + 1];

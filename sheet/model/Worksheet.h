@@ -108,6 +108,10 @@ public:
     void resolveTexts(const StringTable &strings);
     // Gives the cells' memory back; the sheet then holds no cell.
     void release();
+    // Gives back the memory of the cells of the rows before `row` (0-based), whole pages of it,
+    // for a reader that goes down the rows and never looks back; those rows read as empty from
+    // then on.
+    void releaseRowsBefore(std::int64_t row);
 
     // 0-based; null when the place holds no cell.
     const Cell *find(std::int64_t row, std::int64_t column) const;
@@ -127,4 +131,7 @@ private:
     std::vector<Cell, LargePageAllocator<Cell>> m_cells;
     std::vector<std::uint32_t> m_rowStart;
     int m_columnCount = 0;
+    std::int64_t m_releasedRows = 0;
+    // Where the pages not handed back yet begin.
+    const std::uint8_t *m_releasedUpTo = nullptr;
 };

@@ -48,6 +48,8 @@ private Q_SLOTS:
     void failedOpenReleasesPrevious();
     void failedSelectKeepsSheet();
     void closeKeepsReferences();
+    void releasedRowsReadEmpty_data();
+    void releasedRowsReadEmpty();
     void releaseAtExit();
 
 private:
@@ -579,6 +581,46 @@ void TestExceling::failedSelectKeepsSheet()
     ExcelSelectSheet(1);
     QCOMPARE(kindOf([] { ExcelSelectSheet(2); }), WorkbookError::Kind::NoSuchSheet);
     QCOMPARE(ExcelGetCell(1, 1), QStringLiteral("A"));
+}
+
+void TestExceling::releasedRowsReadEmpty_data()
+{
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<int>("laterCut"); // a second call, which never brings rows back
+    QTest::newRow("nothing") << 1 << 0;
+    QTest::newRow("the header") << 2 << 1;
+    QTest::newRow("inside a page") << 3 << 2;
+    QTest::newRow("many pages") << 12'289 << 4'097;
+    QTest::newRow("all but the last row") << 20'000 << 20'000;
+    QTest::newRow("all") << 20'001 << 30'000;
+    QTest::newRow("beyond the sheet") << 70'000 << 1;
+}
+
+// Rows handed back read as empty; the rows after them read as before, whole pages or not.
+void TestExceling::releasedRowsReadEmpty()
+{
+    QFETCH(int, cut);
+    QFETCH(int, laterCut);
+    constexpr int Rows = 20'000;
+    QByteArray cells;
+    for (int r = 0; r < Rows; ++r) {
+        for (int c = 0; c < 3; ++c)
+            cells += rk(r, c, rkInt(r * 10 + c));
+    }
+    QString path = writeFile(QStringLiteral("rows.xls"), xlsFile(simpleStream(cells)));
+    ExcelOpen(path);
+    ExcelSelectSheet(1);
+    ExcelReleaseRowsBefore(cut);
+    ExcelReleaseRowsBefore(laterCut);
+    const int released = std::max(cut, laterCut);
+    for (int row : {1, 2, 3, 4'096, 4'097, 12'288, 12'289, 19'999, Rows}) {
+        for (int column = 1; column <= 3; ++column) {
+            const QString expected =
+                row < released ? QString() : QString::number((row - 1) * 10 + column - 1);
+            QCOMPARE(ExcelGetCell(row, column), expected);
+        }
+    }
+    ExcelClose();
 }
 
 void TestExceling::closeKeepsReferences()
