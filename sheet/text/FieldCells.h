@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sheet/model/CodePageDecoder.h"
+#include "sheet/model/TextDecoder.h"
 #include "sheet/model/ReadControl.h"
 #include "sheet/model/Workbook.h"
 
@@ -17,7 +17,7 @@ class FieldCells
 {
 public:
     FieldCells(Workbook &book, Worksheet &sheet, const ReadControl &control,
-               const CodePageDecoder &decoder)
+               const TextDecoder &decoder)
         : m_strings(book.strings())
         , m_sheet(sheet)
         , m_control(control)
@@ -72,7 +72,7 @@ private:
     StringTable &m_strings;
     Worksheet &m_sheet;
     const ReadControl &m_control;
-    const CodePageDecoder &m_decoder;
+    const TextDecoder &m_decoder;
     std::uint32_t m_row = 0;
     std::uint32_t m_column = 0;
     bool m_hasText = false;
