@@ -111,8 +111,9 @@ Unicode FindUtf16ByZeros(std::span<const std::uint8_t> bytes)
     for (std::size_t i = 0; i < units; ++i) {
         if (bytes[2 * i] == 0 && bytes[2 * i + 1] == 0)
             return Unicode::None; // U+0000 is no text
-        evenZeros += bytes[2 * i] == 0;
-        oddZeros += bytes[2 * i + 1] == 0;
+        // Only the zero high bytes of ASCII characters count.
+        evenZeros += bytes[2 * i] == 0 && bytes[2 * i + 1] < 0x80;
+        oddZeros += bytes[2 * i + 1] == 0 && bytes[2 * i] < 0x80;
     }
     // At least one character in five ASCII, and the other place nearly free of zeros.
     const auto pattern = [units](std::size_t many, std::size_t few) {
