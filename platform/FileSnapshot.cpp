@@ -2,6 +2,8 @@
 
 #include "platform/Clock.h"
 #include "platform/FileDescriptor.h"
+#include "platform/FreshStat.h"
+#include "platform/LocalFileSystem.h"
 #include "platform/ReadLease.h"
 #include "platform/SystemError.h"
 
@@ -36,8 +38,7 @@ FileIdentity identityOf(const StatBuffer &st)
 
 bool statPath(const QString &path, StatBuffer &st)
 {
-    const QByteArray name = QFile::encodeName(path);
-    return !name.isEmpty() && ::stat(name.constData(), &st) == 0;
+    return freshStat(QFile::encodeName(path), st);
 }
 
 // Whether another process holds a write lock (classic POSIX or OFD) on any part of the file.
@@ -81,9 +82,11 @@ public:
         return errno != EWOULDBLOCK && errno != EINTR;
     }
 
+    // A lease is only worth something where every writer shares our kernel: through a FUSE
+    // or network mount, a writer on the other side neither refuses it nor breaks it.
     ReadLease takeLease(FileSnapshot::Leases leases)
     {
-        if (leases == FileSnapshot::Leases::Never)
+        if (leases == FileSnapshot::Leases::Never || !onLocalFileSystem(fd()))
             return ReadLease::Unavailable;
         const ReadLease lease = takeReadLease(fd());
         m_leased = lease == ReadLease::Held;
@@ -141,7 +144,7 @@ SnapshotResult copyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
     // earlier than it.
     const std::int64_t windowStart = coarseWallClockNs();
     StatBuffer before{};
-    if (::fstat(file.fd(), &before) != 0)
+    if (!freshStat(file.fd(), before))
         return SnapshotResult::failed(inOutErrorCode(errno));
     if (S_ISDIR(before.st_mode))
         return SnapshotResult::of(SnapshotOutcome::Missing);
@@ -159,7 +162,7 @@ SnapshotResult copyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
         return read;
 
     StatBuffer after{};
-    if (::fstat(file.fd(), &after) != 0)
+    if (!freshStat(file.fd(), after))
         return SnapshotResult::failed(inOutErrorCode(errno));
     StatBuffer atPath{};
     const bool pathSame =

@@ -11,11 +11,15 @@
 //    directory counts as no file; a FIFO, socket or device is refused without being read,
 //    and a device is never even opened);
 //  - a writer's flock() or POSIX/OFD write lock refuses it (never waited for);
-//  - a read lease is taken, which the kernel grants only while no process has the file open
-//    for writing, and which makes a writer's open() wait until the copy is done;
+//  - on a local file system, a read lease is taken, which the kernel grants only while no
+//    process has the file open for writing, and which makes a writer's open() wait until the
+//    copy is done; on a FUSE or network mount no lease is trusted (a writer on the other side
+//    neither refuses nor breaks it), and the change-time rule below always applies;
 //  - the whole file is read in one read() where the kernel allows it;
 //  - size, mtime, ctime, inode and device must be the same before and after the read, and
-//    the path must still name the same file. Where no lease can be had (a file owned by
+//    the path must still name the same file, all asked of the file system afresh rather than
+//    from attributes the kernel cached (a share's client caches them for a second or more,
+//    and reads stop at the cached size). Where no lease can be had (a file owned by
 //    another user without CAP_LEASE, a file system without leases), a ctime inside the
 //    read's time window also counts as a change, because a write within one clock tick
 //    keeps the timestamps, and so does a ctime less than 100 ms before it (a writer may be

@@ -1,15 +1,18 @@
 #include "app/core/SnapshotBuffer.h"
 #include "platform/FileSnapshot.h"
+#include "platform/LocalFileSystem.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <array>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,6 +100,44 @@ private:
     qint64 m_slowestRewriteMs = 0;
 };
 
+// A bindfs (FUSE) mount of a directory: what a share's client shows of it. It hides the
+// writer's locks and open handles and caches attributes for a second, as a share does.
+// Unmounted when the test leaves.
+class BindfsMount
+{
+public:
+    BindfsMount(const QString &backing, const QString &at, const QString &options)
+        : m_at(at)
+    {
+        QStringList arguments;
+        if (!options.isEmpty())
+            arguments << QStringLiteral("-o") << options;
+        m_mounted = QDir().mkpath(at) &&
+                    QProcess::execute(QStringLiteral("bindfs"), arguments << backing << at) == 0;
+    }
+    ~BindfsMount()
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-u"), m_at});
+    }
+    BindfsMount(const BindfsMount &) = delete;
+    BindfsMount &operator=(const BindfsMount &) = delete;
+
+    bool mounted() const { return m_mounted; }
+
+private:
+    QString m_at;
+    bool m_mounted = false;
+};
+
+bool pathOnLocalFileSystem(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const bool local = onLocalFileSystem(fd);
+    ::close(fd);
+    return local;
+}
+
 } // namespace
 
 class TestFileSnapshot : public QObject
@@ -120,6 +161,8 @@ private Q_SLOTS:
     void replacedByRenameGivesWholeVersions();
     void changedSince();
     void withoutLeaseOnlyQuietFileTaken();
+    void leaseTrustedOnlyOnLocalFileSystem_data();
+    void leaseTrustedOnlyOnLocalFileSystem();
 
 private:
     QTemporaryDir m_dir;
@@ -447,6 +490,57 @@ void TestFileSnapshot::withoutLeaseOnlyQuietFileTaken()
     WriterProcess idle({QStringLiteral("open"), m_path});
     QVERIFY(idle.ready());
     QCOMPARE(snapshot.take(m_path, buffer).outcome, SnapshotOutcome::Taken);
+}
+
+void TestFileSnapshot::leaseTrustedOnlyOnLocalFileSystem_data()
+{
+    QTest::addColumn<bool>("fuse");
+    QTest::addColumn<QString>("options");
+    QTest::newRow("local") << false << QString();
+    QTest::newRow("bindfs, caching defaults") << true << QString();
+    QTest::newRow("bindfs, auto_cache") << true << QStringLiteral("auto_cache");
+}
+
+// The writer writes the directory; we read it as it is, or through a FUSE mount of it. There
+// the lease we may be granted is never broken by the writer, and the attributes the kernel
+// holds are a second old: neither may be trusted.
+void TestFileSnapshot::leaseTrustedOnlyOnLocalFileSystem()
+{
+    QFETCH(bool, fuse);
+    QFETCH(QString, options);
+    const QString backing = m_dir.filePath(QStringLiteral("backing"));
+    QVERIFY(QDir().mkpath(backing));
+    if (fuse && (!QFile::exists(QStringLiteral("/dev/fuse")) ||
+                 QStandardPaths::findExecutable(QStringLiteral("bindfs")).isEmpty()))
+        QSKIP("needs /dev/fuse and bindfs");
+    const QString view = fuse ? m_dir.filePath(QStringLiteral("mount")) : backing;
+    std::optional<BindfsMount> mount;
+    if (fuse)
+        mount.emplace(backing, view, options);
+    if (fuse && !mount->mounted())
+        QSKIP("bindfs could not mount here (not allowed to use FUSE?)");
+    const QString written = backing + QStringLiteral("/Bellquor.xls");
+    const QString seen = view + QStringLiteral("/Bellquor.xls");
+    const QByteArray first = version('f', 5000);
+    writeFile(written, first);
+    QCOMPARE(pathOnLocalFileSystem(seen), !fuse);
+
+    // Just written: a trusted lease stands for the quiet window; without one, wait for it.
+    SnapshotBuffer buffer;
+    QCOMPARE(m_snapshot.take(seen, buffer).outcome,
+             fuse ? SnapshotOutcome::Torn : SnapshotOutcome::Taken);
+    QThread::msleep(150);
+    QCOMPARE(m_snapshot.take(seen, buffer).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(buffer.bytes(), QByteArrayView(first));
+
+    // Rewritten longer behind the mount's back while its attributes are cached: the copy is
+    // of the new version, not the old length of it.
+    const QByteArray second = version('s', 9000);
+    writeFile(written, second);
+    QThread::msleep(150);
+    QCOMPARE(m_snapshot.take(seen, buffer).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(buffer.bytes(), QByteArrayView(second));
+    QVERIFY(!fileChangedSince(seen, buffer.identity()));
 }
 
 QTEST_GUILESS_MAIN(TestFileSnapshot)
