@@ -7,6 +7,7 @@
 #include "platform/FileSnapshot.h"
 #include "platform/FileWrite.h"
 #include "platform/RemovedOnSignal.h"
+#include "sheet/DeclaredLength.h"
 #include "sheet/exceling.h"
 #include "sheet/model/ReadControl.h"
 #include "sheet/model/WorkbookError.h"
@@ -153,6 +154,14 @@ void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
 {
     const FileIdentity identity = snapshot.identity();
     try {
+        // A copy shorter than its own structure says was taken while the file was being
+        // written (on a share, whose client can report a size and change time that are a
+        // second old, this is how a half-written file shows). It is never read: some readers
+        // would take a cut last sector for zero padding.
+        if (!lengthAsDeclared(snapshot.bytes())) {
+            snapshot.release();
+            throw WorkbookError::damaged(QStringLiteral("the file ends before its contents do"));
+        }
         ImportCleanup cleanup(tempPath);
         try {
             writeNewFile(tempPath, snapshot.bytes());

@@ -33,7 +33,8 @@ void importResults(QByteArrayView snapshot, const QString &tempPath, ImportTarge
                    const std::atomic<bool> *cancelled = nullptr);
 
 // importResults on the scan's snapshot of `resultFileName`. A copy that is not a readable
-// workbook raises TornSnapshot instead of its error, so that the scan tries again, while the
+// workbook, or is shorter than its own structure declares (lengthAsDeclared; such a copy is
+// never read), raises TornSnapshot instead of its error, so that the scan tries again, while the
 // watched file has changed since it was taken, or while the change the copy holds is less than
 // SettleNs old at `nowNs` (CLOCK_REALTIME in nanoseconds; a change time more than SettleNs
 // ahead counts as settled): a writer that takes no lock can be caught half way and stay there

@@ -136,6 +136,8 @@ private Q_SLOTS:
     void tornSnapshot();
     void damagedWhileUnchanged();
     void tornRuleOnlyForContent();
+    void cutShortNeverRead_data();
+    void cutShortNeverRead();
 
 private:
     QString tempPath() const { return m_dir.path() + QStringLiteral("/tempfgr1312.xls"); }
@@ -575,6 +577,49 @@ void TestResultImport::tornRuleOnlyForContent()
                                 m_watched.path() + QStringLiteral("/none/tempfgr1.xls"), table);
              }),
              std::pair(2, QStringLiteral("File not found")));
+}
+
+void TestResultImport::cutShortNeverRead_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("shortBy");
+    // The reader alone takes a compound file without the zero padding of its last sector.
+    QTest::newRow("legacy, last byte") << QStringLiteral("version-2") << 1;
+    QTest::newRow("legacy, last sector") << QStringLiteral("version-2") << 512;
+    QTest::newRow("legacy, half") << QStringLiteral("short") << 1024;
+}
+
+// A copy shorter than its structure says is torn while the file may still be being written,
+// reported once it has settled, and never read.
+void TestResultImport::cutShortNeverRead()
+{
+    QFETCH(QString, name);
+    QFETCH(int, shortBy);
+    const QByteArray good = workbook(name);
+    const QByteArray cut = good.left(good.size() - shortBy);
+    const QString watched = m_watched.path() + QStringLiteral("/Bellquor.xls");
+    QFile file(watched);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(cut);
+    file.close();
+    SnapshotBuffer snapshot;
+    QCOMPARE(FileSnapshot().take(watched, snapshot).outcome, SnapshotOutcome::Taken);
+    const FileIdentity identity = snapshot.identity();
+
+    RecordingTable table;
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
+    const TableState before(table);
+    QVERIFY_THROWS_EXCEPTION(TornSnapshot, importSnapshot(snapshot, watched, tempPath(), table,
+                                                          identity.changedNs + SettleNs - 1));
+    QVERIFY(!snapshot.hasSnapshot());
+    refill(snapshot, cut, identity);
+    const QString message = thrownWorkbookError([&] {
+        importSnapshot(snapshot, watched, tempPath(), table, identity.changedNs + SettleNs);
+    });
+    QCOMPARE(message,
+             QStringLiteral("The workbook is damaged: the file ends before its contents do"));
+    QCOMPARE(TableState(table), before);
+    QCOMPARE(leftovers(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestResultImport)
