@@ -26,6 +26,11 @@ using StatBuffer = struct stat;
 // truncated, half written), and such a state is only ever seen if the writer paused in it.
 constexpr std::int64_t QuietNs = 100'000'000;
 
+// A file server's clock can be ahead of ours: a change stamped up to this far after the copy
+// is taken for one made while it was read. A stamp further ahead says nothing about when the
+// change was made, and a rule that waited for it could keep the file out for good.
+constexpr std::int64_t ServerAheadNs = 2'000'000'000;
+
 // Linux transfers at most this much in one read().
 constexpr std::int64_t LargestRead = 0x7ffff000;
 
@@ -170,19 +175,24 @@ SnapshotResult copyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
     const std::int64_t windowEnd = wallClockNs();
     if (!pathSame || identityOf(after) != identity)
         return SnapshotResult::of(SnapshotOutcome::Torn);
-    if (lease == ReadLease::Unavailable) {
-        // A file system that keeps whole seconds only stamps a change inside the window
-        // with the window's second.
-        const std::int64_t changed = identity.changedNs;
-        const std::int64_t start =
-            changed % 1'000'000'000 == 0 ? windowStart - windowStart % 1'000'000'000 : windowStart;
-        if (changed >= start - QuietNs && changed <= windowEnd)
-            return SnapshotResult::of(SnapshotOutcome::Torn);
-    }
+    if (lease == ReadLease::Unavailable &&
+        changedTooRecently(identity.changedNs, windowStart, windowEnd))
+        return SnapshotResult::of(SnapshotOutcome::Torn);
     return read;
 }
 
 } // namespace
+
+bool changedTooRecently(std::int64_t changedNs, std::int64_t windowStartNs,
+                        std::int64_t windowEndNs)
+{
+    // A file system that keeps whole seconds only stamps a change inside the window with the
+    // window's second.
+    const std::int64_t start = changedNs % 1'000'000'000 == 0
+                                   ? windowStartNs - windowStartNs % 1'000'000'000
+                                   : windowStartNs;
+    return changedNs >= start - QuietNs && changedNs <= windowEndNs + ServerAheadNs;
+}
 
 SnapshotResult FileSnapshot::take(const QString &path, SnapshotStorage &storage)
 {

@@ -4,6 +4,7 @@
 #include "platform/SnapshotSource.h"
 
 #include <QString>
+#include <cstdint>
 
 // The snapshot of the watched file on Linux. Linux has no sharing modes, so a copy counts
 // only when nothing could have written the file while it was read:
@@ -44,6 +45,14 @@ public:
 private:
     Leases m_leases;
 };
+
+// The rule for a copy taken without a trusted lease: whether the change time of the copied
+// version (all CLOCK_REALTIME nanoseconds) is too close to the read, from `windowStartNs` (the
+// coarse clock) to `windowEndNs`, for the copy to be trusted. A change less than 100 ms
+// before the read counts, and so does one stamped up to 2 s after it (a file server's clock
+// ahead of ours); a stamp further ahead says nothing and does not count.
+bool changedTooRecently(std::int64_t changedNs, std::int64_t windowStartNs,
+                        std::int64_t windowEndNs);
 
 // True when `path` names something that is not a directory (following symbolic links).
 // A path that cannot be examined at all (dangling or looping link, unreadable directory on

@@ -162,6 +162,8 @@ private Q_SLOTS:
     void changedSince();
     void withoutLeaseOnlyQuietFileTaken();
     void leaseTrustedOnlyOnLocalFileSystem_data();
+    void changedTooRecentlyRule_data();
+    void changedTooRecentlyRule();
     void leaseTrustedOnlyOnLocalFileSystem();
 
 private:
@@ -541,6 +543,30 @@ void TestFileSnapshot::leaseTrustedOnlyOnLocalFileSystem()
     QCOMPARE(m_snapshot.take(seen, buffer).outcome, SnapshotOutcome::Taken);
     QCOMPARE(buffer.bytes(), QByteArrayView(second));
     QVERIFY(!fileChangedSince(seen, buffer.identity()));
+}
+
+void TestFileSnapshot::changedTooRecentlyRule_data()
+{
+    QTest::addColumn<qint64>("changedMs");
+    QTest::addColumn<bool>("tooRecent");
+    // The read ran from 10,000.250 s to 10,000.300 s.
+    QTest::newRow("long before") << qint64(9'000'000) << false;
+    QTest::newRow("just over 100 ms before") << qint64(10'000'149) << false;
+    QTest::newRow("100 ms before") << qint64(10'000'150) << true;
+    QTest::newRow("during the read") << qint64(10'000'275) << true;
+    QTest::newRow("whole second of the read") << qint64(10'000'000) << true;
+    QTest::newRow("whole second before") << qint64(9'999'000) << false;
+    QTest::newRow("server ahead by 1 s") << qint64(10'001'300) << true;
+    QTest::newRow("server ahead by 2 s") << qint64(10'002'300) << true;
+    QTest::newRow("server far ahead") << qint64(10'002'301) << false;
+}
+
+void TestFileSnapshot::changedTooRecentlyRule()
+{
+    QFETCH(qint64, changedMs);
+    QFETCH(bool, tooRecent);
+    constexpr std::int64_t Ms = 1'000'000;
+    QCOMPARE(changedTooRecently(changedMs * Ms, 10'000'250 * Ms, 10'000'300 * Ms), tooRecent);
 }
 
 QTEST_GUILESS_MAIN(TestFileSnapshot)
