@@ -4,7 +4,6 @@
 #include "app/core/ResultImport.h"
 #include "app/core/ScanScheduler.h"
 #include "app/core/TornSnapshot.h"
-#include "sheet/DeclaredLength.h"
 
 namespace {
 
@@ -51,11 +50,9 @@ void HeadlessScan::ClearGrid()
 
 void HeadlessScan::LoadResults()
 {
-    // The import reads only a copy as long as its structure says; the same test here.
-    if (m_copySeen && lengthAsDeclared(m_snapshot.bytes()))
-        m_copySeen(m_snapshot.bytes());
     try {
-        importSnapshot(m_snapshot, m_workbook, m_tempPath, *m_table, m_clock());
+        importSnapshot(m_snapshot, m_workbook, m_tempPath, *m_table, m_clock(), nullptr,
+                       m_copySeen);
         m_imported = true;
     } catch (const TornSnapshot &) {
         ++m_torn;
