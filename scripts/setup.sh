@@ -2,6 +2,10 @@
 # Installs the Debian packages that are missing, then configures and builds in build/.
 # Usage: scripts/setup.sh [BUILD_DIR [extra cmake arguments...]]
 set -euo pipefail
+if [[ ${1:-} == -h || ${1:-} == --help ]]; then
+    sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"
+    exit 0
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 shift || true
