@@ -1,6 +1,6 @@
 #include "app/core/ResultTable.h"
 
-#include "sheet/model/CodePageDecoder.h"
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
@@ -84,10 +84,16 @@ class Windows1251
 {
 public:
     Windows1251()
-        : m_upperHalf(CodePageDecoder::upperHalf(1251))
     {
+        QStringDecoder decode("windows-1251", QStringDecoder::Flag::Stateless);
         for (int b = 0x80; b < 0x100; ++b) {
-            const char16_t c = m_upperHalf[b - 0x80];
+            const char byte = char(b);
+            const QString one = decode(QByteArrayView(&byte, 1));
+            // A byte the code page leaves unassigned stays its C1 control, as Windows has it.
+            const char16_t c = one.size() == 1 && one[0] != QChar::ReplacementCharacter
+                                   ? one[0].unicode()
+                                   : char16_t(b);
+            m_upperHalf[b - 0x80] = c;
             if (c >= CyrillicBlock && c < CyrillicBlock + 0x100)
                 m_cyrillic[c - CyrillicBlock] = std::uint8_t(b);
             else
@@ -117,7 +123,7 @@ private:
         char16_t c;
         std::uint8_t b;
     };
-    const char16_t *m_upperHalf;
+    char16_t m_upperHalf[0x80] = {};
     std::uint8_t m_cyrillic[0x100] = {};
     Other m_others[0x80] = {};
     int m_otherCount = 0;
