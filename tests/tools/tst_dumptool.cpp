@@ -5,10 +5,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <csignal>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace importtest;
 
@@ -26,12 +30,20 @@ struct Run
     qint64 pid = 0;
 };
 
-Run RunTool(const QStringList &arguments)
+// `input` goes to its standard input, which is then closed.
+Run RunTool(const QStringList &arguments, const QByteArray &input = {},
+            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+            const QString &program = Tool)
 {
     QProcess process;
-    process.start(Tool, arguments);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
     Run run;
-    if (!process.waitForStarted() || !process.waitForFinished(60000))
+    if (!process.waitForStarted())
+        return run;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000))
         return run;
     run.pid = process.processId();
     run.exitStatus = process.exitStatus();
@@ -71,6 +83,13 @@ private Q_SLOTS:
     void usage_data();
     void usage();
     void help();
+    void version();
+    void streams_data();
+    void streams();
+    void streamErrors_data();
+    void streamErrors();
+    void withoutAHomeDirectory_data();
+    void withoutAHomeDirectory();
     void everyWorkbookOfTheCorpus();
     void endedMidTableLeavesNoCopy_data();
     void endedMidTableLeavesNoCopy();
@@ -250,34 +269,41 @@ void TestDumpTool::stats()
 void TestDumpTool::usage_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("says");
     const QString book = dataPath(QStringLiteral("short.xls"));
-    QTest::newRow("nothing") << QStringList();
-    QTest::newRow("unknown option") << QStringList{QStringLiteral("--xml"), book};
-    QTest::newRow("two workbooks") << QStringList{book, book};
-    QTest::newRow("retry without number") << QStringList{book, QStringLiteral("--retry-ms")};
+    QTest::newRow("nothing") << QStringList() << QByteArray("no workbook given");
+    QTest::newRow("unknown option")
+        << QStringList{QStringLiteral("--xml"), book} << QByteArray("unknown option '--xml'");
+    QTest::newRow("two workbooks") << QStringList{book, book} << QByteArray("only one workbook");
+    QTest::newRow("retry without number")
+        << QStringList{book, QStringLiteral("--retry-ms")} << QByteArray("--retry-ms needs");
     QTest::newRow("retry negative")
-        << QStringList{QStringLiteral("--retry-ms"), QStringLiteral("-1"), book};
+        << QStringList{QStringLiteral("--retry-ms"), QStringLiteral("-1"), book}
+        << QByteArray("--retry-ms needs");
     QTest::newRow("retry not a number")
-        << QStringList{QStringLiteral("--retry-ms"), QStringLiteral("x"), book};
+        << QStringList{QStringLiteral("--retry-ms"), QStringLiteral("x"), book}
+        << QByteArray("--retry-ms needs");
 }
 
 void TestDumpTool::usage()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, says);
     const Run run = RunTool(arguments);
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
     QCOMPARE(run.exitCode, 64);
     QCOMPARE(run.out, QByteArray());
     QVERIFY(run.err.contains("--help"));
+    QVERIFY2(run.err.contains(says), run.err.constData());
 }
 
 void TestDumpTool::help()
 {
     const Run run = RunTool({QStringLiteral("--help")});
     QCOMPARE(run.exitCode, 0);
-    for (const char *part :
-         {"--csv", "--tsv", "--retry-ms", "--stats", "RFC 4180", "30 times", "300 ms", "tempfgr",
-          "\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  64 "})
+    for (const char *part : {"--csv", "--tsv", "--retry-ms", "--stats", "--version", "RFC 4180",
+                             "30 times", "300 ms", "tempfgr", "XDG_RUNTIME_DIR", "standard input",
+                             "regular file", "\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  64 "})
         QVERIFY2(run.out.contains(part), part);
 
     // "--" ends the options: a workbook whose name starts with a dash.
@@ -285,6 +311,118 @@ void TestDumpTool::help()
     QVERIFY(QFile::copy(dataPath(QStringLiteral("short.xls")), dashed));
     QVERIFY(QDir::setCurrent(m_dir.path()));
     QCOMPARE(RunTool({QStringLiteral("--"), QStringLiteral("-x.xls")}).exitCode, 0);
+}
+
+void TestDumpTool::version()
+{
+    const Run run = RunTool({QStringLiteral("--version")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QByteArray("orvandel-dump " ORVANDEL_VERSION "\n"));
+}
+
+void TestDumpTool::streams_data()
+{
+    QTest::addColumn<QString>("path"); // FIFO: a named pipe made for the test
+    QTest::newRow("dash") << QStringLiteral("-");
+    QTest::newRow("/dev/stdin") << QStringLiteral("/dev/stdin");
+    QTest::newRow("named pipe") << QStringLiteral("FIFO");
+}
+
+void TestDumpTool::streams()
+{
+    // Read once, at once: one attempt, and the same table as from the file.
+    QFETCH(QString, path);
+    const QString book = dataPath(QStringLiteral("dump-texts.xls"));
+    QFile file(book);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    std::thread feeder;
+    QByteArray input = bytes;
+    if (path == QStringLiteral("FIFO")) {
+        path = m_dir.path() + QStringLiteral("/results.xls");
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        input.clear();
+        feeder = std::thread([path, bytes] {
+            QFile pipe(path);
+            if (pipe.open(QIODevice::WriteOnly))
+                pipe.write(bytes);
+        });
+    }
+    const Run run = RunTool({QStringLiteral("--stats"), path}, input);
+    if (feeder.joinable())
+        feeder.join();
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray("orvandel-dump: attempts 1 torn 0\n"));
+    QCOMPARE(run.out, RunTool({book}).out);
+}
+
+void TestDumpTool::streamErrors_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("says");
+    QTest::newRow("nothing") << QByteArray() << QByteArray("The file is not an Excel workbook.\n");
+    QTest::newRow("no workbook") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)
+                                 << QByteArray("The file is not an Excel workbook.\n");
+}
+
+void TestDumpTool::streamErrors()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, says);
+    const Run run = RunTool({QStringLiteral("-")}, input);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.err, says);
+}
+
+void TestDumpTool::withoutAHomeDirectory_data()
+{
+    QTest::addColumn<bool>("runtimeDir");
+    QTest::newRow("XDG_RUNTIME_DIR") << true;
+    QTest::newRow("temporary directory") << false;
+}
+
+void TestDumpTool::withoutAHomeDirectory()
+{
+    // An ordinary user whose home does not exist, beside a program they may not write beside:
+    // the private copy goes to the runtime directory, or to a new private one under the
+    // temporary directory, and nothing is left behind.
+    QFETCH(bool, runtimeDir);
+    if (::geteuid() != 0)
+        QSKIP("needs root to run the tool as another user");
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty())
+        QSKIP("setpriv is not installed");
+    const QString root =
+        m_dir.path() + QStringLiteral("/nobody-") + QLatin1StringView(QTest::currentDataTag());
+    const QString runtime = root + QStringLiteral("/run");
+    const QString temp = root + QStringLiteral("/tmp");
+    QVERIFY(QDir().mkpath(runtime) && QDir().mkpath(temp));
+    QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0);
+    QVERIFY(::chmod(QFile::encodeName(root).constData(), 0755) == 0);
+    QVERIFY(::chown(QFile::encodeName(runtime).constData(), 65534, 65534) == 0);
+    QVERIFY(::chmod(QFile::encodeName(runtime).constData(), 0700) == 0);
+    QVERIFY(::chmod(QFile::encodeName(temp).constData(), 01777) == 0);
+    const QString book = root + QStringLiteral("/results.xls");
+    QVERIFY(QFile::copy(dataPath(QStringLiteral("dump-texts.xls")), book));
+    QVERIFY(::chmod(QFile::encodeName(book).constData(), 0644) == 0);
+
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    environment.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
+    environment.insert(QStringLiteral("TMPDIR"), temp);
+    if (runtimeDir)
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    const Run run = RunTool({QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                             QStringLiteral("--clear-groups"), Tool, book},
+                            {}, environment, setpriv);
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(run.out, RunTool({book}).out);
+    QCOMPARE(QDir(temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(QDir(runtime).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             runtimeDir ? QStringList{QStringLiteral("Orvandel")} : QStringList());
+    if (runtimeDir)
+        QCOMPARE(QDir(runtime + QStringLiteral("/Orvandel")).entryList(QDir::Files), QStringList());
 }
 
 void TestDumpTool::everyWorkbookOfTheCorpus()
