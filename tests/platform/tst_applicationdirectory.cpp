@@ -1,5 +1,4 @@
 #include "platform/ApplicationDirectory.h"
-#include "platform/PrivateDirectory.h"
 #include "tests/support/PermissionsApply.h"
 
 #include <QDir>
@@ -20,8 +19,6 @@ private Q_SLOTS:
     void readOnlyDirectoryGoesToTheUsersDirectory_data();
     void readOnlyDirectoryGoesToTheUsersDirectory();
     void systemDirectoryIsNeverWritten();
-    void privateDirectory_data();
-    void privateDirectory();
 
 private:
     static int modeOf(const QString &path);
@@ -102,63 +99,6 @@ void TestApplicationDirectory::systemDirectoryIsNeverWritten()
     QCOMPARE(ApplicationDirectory::resolve(QStringLiteral("/usr/bin/"), data, m_home),
              data + QStringLiteral("/Orvandel/"));
     QCOMPARE(modeOf(data + QStringLiteral("/Orvandel")), 0750);
-}
-
-void TestApplicationDirectory::privateDirectory_data()
-{
-    // "app", "runtime" (its Orvandel directory) or "new" (under the temporary directory).
-    QTest::addColumn<bool>("appDirExists");
-    QTest::addColumn<QString>("runtimeDir"); // under the temporary root, or as given
-    QTest::addColumn<int>("runtimeMode");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("application directory")
-        << true << QStringLiteral("/run") << 0700 << QStringLiteral("app");
-    QTest::newRow("runtime directory")
-        << false << QStringLiteral("/run") << 0700 << QStringLiteral("runtime");
-    QTest::newRow("runtime directory open to others")
-        << false << QStringLiteral("/run") << 0755 << QStringLiteral("new");
-    QTest::newRow("no runtime directory") << false << QString() << 0 << QStringLiteral("new");
-    QTest::newRow("relative runtime directory")
-        << false << QStringLiteral("run") << 0 << QStringLiteral("new");
-    QTest::newRow("missing runtime directory")
-        << false << QStringLiteral("/gone") << 0 << QStringLiteral("new");
-}
-
-void TestApplicationDirectory::privateDirectory()
-{
-    QFETCH(bool, appDirExists);
-    QFETCH(QString, runtimeDir);
-    QFETCH(int, runtimeMode);
-    QFETCH(QString, expected);
-    const QString appDir =
-        m_root->path() + (appDirExists ? QStringLiteral("/") : QStringLiteral("/no home/"));
-    if (runtimeDir.startsWith(u'/'))
-        runtimeDir.prepend(m_root->path());
-    if (runtimeMode != 0) {
-        QVERIFY(QDir().mkpath(runtimeDir));
-        QVERIFY(::chmod(QFile::encodeName(runtimeDir).constData(), mode_t(runtimeMode)) == 0);
-    }
-    const QString temp = m_root->path() + QStringLiteral("/tmp");
-    QVERIFY(QDir().mkpath(temp));
-
-    bool madeNew = true;
-    const QString chosen = PrivateDirectory::choose(appDir, runtimeDir, temp, madeNew);
-    QCOMPARE(madeNew, expected == QStringLiteral("new"));
-    if (expected == QStringLiteral("app")) {
-        QCOMPARE(chosen, appDir);
-        return;
-    }
-    if (expected == QStringLiteral("runtime"))
-        QCOMPARE(chosen, runtimeDir + QStringLiteral("/Orvandel/"));
-    else
-        QVERIFY2(chosen.startsWith(temp + QStringLiteral("/orvandel-")), qPrintable(chosen));
-    QVERIFY(chosen.endsWith(u'/'));
-    QCOMPARE(modeOf(chosen), 0700);
-    QVERIFY(ApplicationDirectory::canCreateFilesIn(chosen));
-    // Chosen again: the runtime directory's is the same, a new one is another.
-    bool again = false;
-    const QString second = PrivateDirectory::choose(appDir, runtimeDir, temp, again);
-    QCOMPARE(second == chosen, !madeNew);
 }
 
 QTEST_GUILESS_MAIN(TestApplicationDirectory)

@@ -11,7 +11,6 @@
 #include <QThread>
 #include <csignal>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace importtest;
@@ -83,11 +82,8 @@ private Q_SLOTS:
     void usage_data();
     void usage();
     void help();
-    void version();
     void streams_data();
     void streams();
-    void streamErrors_data();
-    void streamErrors();
     void withoutAHomeDirectory_data();
     void withoutAHomeDirectory();
     void everyWorkbookOfTheCorpus();
@@ -269,32 +265,25 @@ void TestDumpTool::stats()
 void TestDumpTool::usage_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QByteArray>("says");
     const QString book = dataPath(QStringLiteral("short.xls"));
-    QTest::newRow("nothing") << QStringList() << QByteArray("no workbook given");
-    QTest::newRow("unknown option")
-        << QStringList{QStringLiteral("--xml"), book} << QByteArray("unknown option '--xml'");
-    QTest::newRow("two workbooks") << QStringList{book, book} << QByteArray("only one workbook");
-    QTest::newRow("retry without number")
-        << QStringList{book, QStringLiteral("--retry-ms")} << QByteArray("--retry-ms needs");
+    QTest::newRow("nothing") << QStringList();
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--xml"), book};
+    QTest::newRow("two workbooks") << QStringList{book, book};
+    QTest::newRow("retry without number") << QStringList{book, QStringLiteral("--retry-ms")};
     QTest::newRow("retry negative")
-        << QStringList{QStringLiteral("--retry-ms"), QStringLiteral("-1"), book}
-        << QByteArray("--retry-ms needs");
+        << QStringList{QStringLiteral("--retry-ms"), QStringLiteral("-1"), book};
     QTest::newRow("retry not a number")
-        << QStringList{QStringLiteral("--retry-ms"), QStringLiteral("x"), book}
-        << QByteArray("--retry-ms needs");
+        << QStringList{QStringLiteral("--retry-ms"), QStringLiteral("x"), book};
 }
 
 void TestDumpTool::usage()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(QByteArray, says);
     const Run run = RunTool(arguments);
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
     QCOMPARE(run.exitCode, 64);
     QCOMPARE(run.out, QByteArray());
     QVERIFY(run.err.contains("--help"));
-    QVERIFY2(run.err.contains(says), run.err.constData());
 }
 
 void TestDumpTool::help()
@@ -306,6 +295,10 @@ void TestDumpTool::help()
                              "regular file", "\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  64 "})
         QVERIFY2(run.out.contains(part), part);
 
+    QVERIFY(RunTool({QStringLiteral("--xml")}).err.contains("unknown option '--xml'"));
+    QCOMPARE(RunTool({QStringLiteral("--version")}).out,
+             QByteArray("orvandel-dump " ORVANDEL_VERSION "\n"));
+
     // "--" ends the options: a workbook whose name starts with a dash.
     const QString dashed = m_dir.path() + QStringLiteral("/-x.xls");
     QVERIFY(QFile::copy(dataPath(QStringLiteral("short.xls")), dashed));
@@ -313,19 +306,11 @@ void TestDumpTool::help()
     QCOMPARE(RunTool({QStringLiteral("--"), QStringLiteral("-x.xls")}).exitCode, 0);
 }
 
-void TestDumpTool::version()
-{
-    const Run run = RunTool({QStringLiteral("--version")});
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, QByteArray("orvandel-dump " ORVANDEL_VERSION "\n"));
-}
-
 void TestDumpTool::streams_data()
 {
-    QTest::addColumn<QString>("path"); // FIFO: a named pipe made for the test
+    QTest::addColumn<QString>("path");
     QTest::newRow("dash") << QStringLiteral("-");
-    QTest::newRow("/dev/stdin") << QStringLiteral("/dev/stdin");
-    QTest::newRow("named pipe") << QStringLiteral("FIFO");
+    QTest::newRow("a pipe's path") << QStringLiteral("/dev/stdin");
 }
 
 void TestDumpTool::streams()
@@ -335,51 +320,18 @@ void TestDumpTool::streams()
     const QString book = dataPath(QStringLiteral("dump-texts.xls"));
     QFile file(book);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    std::thread feeder;
-    QByteArray input = bytes;
-    if (path == QStringLiteral("FIFO")) {
-        path = m_dir.path() + QStringLiteral("/results.xls");
-        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
-        input.clear();
-        feeder = std::thread([path, bytes] {
-            QFile pipe(path);
-            if (pipe.open(QIODevice::WriteOnly))
-                pipe.write(bytes);
-        });
-    }
-    const Run run = RunTool({QStringLiteral("--stats"), path}, input);
-    if (feeder.joinable())
-        feeder.join();
+    const Run run = RunTool({QStringLiteral("--stats"), path}, file.readAll());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QByteArray("orvandel-dump: attempts 1 torn 0\n"));
     QCOMPARE(run.out, RunTool({book}).out);
 }
 
-void TestDumpTool::streamErrors_data()
-{
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<QByteArray>("says");
-    QTest::newRow("nothing") << QByteArray() << QByteArray("The file is not an Excel workbook.\n");
-    QTest::newRow("no workbook") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)
-                                 << QByteArray("The file is not an Excel workbook.\n");
-}
-
-void TestDumpTool::streamErrors()
-{
-    QFETCH(QByteArray, input);
-    QFETCH(QByteArray, says);
-    const Run run = RunTool({QStringLiteral("-")}, input);
-    QCOMPARE(run.exitCode, 1);
-    QCOMPARE(run.out, QByteArray());
-    QCOMPARE(run.err, says);
-}
-
 void TestDumpTool::withoutAHomeDirectory_data()
 {
-    QTest::addColumn<bool>("runtimeDir");
-    QTest::newRow("XDG_RUNTIME_DIR") << true;
-    QTest::newRow("temporary directory") << false;
+    QTest::addColumn<int>("runtimeMode"); // 0: XDG_RUNTIME_DIR unset
+    QTest::newRow("XDG_RUNTIME_DIR") << 0700;
+    QTest::newRow("XDG_RUNTIME_DIR open to others") << 0755;
+    QTest::newRow("temporary directory") << 0;
 }
 
 void TestDumpTool::withoutAHomeDirectory()
@@ -387,7 +339,7 @@ void TestDumpTool::withoutAHomeDirectory()
     // An ordinary user whose home does not exist, beside a program they may not write beside:
     // the private copy goes to the runtime directory, or to a new private one under the
     // temporary directory, and nothing is left behind.
-    QFETCH(bool, runtimeDir);
+    QFETCH(int, runtimeMode);
     if (::geteuid() != 0)
         QSKIP("needs root to run the tool as another user");
     const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
@@ -397,21 +349,21 @@ void TestDumpTool::withoutAHomeDirectory()
         m_dir.path() + QStringLiteral("/nobody-") + QLatin1StringView(QTest::currentDataTag());
     const QString runtime = root + QStringLiteral("/run");
     const QString temp = root + QStringLiteral("/tmp");
+    const auto setMode = [](const QString &path, mode_t mode) {
+        return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+    };
     QVERIFY(QDir().mkpath(runtime) && QDir().mkpath(temp));
-    QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0);
-    QVERIFY(::chmod(QFile::encodeName(root).constData(), 0755) == 0);
+    QVERIFY(setMode(m_dir.path(), 0755) && setMode(root, 0755) && setMode(temp, 01777) &&
+            setMode(runtime, mode_t(runtimeMode)));
     QVERIFY(::chown(QFile::encodeName(runtime).constData(), 65534, 65534) == 0);
-    QVERIFY(::chmod(QFile::encodeName(runtime).constData(), 0700) == 0);
-    QVERIFY(::chmod(QFile::encodeName(temp).constData(), 01777) == 0);
     const QString book = root + QStringLiteral("/results.xls");
-    QVERIFY(QFile::copy(dataPath(QStringLiteral("dump-texts.xls")), book));
-    QVERIFY(::chmod(QFile::encodeName(book).constData(), 0644) == 0);
+    QVERIFY(QFile::copy(dataPath(QStringLiteral("dump-texts.xls")), book) && setMode(book, 0644));
 
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
     environment.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
     environment.insert(QStringLiteral("TMPDIR"), temp);
-    if (runtimeDir)
+    if (runtimeMode != 0)
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     const Run run = RunTool({QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
                              QStringLiteral("--clear-groups"), Tool, book},
@@ -419,10 +371,7 @@ void TestDumpTool::withoutAHomeDirectory()
     QVERIFY2(run.exitCode == 0, run.err.constData());
     QCOMPARE(run.out, RunTool({book}).out);
     QCOMPARE(QDir(temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
-    QCOMPARE(QDir(runtime).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             runtimeDir ? QStringList{QStringLiteral("Orvandel")} : QStringList());
-    if (runtimeDir)
-        QCOMPARE(QDir(runtime + QStringLiteral("/Orvandel")).entryList(QDir::Files), QStringList());
+    QCOMPARE(QDir(runtime + QStringLiteral("/Orvandel")).exists(), runtimeMode == 0700);
 }
 
 void TestDumpTool::everyWorkbookOfTheCorpus()

@@ -1,4 +1,3 @@
-#include "app/core/CommandLineInfo.h"
 #include "app/core/LaunchContext.h"
 #include "util/Collection.h"
 #include "util/ConvertError.h"
@@ -19,8 +18,6 @@ private Q_SLOTS:
     void resolve();
     void conversionError_data();
     void conversionError();
-    void informationInsteadOfAWindow_data();
-    void informationInsteadOfAWindow();
 };
 
 void TestLaunchContext::isNumber_data()
@@ -155,41 +152,6 @@ void TestLaunchContext::conversionError()
     }
     QCOMPARE(context.ResultFileName, path);
     QCOMPARE(context.NotifyWindow, 0);
-}
-
-void TestLaunchContext::informationInsteadOfAWindow_data()
-{
-    // "usage", "version" or "" (the launch context as always).
-    QTest::addColumn<QStringList>("parameters");
-    QTest::addColumn<QString>("answer");
-    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << QStringLiteral("usage");
-    QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << QStringLiteral("usage");
-    QTest::newRow("--version") << QStringList{QStringLiteral("--version")}
-                               << QStringLiteral("version");
-    QTest::newRow("-v") << QStringList{QStringLiteral("-v")} << QStringLiteral("version");
-    QTest::newRow("nothing") << QStringList() << QString();
-    QTest::newRow("a workbook") << QStringList{QStringLiteral("results.xls")} << QString();
-    QTest::newRow("not the only argument")
-        << QStringList{QStringLiteral("--help"), QStringLiteral("123")} << QString();
-    QTest::newRow("an unknown option") << QStringList{QStringLiteral("--helpme")} << QString();
-    QTest::newRow("a lone dash") << QStringList{QStringLiteral("-")} << QString();
-    QTest::newRow("after --") << QStringList{QStringLiteral("--")} << QString();
-}
-
-void TestLaunchContext::informationInsteadOfAWindow()
-{
-    QFETCH(QStringList, parameters);
-    QFETCH(QString, answer);
-    const std::optional<QString> info =
-        commandLineInfo(QStringList{QStringLiteral("/opt/orv/Orvandel")} + parameters);
-    if (answer.isEmpty()) {
-        QVERIFY(!info);
-    } else {
-        QVERIFY(info);
-        QCOMPARE(*info, answer == QStringLiteral("usage")
-                            ? viewerUsage()
-                            : versionLine(QStringLiteral("Orvandel")));
-    }
 }
 
 QTEST_GUILESS_MAIN(TestLaunchContext)
