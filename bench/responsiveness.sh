@@ -10,6 +10,10 @@
 # Prints window_ping's line: pings sent and answered, the median and longest wait; then the
 # viewer's peak resident memory.
 set -eu -o pipefail
+if [[ ${1:-} == -h || ${1:-} == --help ]]; then
+    sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"
+    exit 0
+fi
 repo=$(cd "$(dirname "$0")/.." && pwd)
 workbook=$(realpath "$1")
 seconds=${2:-25}

@@ -18,6 +18,10 @@
 #   LibreOffice reading them, which takes minutes.
 # Exit status 0 when every goal is met, 1 when one is missed, another status on failure.
 set -eu -o pipefail
+if [[ ${1:-} == -h || ${1:-} == --help ]]; then
+    sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"
+    exit 0
+fi
 
 REPO=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$REPO/build

@@ -11,8 +11,13 @@ With --csv, orvandel-dump's job: the same rows and columns written to standard o
 Usage: /usr/bin/python3 bench/xlrd_read.py WORKBOOK.xls [RUNS]
        /usr/bin/python3 bench/xlrd_read.py --csv WORKBOOK.xls
 """
-import csv
 import sys
+
+if __name__ == "__main__" and sys.argv[1:2] in (["-h"], ["--help"]):
+    print(__doc__.strip())
+    sys.exit(0)
+
+import csv
 import time
 
 import xlrd

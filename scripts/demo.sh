@@ -3,6 +3,10 @@
 # every few seconds while the viewer watches it at its shortest interval. Closing the viewer
 # stops the writer.
 set -euo pipefail
+if [[ ${1:-} == -h || ${1:-} == --help ]]; then
+    sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"
+    exit 0
+fi
 bin=$(cd "${1:?usage: demo.sh BIN_DIR}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 

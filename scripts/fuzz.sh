@@ -6,6 +6,10 @@
 # build-fuzz, or to ORVANDEL_FUZZ_BUILD_DIR when set. The growing corpus is kept in
 # fuzz/corpus-TARGET (not in git); crashes land in fuzz/ as crash-*.
 set -euo pipefail
+if [[ ${1:-} == -h || ${1:-} == --help ]]; then
+    sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"
+    exit 0
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 target=${1:?target}
 seconds=${2:?seconds}

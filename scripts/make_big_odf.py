@@ -6,12 +6,17 @@ other programs write.
 Usage: /usr/bin/python3 scripts/make_big_odf.py SOURCE OUT_DIR
   writes OUT_DIR/<name>.ods and OUT_DIR/<name>.xml, <name> being SOURCE's without its
   extension; a file that is there already is kept. SheetJS is found through NODE_PATH
-  (default /work/node/node_modules).
+  (default: node_modules at the top of the repository, where `npm install xlsx` puts it).
 """
+import sys
+
+if __name__ == "__main__" and sys.argv[1:2] in (["-h"], ["--help"]):
+    print(__doc__.strip())
+    sys.exit(0)
+
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 
 SHEETJS_SAVE = r"""
@@ -33,7 +38,8 @@ def libreoffice_ods(source, target):
 
 def sheetjs_xml(source, target):
     env = dict(os.environ)
-    env.setdefault("NODE_PATH", "/work/node/node_modules")
+    top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    env.setdefault("NODE_PATH", os.path.join(top, "node_modules"))
     subprocess.run(["node", "--max-old-space-size=4096", "-e", SHEETJS_SAVE, source,
                     target + ".part"], check=True, env=env, timeout=1800)
     os.rename(target + ".part", target)

@@ -5,9 +5,14 @@ about 15 MB, with python3-xlwt. Deterministic: the same file every time.
 
 Usage: /usr/bin/python3 scripts/make_big_workbook.py OUTPUT.xls
 """
+import sys
+
+if __name__ == "__main__" and sys.argv[1:2] in (["-h"], ["--help"]):
+    print(__doc__.strip())
+    sys.exit(0)
+
 import datetime
 import random
-import sys
 
 import xlwt
 

@@ -9,9 +9,14 @@ Usage: /usr/bin/python3 scripts/make_big_xlsx.py OUTPUT.xlsx [ROWS]   (default 6
 At 1,048,575 rows xlsxwriter holds the whole table in memory (about 6 GB) and takes several
 minutes.
 """
+import sys
+
+if __name__ == "__main__" and sys.argv[1:2] in (["-h"], ["--help"]):
+    print(__doc__.strip())
+    sys.exit(0)
+
 import datetime
 import random
-import sys
 
 import xlsxwriter
 

@@ -4,6 +4,10 @@
 #   scripts/package.sh
 # ORVANDEL_PACKAGE_BUILD_DIR names another build directory; the package still goes to build/.
 set -euo pipefail
+if [[ ${1:-} == -h || ${1:-} == --help ]]; then
+    sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"
+    exit 0
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORVANDEL_PACKAGE_BUILD_DIR:-$root/build-package}
 out=$root/build

@@ -5,6 +5,10 @@
 # the build then says in one line what it builds and keeps the compiler's output in
 # BUILD_DIR/build.log, shown only when the build fails.
 set -euo pipefail
+if [[ ${1:-} == -h || ${1:-} == --help ]]; then
+    sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"
+    exit 0
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 shift || true

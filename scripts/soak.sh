@@ -5,6 +5,10 @@
 # first 100 and after the last, then runs 50 imports under valgrind's memcheck and fails on any
 # leak in the viewer's own code. Builds tst_soak in build/ (or ORVANDEL_BUILD_DIR) first.
 set -euo pipefail
+if [[ ${1:-} == -h || ${1:-} == --help ]]; then
+    sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"
+    exit 0
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORVANDEL_BUILD_DIR:-$root/build}
 imports=${1:-1000}

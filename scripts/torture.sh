@@ -27,6 +27,10 @@
 # file during a long run cannot change what the run does.
 {
 set -u -o pipefail
+if [[ ${1:-} == -h || ${1:-} == --help ]]; then
+    sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"
+    exit 0
+fi
 
 REPO=$(cd "$(dirname "$0")/.." && pwd)
 DURATION=${1:-60}

@@ -24,12 +24,17 @@ watched workbook with them for a given time, the way testing programs write thei
       the rewrites before which WATCHED was not what this writer had left there (a change
       made by someone else), and exits 0.
 """
+import sys
+
+if __name__ == "__main__" and sys.argv[1:2] in (["-h"], ["--help"]):
+    print(__doc__.strip())
+    sys.exit(0)
+
 import datetime
 import fcntl
 import hashlib
 import os
 import random
-import sys
 import time
 
 WAYS = ("inplace", "rename", "flock")

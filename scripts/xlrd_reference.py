@@ -16,10 +16,14 @@ position of the sheet not listed reads as empty. ctype is xlrd's: 1 text, 2 numb
 (value is the serial number, to be read with the workbook's datemode), 4 boolean (0/1),
 5 error (the BIFF error code), and each error cell also carries xlrd's text for it.
 """
+import sys
+
+if __name__ == "__main__" and sys.argv[1:2] in (["-h"], ["--help"]):
+    print(__doc__.strip())
+    sys.exit(0)
 
 import json
 import os
-import sys
 
 import xlrd
 
