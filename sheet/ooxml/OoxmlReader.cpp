@@ -44,7 +44,7 @@ std::string WorkbookPart(const ZipPackage &package)
     const PackageRelationships::Relationship *office = relationships.firstOfKind("officeDocument");
     const PackageContentTypes types = PackageContentTypes::read(package);
     if (!office || office->target.empty()) {
-        if (types.workbookPart().empty())
+        if (!types.namesWorkbook())
             throw WorkbookError::notWorkbook();
         throw WorkbookError::damaged(
             QStringLiteral("its package relationships name no workbook part"));
@@ -154,7 +154,7 @@ bool OoxmlReader::recognizes(std::span<const std::uint8_t> bytes)
         return false;
     try {
         const ZipPackage package(bytes);
-        return !PackageContentTypes::read(package).workbookPart().empty();
+        return PackageContentTypes::read(package).namesWorkbook();
     } catch (const WorkbookError &) {
         // A package too damaged to open (cut short, its directory broken) is taken when its
         // first entry is what writers of OOXML packages put first: its reading says what is

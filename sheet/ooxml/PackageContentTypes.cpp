@@ -6,6 +6,7 @@
 #include "sheet/package/ZipPackage.h"
 #include "sheet/xml/XmlHandler.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -88,13 +89,15 @@ std::string PackageContentTypes::of(std::string_view part) const
     return {};
 }
 
-std::string PackageContentTypes::workbookPart() const
+bool PackageContentTypes::namesWorkbook() const
 {
-    for (const Entry &entry : m_overrides) {
-        if (isWorkbookType(entry.type))
-            return entry.key;
-    }
-    return {};
+    // Writers that give every .xml part the workbook's type by a Default and the other parts
+    // theirs by Overrides are as valid as those that override the workbook part itself.
+    const auto isWorkbook = [](const Entry &entry) {
+        return isWorkbookType(entry.type);
+    };
+    return std::ranges::any_of(m_overrides, isWorkbook) ||
+           std::ranges::any_of(m_defaults, isWorkbook);
 }
 
 bool PackageContentTypes::isWorkbookType(std::string_view contentType)

@@ -17,8 +17,8 @@ public:
 
     // The content type of an entry ("xl/workbook.xml"), lower case; empty when none is given.
     std::string of(std::string_view part) const;
-    // The first part whose content type is a SpreadsheetML workbook's, empty for none.
-    std::string workbookPart() const;
+    // Whether an Override or a Default gives some part a SpreadsheetML workbook's content type.
+    bool namesWorkbook() const;
 
     static bool isWorkbookType(std::string_view contentType);
 

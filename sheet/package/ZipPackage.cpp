@@ -1,6 +1,7 @@
 #include "sheet/package/ZipPackage.h"
 
 #include "sheet/model/WorkbookError.h"
+#include "sheet/package/ZipLayout.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,6 +27,14 @@ struct FileCloser
     void operator()(zip_file_t *file) const { zip_fclose(file); }
 };
 
+void AsciiLower(std::string &text)
+{
+    for (char &c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    }
+}
+
 WorkbookError Damaged(const std::string &what)
 {
     return WorkbookError::damaged(QString::fromStdString(what));
@@ -44,6 +53,9 @@ bool ZipPackage::hasSignature(std::span<const std::uint8_t> bytes)
 ZipPackage::ZipPackage(std::span<const std::uint8_t> bytes)
     : m_zip(nullptr, Discard)
 {
+    // libzip's own consistency check would refuse sizes and CRC left to a data descriptor;
+    // the layout makes the same checks without that.
+    const ZipLayout layout(bytes);
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t *source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
@@ -52,9 +64,7 @@ ZipPackage::ZipPackage(std::span<const std::uint8_t> bytes)
         zip_error_fini(&error);
         throw Damaged("its package cannot be read (" + what + ")");
     }
-    // The consistency check compares every central directory entry with its local header:
-    // a file cut short or patched together is refused here rather than half read.
-    m_zip.reset(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error));
+    m_zip.reset(zip_open_from_source(source, ZIP_RDONLY, &error));
     if (!m_zip) {
         zip_source_free(source);
         std::string what = zip_error_strerror(&error);
@@ -64,33 +74,45 @@ ZipPackage::ZipPackage(std::span<const std::uint8_t> bytes)
         throw Damaged("its package cannot be read (" + what + ")");
     }
     zip_error_fini(&error);
+    if (zip_get_num_entries(m_zip.get(), 0) != zip_int64_t(layout.entries().size()))
+        raise("its package cannot be read (zip archive inconsistent)");
+    indexNames();
 }
 
 ZipPackage::~ZipPackage() = default;
+
+void ZipPackage::indexNames()
+{
+    const zip_int64_t count = zip_get_num_entries(m_zip.get(), 0);
+    m_names.reserve(std::size_t(count));
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char *stored = zip_get_name(m_zip.get(), zip_uint64_t(i), ZIP_FL_ENC_RAW);
+        std::string name = stored ? stored : "";
+        std::ranges::replace(name, '\\', '/');
+        std::string key = name;
+        AsciiLower(key);
+        // Part names differ by more than ASCII case, but a package that holds one name twice
+        // has no one part of that name to read.
+        const auto [place, added] = m_index.emplace(std::move(key), std::uint64_t(i));
+        if (!added && m_names[std::size_t(place->second)] == name)
+            raise("its package holds two entries named " + name);
+        m_names.push_back(std::move(name));
+    }
+}
 
 void ZipPackage::raise(const std::string &what) const
 {
     throw Damaged(what);
 }
 
-std::vector<std::string> ZipPackage::names() const
-{
-    std::vector<std::string> names;
-    const zip_int64_t count = zip_get_num_entries(m_zip.get(), 0);
-    for (zip_int64_t i = 0; i < count; ++i) {
-        if (const char *name = zip_get_name(m_zip.get(), zip_uint64_t(i), ZIP_FL_ENC_RAW))
-            names.emplace_back(name);
-    }
-    return names;
-}
-
 std::optional<std::uint64_t> ZipPackage::find(std::string_view name) const
 {
-    const std::string key(name);
-    const zip_int64_t index = zip_name_locate(m_zip.get(), key.c_str(), ZIP_FL_NOCASE);
-    if (index < 0)
+    std::string key(name);
+    AsciiLower(key);
+    const auto found = m_index.find(key);
+    if (found == m_index.end())
         return std::nullopt;
-    return std::uint64_t(index);
+    return found->second;
 }
 
 std::uint64_t ZipPackage::inflateLimit(std::uint64_t entry) const
@@ -117,8 +139,7 @@ void ZipPackage::read(std::uint64_t entry,
 {
     if (limit == 0)
         limit = inflateLimit(entry);
-    const char *name = zip_get_name(m_zip.get(), entry, ZIP_FL_ENC_RAW);
-    const std::string part = name ? name : "?";
+    const std::string part = entry < m_names.size() ? m_names[std::size_t(entry)] : "?";
     zip_stat_t stat;
     zip_stat_init(&stat);
     constexpr zip_uint64_t Needed =

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct zip;
@@ -34,8 +35,8 @@ public:
     ZipPackage(const ZipPackage &) = delete;
     ZipPackage &operator=(const ZipPackage &) = delete;
 
-    // The entry names, as stored.
-    std::vector<std::string> names() const;
+    // The entry names, with backslashes read as slashes.
+    const std::vector<std::string> &names() const { return m_names; }
     // An entry by its name, compared without regard to ASCII case (part names in a package
     // are case-insensitive); nothing when there is none.
     std::optional<std::uint64_t> find(std::string_view name) const;
@@ -63,5 +64,10 @@ private:
                  const std::string &part, const std::function<void(std::span<const char>)> &consume,
                  const ReadControl &control, std::uint64_t limit) const;
 
+    void indexNames();
+
     std::unique_ptr<zip, void (*)(zip *)> m_zip;
+    std::vector<std::string> m_names;
+    // Each name in ASCII lower case, to its entry.
+    std::unordered_map<std::string, std::uint64_t> m_index;
 };

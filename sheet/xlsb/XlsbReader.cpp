@@ -337,6 +337,8 @@ std::size_t XlsbReader::appendWideString(Data data, std::size_t offset)
     const std::size_t count = LoadU32(data.data() + offset);
     if ((data.size() - offset - 4) / 2 < count)
         damaged("a text runs past the end of its record");
+    if (count == 0)
+        return offset + 4; // nothing to copy, and no buffer yet to copy it to
     auto &chars = m_book.strings().buffer();
     const std::uint8_t *p = data.data() + offset + 4;
     const std::size_t start = chars.size();

@@ -1,40 +1,52 @@
 #include "tests/support/ReaderOperations.h"
+#include "tests/support/XlsbFuzzInput.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTest>
 
-// Every input the reader's fuzz target ever found a fault with, kept in
-// tests/data/regressions/reader, run through the workbook operations the way the import uses
-// them. Each must end in an error of the reader's own or a table; the sanitizer build turns
-// any out-of-bounds access or undefined behaviour into a failure here.
+// Every input a fuzz target ever found a fault with, run through the workbook operations the
+// way the import uses them: the reader's in tests/data/regressions/reader as they are, the
+// binary workbook target's in tests/data/regressions/xlsb packed as that target packs them.
+// Each must end in an error of the reader's own or a table; the sanitizer build turns any
+// out-of-bounds access or undefined behaviour into a failure here.
 class TestFuzzRegressions : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void reader_data();
-    void reader();
+    void inputs_data();
+    void inputs();
 };
 
-void TestFuzzRegressions::reader_data()
+void TestFuzzRegressions::inputs_data()
 {
     QTest::addColumn<QString>("path");
-    const QDir dir(QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/regressions/reader"));
-    QStringList names = dir.entryList(QDir::Files, QDir::Name);
-    names.removeIf([](const QString &name) { return name.endsWith(QStringLiteral(".md")); });
-    if (names.isEmpty())
-        QSKIP("no input has broken the reader yet");
-    for (const QString &name : names)
-        QTest::newRow(qPrintable(name)) << dir.filePath(name);
+    QTest::addColumn<bool>("xlsbRecords");
+    for (const bool xlsb : {false, true}) {
+        const QDir dir(QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/regressions/") +
+                       (xlsb ? QStringLiteral("xlsb") : QStringLiteral("reader")));
+        QStringList names = dir.entryList(QDir::Files, QDir::Name);
+        names.removeIf([](const QString &name) { return name.endsWith(QStringLiteral(".md")); });
+        for (const QString &name : names)
+            QTest::newRow(qPrintable(dir.dirName() + u'/' + name)) << dir.filePath(name) << xlsb;
+    }
 }
 
-void TestFuzzRegressions::reader()
+void TestFuzzRegressions::inputs()
 {
     QFETCH(QString, path);
+    QFETCH(bool, xlsbRecords);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    RunReaderOperations(file.readAll());
+    const QByteArray bytes = file.readAll();
+    if (!xlsbRecords) {
+        RunReaderOperations(bytes);
+        return;
+    }
+    const std::vector<std::uint8_t> package = XlsbFuzzPackage(
+        std::span(reinterpret_cast<const std::uint8_t *>(bytes.data()), std::size_t(bytes.size())));
+    RunReaderOperations(QByteArrayView(package.data(), qsizetype(package.size())));
 }
 
 QTEST_GUILESS_MAIN(TestFuzzRegressions)
