@@ -21,6 +21,7 @@
 #include "util/ReportText.h"
 #include "util/ViewerError.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QString>
 #include <chrono>
@@ -42,7 +43,8 @@ enum ExitStatus {
 
 constexpr int DefaultRetryMs = 300;
 
-const char HelpText[] = R"(Usage: orvandel-dump [--csv | --tsv] [--retry-ms N] [--stats] WORKBOOK
+const char HelpText[] =
+    R"(Usage: orvandel-dump [--csv | --tsv] [--retry-ms N] [--stats] [--copies FILE] WORKBOOK
        orvandel-dump --help | --version
 
 Prints the table the Orvandel viewer shows for WORKBOOK: sheet row 1 as the header, then the
@@ -79,6 +81,9 @@ Options:
                  read), T how many of the copies turned out to have been written while they
                  were taken; the other A - T - 1 attempts (A - T on exit status 3) found the
                  file locked or open for writing. Not printed for a missing file or wrong usage.
+  --copies FILE  appends to FILE one line for every copy of the workbook handed to the reader:
+                 the SHA-256 of its bytes in hexadecimal. Each must be one whole version of the
+                 file; the torture run compares them with the versions its writer wrote.
   --help         this text.
   --version      the version.
 
@@ -107,6 +112,7 @@ struct Options
     TableTextFormat format = TableTextFormat::Csv;
     int retryMs = DefaultRetryMs;
     bool stats = false;
+    QString copies;
     QString workbook;
 };
 
@@ -130,6 +136,17 @@ int dumpFile(const Options &options, const QString &tempPath, TableTextWriter &w
     FileSnapshot source;
     HeadlessScan scan(source, tempPath,
                       [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); });
+    QFile copies(options.copies);
+    if (!options.copies.isEmpty()) {
+        if (!copies.open(QIODevice::Append | QIODevice::Unbuffered)) {
+            printError(QStringLiteral("%1 could not be opened").arg(options.copies));
+            return ImportFailed;
+        }
+        scan.watchCopies([&copies](QByteArrayView bytes) {
+            copies.write(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() +
+                         '\n');
+        });
+    }
     const HeadlessScan::Outcome outcome =
         scan.run(options.workbook, writer, std::chrono::milliseconds(options.retryMs));
     if (options.stats && outcome != HeadlessScan::Outcome::Missing)
@@ -232,6 +249,10 @@ int main(int argc, char **argv)
                 options.retryMs = *retry;
             } else if (arg == QStringLiteral("--stats")) {
                 options.stats = true;
+            } else if (arg == QStringLiteral("--copies")) {
+                if (i + 1 >= argc)
+                    return usageError("--copies needs a file name");
+                options.copies = QString::fromLocal8Bit(argv[++i]);
             } else if (arg == QStringLiteral("--")) {
                 optionsEnded = true;
             } else {
