@@ -251,7 +251,7 @@ int main(int argc, char **argv)
                 options.stats = true;
             } else if (arg == QStringLiteral("--copies")) {
                 if (i + 1 >= argc)
-                    return usageError("--copies needs a file name");
+                    return usageError(QStringLiteral("--copies needs a file name"));
                 options.copies = QString::fromLocal8Bit(argv[++i]);
             } else if (arg == QStringLiteral("--")) {
                 optionsEnded = true;
