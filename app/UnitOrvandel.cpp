@@ -12,6 +12,7 @@
 #include "platform/x11/WindowSystem.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -106,10 +107,14 @@ void TForm1::FormCreate()
         resolveLaunchContext(commandLineParameters(m_environment.arguments), m_environment.appDir,
                              m_context);
         GridResult->applyHeaderHeightRule();
-        LoadSettings(m_placement, *SpinUpdate, m_environment.appDir, m_environment.notice);
+        LoadSettings(m_placement, *SpinUpdate, m_environment.privateFilesDir(),
+                     m_environment.notice);
         m_scheduler.startCadence(m_environment.tickCount(), SpinUpdate->value());
         TimerScan->start();
     });
+    // Resolved also when the window's handle on the command line failed to convert.
+    m_refreshStatus = RefreshStatus(QFileInfo(m_context.ResultFileName).absoluteFilePath());
+    showRefreshStatus();
 }
 
 void TForm1::FormCloseQuery(bool &CanClose)
@@ -121,7 +126,7 @@ void TForm1::FormCloseQuery(bool &CanClose)
     // A settings file that cannot be written is reported, and the parent is then not told; the
     // window closes all the same, so that a full disk never traps the user in the viewer.
     m_report.guard([this] {
-        SaveSettings(m_placement, *SpinUpdate, m_environment.appDir);
+        SaveSettings(m_placement, *SpinUpdate, m_environment.privateFilesDir());
         if (m_context.NotifyWindow != 0)
             notifyParentWindow(static_cast<std::uint32_t>(m_context.NotifyWindow));
     });
@@ -161,13 +166,12 @@ void TForm1::setButtonCaption(const QString &caption, Qt::GlobalColor color)
 
 void TForm1::TimerScanTimer()
 {
-    m_report.guard(
-        [this] { m_scheduler.cadenceTick(m_environment.tickCount(), SpinUpdate->value()); });
+    guardScan([this] { m_scheduler.cadenceTick(m_environment.tickCount(), SpinUpdate->value()); });
 }
 
 void TForm1::TimerScanOpenFileTimer()
 {
-    m_report.guard([this] {
+    guardScan([this] {
         if (m_scheduler.beginAttempt())
             m_attempt.start(m_files, m_context.ResultFileName, m_snapshot);
     });
@@ -175,7 +179,7 @@ void TForm1::TimerScanOpenFileTimer()
 
 void TForm1::snapshotTaken(const SnapshotResult &result, std::exception_ptr error)
 {
-    m_report.guard([this, &result, error] {
+    guardScan([this, &result, error] {
         if (!error) {
             m_scheduler.attemptEnded(result);
             return;
@@ -188,7 +192,8 @@ void TForm1::snapshotTaken(const SnapshotResult &result, std::exception_ptr erro
 void TForm1::LoadResults()
 {
     m_import.start(m_snapshot, m_context.ResultFileName,
-                   temporaryWorkbookPath(m_environment.appDir, windowId()), m_shownSnapshot);
+                   temporaryWorkbookPath(m_environment.privateFilesDir(), windowId()),
+                   m_shownSnapshot);
 }
 
 bool TForm1::importUnderWay() const
@@ -210,7 +215,7 @@ void TForm1::importFinished(std::exception_ptr error)
         m_refreshStatus.refreshed(m_environment.timeOfDay());
         showRefreshStatus();
     }
-    m_report.guard([this, error] { m_scheduler.importEnded(error); });
+    guardScan([this, error] { m_scheduler.importEnded(error); });
 }
 
 quint64 TForm1::windowId()
@@ -243,8 +248,17 @@ void TForm1::scanGaveUp()
     showRefreshStatus();
 }
 
+void TForm1::guardScan(const std::function<void()> &handler)
+{
+    m_report.guard(handler, [this](const QString &message) {
+        m_refreshStatus.failed(m_environment.timeOfDay(), message);
+        showRefreshStatus();
+    });
+}
+
 void TForm1::showRefreshStatus()
 {
+    m_refreshLabel->setToolTip(m_refreshStatus.toolTip());
     const QString text = m_refreshStatus.text();
     if (text == m_refreshLabel->text())
         return;

@@ -73,6 +73,8 @@ private:
     void snapshotTaken(const SnapshotResult &result, std::exception_ptr error);
     void scanGaveUp() override;
     void showRefreshStatus();
+    // The guard of the scan's handlers: an error they raise is also what the scan met.
+    void guardScan(const std::function<void()> &handler);
     void setButtonCaption(const QString &caption, Qt::GlobalColor color);
 
     FormEnvironment m_environment;

@@ -1,12 +1,23 @@
 #include "app/UnitOrvandel.h"
+#include "app/core/CommandLineInfo.h"
 #include "platform/LargePages.h"
 #include "platform/TerminationSignals.h"
 #include "sheet/exceling.h"
 
 #include <QApplication>
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
+    // Answered before the application exists: it needs no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (const std::optional<QString> info = commandLineInfo(arguments)) {
+        std::fputs(info->toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
     returnLargeBlocksWhenFreed();
     int exitCode = 0;
     {

@@ -1,18 +1,23 @@
 // orvandel-dump: prints the table the viewer would show for a workbook, for scripts and tests.
 // The same import as the viewer's (an exclusive snapshot, retried while the file is locked, a
 // temporary copy in the application directory, the first 13 columns of the first worksheet),
-// without a window.
+// without a window; a workbook on standard input or in a pipe is read at once instead.
+#include "app/core/CommandLineInfo.h"
 #include "app/core/LaunchContext.h"
 #include "app/core/ResultImport.h"
 #include "app/core/ScanScheduler.h"
+#include "app/core/SnapshotBuffer.h"
 #include "platform/FileSnapshot.h"
 #include "platform/LargePages.h"
+#include "platform/PrivateDirectory.h"
 #include "platform/Process.h"
 #include "platform/SignalCleanup.h"
+#include "platform/StreamRead.h"
 #include "sheet/exceling.h"
 #include "tools/HeadlessScan.h"
 #include "tools/TableText.h"
 #include "tools/TableTextWriter.h"
+#include "util/InOutError.h"
 #include "util/ReportText.h"
 #include "util/ViewerError.h"
 
@@ -40,6 +45,7 @@ constexpr int DefaultRetryMs = 300;
 
 const char HelpText[] =
     R"(Usage: orvandel-dump [--csv | --tsv] [--retry-ms N] [--stats] [--copies FILE] WORKBOOK
+       orvandel-dump --help | --version
 
 Prints the table the Orvandel viewer shows for WORKBOOK: sheet row 1 as the header, then the
 rows from sheet row 2 down to the last one before the first row whose column 3 is empty, and
@@ -50,8 +56,15 @@ it (a file that is locked or being written is tried again up to 30 times, 300 ms
 copy written to tempfgr<process id>.xls in the application directory, read from there, and
 deleted (also when SIGPIPE, SIGINT, SIGTERM or SIGHUP ends the program). The application
 directory is that of this program when you may create files there, and otherwise
-$XDG_DATA_HOME/Orvandel (by default ~/.local/share/Orvandel), made on first use. The
-workbook itself is never written.
+$XDG_DATA_HOME/Orvandel (by default ~/.local/share/Orvandel), made on first use; when that
+cannot be made (no home directory, or one you may not write), the copy goes to
+$XDG_RUNTIME_DIR/Orvandel, or else to a new private directory under the temporary directory,
+removed at exit. The workbook itself is never written.
+
+WORKBOOK "-" is standard input. Standard input, a pipe and any other path that is not a
+regular file (/dev/stdin, a FIFO, a device) are read once, at once, to their end: the locks
+and the checks for a writer at work need a regular file, so they are not applied and nothing
+is tried again.
 
 Options:
   --csv          comma-separated values as in RFC 4180 (the default): a field is quoted when
@@ -72,6 +85,7 @@ Options:
                  the SHA-256 of its bytes in hexadecimal. Each must be one whole version of the
                  file; the torture run compares them with the versions its writer wrote.
   --help         this text.
+  --version      the version.
 
 Exit status:
   0   the table was printed
@@ -81,9 +95,10 @@ Exit status:
   64  wrong usage
 )";
 
-int usageError(const char *what)
+int usageError(const QString &what)
 {
-    std::fprintf(stderr, "orvandel-dump: %s\nTry 'orvandel-dump --help'.\n", what);
+    std::fprintf(stderr, "orvandel-dump: %s\nTry 'orvandel-dump --help'.\n",
+                 what.toLocal8Bit().constData());
     return Usage;
 }
 
@@ -110,10 +125,16 @@ std::optional<int> parseRetry(const QString &text)
     return value;
 }
 
-int dump(const Options &options)
+void printStats(int attempts, int torn)
+{
+    std::fprintf(stderr, "orvandel-dump: attempts %d torn %d\n", attempts, torn);
+}
+
+// The workbook as a file that another program may be writing: snapshots, retried.
+int dumpFile(const Options &options, const QString &tempPath, TableTextWriter &writer)
 {
     FileSnapshot source;
-    HeadlessScan scan(source, temporaryWorkbookPath(GetAppDir(), processId()),
+    HeadlessScan scan(source, tempPath,
                       [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); });
     QFile copies(options.copies);
     if (!options.copies.isEmpty()) {
@@ -126,19 +147,10 @@ int dump(const Options &options)
                          '\n');
         });
     }
-    // The records go out while the import fills them in: the table is never kept, as cells or
-    // as text. Nothing is written unless the import gets as far as filling.
-    QFile out;
-    if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        printError(QStringLiteral("The table could not be written to standard output"));
-        return ImportFailed;
-    }
-    TableTextWriter writer(options.format, out);
     const HeadlessScan::Outcome outcome =
         scan.run(options.workbook, writer, std::chrono::milliseconds(options.retryMs));
     if (options.stats && outcome != HeadlessScan::Outcome::Missing)
-        std::fprintf(stderr, "orvandel-dump: attempts %d torn %d\n", scan.attempts(),
-                     scan.tornSnapshots());
+        printStats(scan.attempts(), scan.tornSnapshots());
     switch (outcome) {
     case HeadlessScan::Outcome::Missing:
         printError(QStringLiteral("File not found"));
@@ -155,11 +167,53 @@ int dump(const Options &options)
     case HeadlessScan::Outcome::Imported:
         break;
     }
-    if (!writer.written()) {
+    return Success;
+}
+
+// The workbook as a stream: read once, to its end, and imported.
+int dumpStream(const Options &options, const QString &tempPath, TableTextWriter &writer)
+{
+    SnapshotBuffer snapshot;
+    const SnapshotResult read = readStream(options.workbook, snapshot);
+    if (options.stats && read.outcome != SnapshotOutcome::Missing)
+        printStats(1, 0);
+    switch (read.outcome) {
+    case SnapshotOutcome::Missing:
+        printError(QStringLiteral("File not found"));
+        return FileMissing;
+    case SnapshotOutcome::TooLarge:
+        printError(
+            QStringLiteral("The workbook is more than %1 bytes; the viewer reads at most that")
+                .arg(snapshot.limit()));
+        return ImportFailed;
+    case SnapshotOutcome::Failed:
+        throw InOutError(read.errorCode);
+    default:
+        break;
+    }
+    importResults(snapshot.bytes(), tempPath, writer);
+    return Success;
+}
+
+int dump(const Options &options)
+{
+    const QString tempPath =
+        temporaryWorkbookPath(PrivateDirectory::forProcess(GetAppDir()), processId());
+    // The records go out while the import fills them in: the table is never kept, as cells or
+    // as text. Nothing is written unless the import gets as far as filling.
+    QFile out;
+    if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         printError(QStringLiteral("The table could not be written to standard output"));
         return ImportFailed;
     }
-    return Success;
+    TableTextWriter writer(options.format, out);
+    const int status = isStreamPath(options.workbook) ? dumpStream(options, tempPath, writer)
+                                                      : dumpFile(options, tempPath, writer);
+    if (status == Success && !writer.written()) {
+        printError(QStringLiteral("The table could not be written to standard output"));
+        return ImportFailed;
+    }
+    return status;
 }
 
 } // namespace
@@ -174,9 +228,14 @@ int main(int argc, char **argv)
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
+        // "-" alone is standard input.
         if (!optionsEnded && arg.startsWith(u'-') && arg.size() > 1) {
             if (arg == QStringLiteral("--help")) {
                 std::fputs(HelpText, stdout);
+                return Success;
+            } else if (arg == QStringLiteral("--version")) {
+                std::fputs(versionLine(QStringLiteral("orvandel-dump")).toLocal8Bit().constData(),
+                           stdout);
                 return Success;
             } else if (arg == QStringLiteral("--csv")) {
                 options.format = TableTextFormat::Csv;
@@ -186,28 +245,28 @@ int main(int argc, char **argv)
                 const std::optional<int> retry =
                     i + 1 < argc ? parseRetry(QString::fromLocal8Bit(argv[++i])) : std::nullopt;
                 if (!retry)
-                    return usageError("--retry-ms needs a number from 0 to 60000");
+                    return usageError(QStringLiteral("--retry-ms needs a number from 0 to 60000"));
                 options.retryMs = *retry;
             } else if (arg == QStringLiteral("--stats")) {
                 options.stats = true;
             } else if (arg == QStringLiteral("--copies")) {
                 if (i + 1 >= argc)
-                    return usageError("--copies needs a file name");
+                    return usageError(QStringLiteral("--copies needs a file name"));
                 options.copies = QString::fromLocal8Bit(argv[++i]);
             } else if (arg == QStringLiteral("--")) {
                 optionsEnded = true;
             } else {
-                return usageError("unknown option");
+                return usageError(QStringLiteral("unknown option '%1'").arg(arg));
             }
             continue;
         }
         if (workbookGiven)
-            return usageError("only one workbook can be given");
+            return usageError(QStringLiteral("only one workbook can be given"));
         options.workbook = arg;
         workbookGiven = true;
     }
     if (!workbookGiven)
-        return usageError("no workbook given");
+        return usageError(QStringLiteral("no workbook given"));
 
     int status = ImportFailed;
     try {

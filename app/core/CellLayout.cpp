@@ -15,6 +15,16 @@ constexpr int WidthMargin = 10;
 constexpr int FirstLineOffset = 3;
 constexpr int SecondLineOffset = 5;
 
+// A CR LF pair, a line feed and a lone carriage return each become one space.
+QString withBreaksAsSpaces(const QString &text)
+{
+    QString line = text;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    line.replace(u'\n', u' ');
+    line.replace(u'\r', u' ');
+    return line;
+}
+
 } // namespace
 
 CellLayout layOutCell(const QString &text, const CellRect &rect, int row, int columnWidth,
@@ -39,11 +49,16 @@ CellLayout layOutCell(const QString &text, const CellRect &rect, int row, int co
     };
 
     const qsizetype lineFeed = text.indexOf(u'\n');
-    if (lineFeed < 0) {
-        const int width = font.width(text);
+    const bool secondLineFits =
+        rect.top - font.heightSetting + SecondLineOffset + font.lineHeight <= rect.bottom;
+    if (lineFeed < 0 || !secondLineFits) {
+        // A row too low for a second line shows the text on one line, each break as a space,
+        // rather than the top half of the second line.
+        const QString line = lineFeed < 0 ? text : withBreaksAsSpaces(text);
+        const int width = font.width(line);
         widenFor(width);
         layout.lineCount = 1;
-        layout.lines[0] = {text, centredX(width),
+        layout.lines[0] = {line, centredX(width),
                            rect.top + half(rect.bottom - rect.top - font.lineHeight)};
         return layout;
     }

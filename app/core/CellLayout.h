@@ -55,7 +55,9 @@ struct CellLayout
 
 // Lays out the cell with text `text` in row `row` drawn into `rect`, in a column that is now
 // `columnWidth` wide. The header row (row 0, whether fixed or not) is bold on the header
-// colour. Only the first line feed splits the text; each line widens the column to its width
-// plus 10; one line is centred both ways, two lines sit at fixed offsets from the top.
+// colour. Only the first line feed splits the text, and only where the rectangle is high enough
+// for the second line (the 36-pixel header row); in a lower row the text is one line with each
+// line break shown as a space. Each line widens the column to its width plus 10; one line is
+// centred both ways, two lines sit at fixed offsets from the top.
 CellLayout layOutCell(const QString &text, const CellRect &rect, int row, int columnWidth,
                       const TextMeasure &measure);

@@ -1,5 +1,7 @@
 #include "app/core/RefreshStatus.h"
 
+#include "util/ReportText.h"
+
 namespace {
 
 QString clockText(QTime time)
@@ -8,6 +10,11 @@ QString clockText(QTime time)
 }
 
 } // namespace
+
+RefreshStatus::RefreshStatus(QString watchedFile)
+    : m_watchedFile(std::move(watchedFile))
+{
+}
 
 void RefreshStatus::refreshed(QTime at)
 {
@@ -29,6 +36,14 @@ void RefreshStatus::fileMissing(QTime at)
     m_problemAt = at;
 }
 
+void RefreshStatus::failed(QTime at, const QString &message)
+{
+    m_problem = Problem::Failed;
+    m_problemAt = at;
+    m_lastError = reportText(message);
+    m_lastErrorAt = at;
+}
+
 QString RefreshStatus::text() const
 {
     QString problem;
@@ -41,6 +56,9 @@ QString RefreshStatus::text() const
     case Problem::Missing:
         problem = QStringLiteral("файл не найден с ") + clockText(m_problemAt);
         break;
+    case Problem::Failed:
+        problem = QStringLiteral("ошибка в ") + clockText(m_problemAt);
+        break;
     }
     if (!m_refreshedAt.isValid()) {
         if (!problem.isEmpty())
@@ -49,4 +67,13 @@ QString RefreshStatus::text() const
     }
     const QString refreshed = QStringLiteral("Обновлено ") + clockText(m_refreshedAt);
     return problem.isEmpty() ? refreshed : refreshed + QStringLiteral(" · ") + problem;
+}
+
+QString RefreshStatus::toolTip() const
+{
+    QString tip = m_watchedFile;
+    if (m_lastErrorAt.isValid())
+        tip += QStringLiteral("\nОшибка в ") + clockText(m_lastErrorAt) + QStringLiteral(": ") +
+               m_lastError;
+    return tip;
 }

@@ -39,15 +39,21 @@ void ErrorReport::report(const QString &message)
     m_open.remove(text);
 }
 
-void ErrorReport::guard(const std::function<void()> &handler)
+void ErrorReport::guard(const std::function<void()> &handler,
+                        const std::function<void(const QString &)> &noted)
 {
+    QString message;
     try {
         handler();
+        return;
     } catch (const ViewerError &e) {
-        report(e.message());
+        message = e.message();
     } catch (const std::bad_alloc &) {
-        report(QStringLiteral("Out of memory"));
+        message = QStringLiteral("Out of memory");
     } catch (const std::exception &e) {
-        report(QString::fromLocal8Bit(e.what()));
+        message = QString::fromLocal8Bit(e.what());
     }
+    if (noted)
+        noted(message);
+    report(message);
 }

@@ -18,7 +18,9 @@ public:
     void report(const QString &message);
 
     // Runs `handler` and reports whatever it raises; nothing escapes into the event loop.
-    void guard(const std::function<void()> &handler);
+    // `noted`, when given, learns the message before the box opens (the box waits for the user).
+    void guard(const std::function<void()> &handler,
+               const std::function<void(const QString &)> &noted = {});
 
     bool isShowing(const QString &message) const;
     static void showMessageBox(const QString &title, const QString &text);

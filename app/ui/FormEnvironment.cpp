@@ -4,6 +4,7 @@
 #include "app/ui/NoticeDialog.h"
 #include "platform/Clock.h"
 #include "platform/ExecutablePath.h"
+#include "platform/PrivateDirectory.h"
 #include "util/ReportText.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@ FormEnvironment FormEnvironment::ofProcess()
     FormEnvironment environment;
     environment.arguments = QCoreApplication::arguments();
     environment.appDir = GetAppDir();
+    environment.privateDir = PrivateDirectory::forProcess(environment.appDir);
     environment.title = applicationTitle(executablePath());
     environment.tickCount = &GetTickCount;
     environment.notice = &showNotice;

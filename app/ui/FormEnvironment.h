@@ -15,12 +15,17 @@ struct FormEnvironment
 {
     QStringList arguments; // with the program name first, as the process got them
     QString appDir;
+    // Where the settings file and the private copies go when `appDir` cannot take them; empty
+    // for `appDir` itself.
+    QString privateDir;
     QString title;
     std::function<std::uint32_t()> tickCount;
     // The time of day, for saying when the table was refreshed.
     std::function<QTime()> timeOfDay = &QTime::currentTime;
     std::function<void(const QString &)> notice;
     ErrorReport::Presenter errorPresenter;
+
+    QString privateFilesDir() const { return privateDir.isEmpty() ? appDir : privateDir; }
 
     static FormEnvironment ofProcess();
 };

@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <algorithm>
 #include <memory>
 
@@ -286,6 +287,35 @@ void ResultGrid::currentChanged(const QModelIndex &current, const QModelIndex &p
     m_row = std::clamp(current.row(), table().FixedRows(), table().RowCount() - 1);
     if (m_col != current.column() || m_row != current.row())
         QMetaObject::invokeMethod(this, &ResultGrid::showCurrentCell, Qt::QueuedConnection);
+}
+
+void ResultGrid::scrollContentsBy(int dx, int dy)
+{
+    QTableView::scrollContentsBy(dx, dy);
+    alignTopRow();
+}
+
+void ResultGrid::updateGeometries()
+{
+    QTableView::updateGeometries();
+    alignTopRow();
+}
+
+void ResultGrid::alignTopRow()
+{
+    // Scrolled to the end a row at a time, the view puts the last row flush with the bottom,
+    // which cuts the top row in half under the fixed row: after every refresh, since the
+    // current cell is then the last row. Starting at the top of the row that the scroll bar
+    // names shows whole rows, the last one included, with any spare pixels below it.
+    const QScrollBar *bar = verticalScrollBar();
+    if (verticalScrollMode() != ScrollPerItem || bar->value() != bar->maximum())
+        return;
+    QHeaderView *rows = verticalHeader();
+    if (rows->count() == 0 ||
+        rows->offset() == rows->sectionPosition(rows->logicalIndex(bar->value())))
+        return;
+    rows->setOffsetToSectionPosition(bar->value());
+    viewport()->update();
 }
 
 void ResultGrid::moveCurrent(int col, int row)

@@ -98,6 +98,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void changeEvent(QEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
 
 private:
     void moveCurrent(int col, int row);
@@ -109,6 +111,7 @@ private:
     void applyColWidths();
     void placeCurrentAtEnd();
     void updateGridLineColor();
+    void alignTopRow();
 
     ResultTableModel *m_model;
     CellPainter *m_painter;

@@ -9,8 +9,10 @@
 #include "tests/support/ViewerHarness.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
@@ -304,6 +306,22 @@ void TestForm::refreshStateBesideTheInterval()
     form->TimerScanTimer();
     form->TimerScanOpenFileTimer(); // the snapshot and the import end a moment later
     QTRY_COMPARE(label->text(), QStringLiteral("Обновлено 09:03:05 · файл не найден с 09:03:25"));
+
+    // A file that is no workbook, written long enough ago to be taken as it is.
+    QFile junk(workbook);
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArrayLiteral("\x89PNG\r\n\x1a\n\0\0"));
+    QVERIFY(junk.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                             QFileDevice::FileModificationTime));
+    junk.close();
+    m_now += 20'000;
+    m_timeOfDay = QTime(9, 3, 45);
+    form->TimerScanTimer();
+    form->TimerScanOpenFileTimer();
+    QTRY_COMPARE(m_errors.size(), 1);
+    QCOMPARE(label->text(), QStringLiteral("Обновлено 09:03:05 · ошибка в 09:03:45"));
+    QCOMPARE(label->toolTip(), QFileInfo(workbook).absoluteFilePath() +
+                                   QStringLiteral("\nОшибка в 09:03:45: ") + m_errors.first());
     // Right of "сек." on the captions' line, whole, inside the tool strip.
     QCOMPARE(label->parentWidget(), form->LMDSimplePanel1);
     QVERIFY(label->x() > form->LMDLabel2->geometry().right() && label->y() == form->LMDLabel2->y());

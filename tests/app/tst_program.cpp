@@ -19,12 +19,44 @@ class TestProgram : public QObject
 private Q_SLOTS:
     void closesOnSignalAndSavesBesideItself();
     void secondSignalEndsAHeldClose();
+    void helpAndVersion_data();
+    void helpAndVersion();
 
 private:
     static bool catchesSigterm(qint64 pid);
     // Started, with its signal handlers in place.
     static bool becomesReady(QProcess &viewer);
 };
+
+void TestProgram::helpAndVersion_data()
+{
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QByteArrayList>("says");
+    const QByteArrayList usage{"Usage: Orvandel [WORKBOOK [WINDOW]]", "Bellquor.xls",
+                               "Orvandel.conf", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"};
+    QTest::newRow("--help") << QStringLiteral("--help") << usage;
+    QTest::newRow("-h") << QStringLiteral("-h") << usage;
+    QTest::newRow("--version") << QStringLiteral("--version")
+                               << QByteArrayList{"Orvandel " ORVANDEL_VERSION "\n"};
+}
+
+void TestProgram::helpAndVersion()
+{
+    // Printed and done, with no display to open a window on.
+    QFETCH(QString, argument);
+    QFETCH(QByteArrayList, says);
+    QProcess viewer;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    viewer.setProcessEnvironment(environment);
+    viewer.start(QStringLiteral(ORVANDEL_BIN_DIR "/Orvandel"), {argument});
+    QVERIFY(viewer.waitForFinished(10000));
+    QCOMPARE(viewer.exitCode(), 0);
+    const QByteArray out = viewer.readAllStandardOutput();
+    for (const QByteArray &part : says)
+        QVERIFY2(out.contains(part), part.constData());
+}
 
 bool TestProgram::becomesReady(QProcess &viewer)
 {

@@ -6,10 +6,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace importtest;
 
@@ -27,12 +30,20 @@ struct Run
     qint64 pid = 0;
 };
 
-Run RunTool(const QStringList &arguments)
+// `input` goes to its standard input, which is then closed.
+Run RunTool(const QStringList &arguments, const QByteArray &input = {},
+            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+            const QString &program = Tool)
 {
     QProcess process;
-    process.start(Tool, arguments);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
     Run run;
-    if (!process.waitForStarted() || !process.waitForFinished(60000))
+    if (!process.waitForStarted())
+        return run;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000))
         return run;
     run.pid = process.processId();
     run.exitStatus = process.exitStatus();
@@ -73,6 +84,10 @@ private Q_SLOTS:
     void usage_data();
     void usage();
     void help();
+    void streams_data();
+    void streams();
+    void withoutAHomeDirectory_data();
+    void withoutAHomeDirectory();
     void everyWorkbookOfTheCorpus();
     void endedMidTableLeavesNoCopy_data();
     void endedMidTableLeavesNoCopy();
@@ -307,15 +322,88 @@ void TestDumpTool::help()
     const Run run = RunTool({QStringLiteral("--help")});
     QCOMPARE(run.exitCode, 0);
     for (const char *part :
-         {"--csv", "--tsv", "--retry-ms", "--stats", "--copies", "RFC 4180", "30 times", "300 ms",
-          "tempfgr", "\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  64 "})
+         {"--csv", "--tsv", "--retry-ms", "--stats", "--copies", "--version", "RFC 4180",
+          "30 times", "300 ms", "tempfgr", "XDG_RUNTIME_DIR", "standard input", "regular file",
+          "\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  64 "})
         QVERIFY2(run.out.contains(part), part);
+
+    QVERIFY(RunTool({QStringLiteral("--xml")}).err.contains("unknown option '--xml'"));
+    QCOMPARE(RunTool({QStringLiteral("--version")}).out,
+             QByteArray("orvandel-dump " ORVANDEL_VERSION "\n"));
 
     // "--" ends the options: a workbook whose name starts with a dash.
     const QString dashed = m_dir.path() + QStringLiteral("/-x.xls");
     QVERIFY(QFile::copy(dataPath(QStringLiteral("short.xls")), dashed));
     QVERIFY(QDir::setCurrent(m_dir.path()));
     QCOMPARE(RunTool({QStringLiteral("--"), QStringLiteral("-x.xls")}).exitCode, 0);
+}
+
+void TestDumpTool::streams_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("dash") << QStringLiteral("-");
+    QTest::newRow("a pipe's path") << QStringLiteral("/dev/stdin");
+}
+
+void TestDumpTool::streams()
+{
+    // Read once, at once: one attempt, and the same table as from the file.
+    QFETCH(QString, path);
+    const QString book = dataPath(QStringLiteral("dump-texts.xls"));
+    QFile file(book);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const Run run = RunTool({QStringLiteral("--stats"), path}, file.readAll());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray("orvandel-dump: attempts 1 torn 0\n"));
+    QCOMPARE(run.out, RunTool({book}).out);
+}
+
+void TestDumpTool::withoutAHomeDirectory_data()
+{
+    QTest::addColumn<int>("runtimeMode"); // 0: XDG_RUNTIME_DIR unset
+    QTest::newRow("XDG_RUNTIME_DIR") << 0700;
+    QTest::newRow("XDG_RUNTIME_DIR open to others") << 0755;
+    QTest::newRow("temporary directory") << 0;
+}
+
+void TestDumpTool::withoutAHomeDirectory()
+{
+    // An ordinary user whose home does not exist, beside a program they may not write beside:
+    // the private copy goes to the runtime directory, or to a new private one under the
+    // temporary directory, and nothing is left behind.
+    QFETCH(int, runtimeMode);
+    if (::geteuid() != 0)
+        QSKIP("needs root to run the tool as another user");
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty())
+        QSKIP("setpriv is not installed");
+    const QString root =
+        m_dir.path() + QStringLiteral("/nobody-") + QLatin1StringView(QTest::currentDataTag());
+    const QString runtime = root + QStringLiteral("/run");
+    const QString temp = root + QStringLiteral("/tmp");
+    const auto setMode = [](const QString &path, mode_t mode) {
+        return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+    };
+    QVERIFY(QDir().mkpath(runtime) && QDir().mkpath(temp));
+    QVERIFY(setMode(m_dir.path(), 0755) && setMode(root, 0755) && setMode(temp, 01777) &&
+            setMode(runtime, mode_t(runtimeMode)));
+    QVERIFY(::chown(QFile::encodeName(runtime).constData(), 65534, 65534) == 0);
+    const QString book = root + QStringLiteral("/results.xls");
+    QVERIFY(QFile::copy(dataPath(QStringLiteral("dump-texts.xls")), book) && setMode(book, 0644));
+
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    environment.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
+    environment.insert(QStringLiteral("TMPDIR"), temp);
+    if (runtimeMode != 0)
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    const Run run = RunTool({QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                             QStringLiteral("--clear-groups"), Tool, book},
+                            {}, environment, setpriv);
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(run.out, RunTool({book}).out);
+    QCOMPARE(QDir(temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(QDir(runtime + QStringLiteral("/Orvandel")).exists(), runtimeMode == 0700);
 }
 
 void TestDumpTool::everyWorkbookOfTheCorpus()

@@ -19,6 +19,14 @@ TextMeasure fakeMeasure(int heightSetting = -11)
 constexpr CellRect DataCell{100, 50, 164, 74};
 // The enlarged header cell: 36 high.
 constexpr CellRect HeaderCell{100, 0, 164, 36};
+// A data cell as high as the header cell, which has room for a second line.
+constexpr CellRect TallDataCell{100, 50, 164, 86};
+
+// Row 0 is drawn in the header cell, row 1 in a default data cell, row 2 in a tall one.
+CellRect cellOfRow(int row)
+{
+    return row == 0 ? HeaderCell : row == 1 ? DataCell : TallDataCell;
+}
 
 } // namespace
 
@@ -49,28 +57,39 @@ void TestCellLayout::lines_data()
     // One line: centred both ways. 3 chars = 18 px: x = 100 + (64 - 18) / 2; y = 50 + 11 / 2.
     QTest::newRow("one line") << QStringLiteral("abc") << 1 << QStringList{QStringLiteral("abc")}
                               << QList<int>{123} << QList<int>{55};
-    // A line feed alone: two empty lines at their places.
+    // In a row with room for them, a line feed alone gives two empty lines at their places.
     QTest::newRow("line feed alone")
-        << QStringLiteral("\n") << 1 << QStringList{QString(), QString()} << QList<int>{132, 132}
+        << QStringLiteral("\n") << 2 << QStringList{QString(), QString()} << QList<int>{132, 132}
         << QList<int>{53, 66};
     // Leading line feed: first line empty, the rest second line at T + 16, centred on itself.
     QTest::newRow("leading line feed")
-        << QStringLiteral("\nabcd") << 1 << QStringList{QString(), QStringLiteral("abcd")}
+        << QStringLiteral("\nabcd") << 2 << QStringList{QString(), QStringLiteral("abcd")}
         << QList<int>{132, 120} << QList<int>{53, 66};
     // Trailing line feed: the text at T + 3, not centred vertically; second line empty.
     QTest::newRow("trailing line feed")
-        << QStringLiteral("abcd\n") << 1 << QStringList{QStringLiteral("abcd"), QString()}
+        << QStringLiteral("abcd\n") << 2 << QStringList{QStringLiteral("abcd"), QString()}
         << QList<int>{120, 132} << QList<int>{53, 66};
     // Only the first line feed splits; the second line keeps the rest, line feed and all.
-    QTest::newRow("a LF b LF c") << QStringLiteral("a\nb\nc") << 1
+    QTest::newRow("a LF b LF c") << QStringLiteral("a\nb\nc") << 2
                                  << QStringList{QStringLiteral("a"), QStringLiteral("b\nc")}
                                  << QList<int>{129, 123} << QList<int>{53, 66};
     // A carriage return is an ordinary character and stays at the end of the first line.
-    QTest::newRow("CR LF") << QStringLiteral("a\r\nb") << 1
+    QTest::newRow("CR LF") << QStringLiteral("a\r\nb") << 2
                            << QStringList{QStringLiteral("a\r"), QStringLiteral("b")}
                            << QList<int>{126, 129} << QList<int>{53, 66};
-    QTest::newRow("CR alone") << QStringLiteral("a\rb") << 1 << QStringList{QStringLiteral("a\rb")}
-                              << QList<int>{123} << QList<int>{55};
+    QTest::newRow("CR alone") << QStringLiteral("a\rb") << 2 << QStringList{QStringLiteral("a\rb")}
+                              << QList<int>{123} << QList<int>{61};
+    // A 24-pixel data row has no room for a second line: one line, centred both ways, each
+    // break a space.
+    QTest::newRow("low row: one break")
+        << QStringLiteral("ab\ncd") << 1 << QStringList{QStringLiteral("ab cd")} << QList<int>{117}
+        << QList<int>{55};
+    QTest::newRow("low row: every break")
+        << QStringLiteral("a\nb\r\nc\rd") << 1 << QStringList{QStringLiteral("a b c d")}
+        << QList<int>{111} << QList<int>{55};
+    QTest::newRow("low row: line feed alone")
+        << QStringLiteral("\n") << 1 << QStringList{QStringLiteral(" ")} << QList<int>{129}
+        << QList<int>{55};
     // Header: bold (7 px a char) in a 36-pixel row; one line starts at T + 11.
     QTest::newRow("header one line")
         << QStringLiteral("No") << 0 << QStringList{QStringLiteral("No")} << QList<int>{125}
@@ -89,8 +108,7 @@ void TestCellLayout::lines()
     QFETCH(QList<int>, xs);
     QFETCH(QList<int>, ys);
 
-    const CellRect rect = row == 0 ? HeaderCell : DataCell;
-    const CellLayout layout = layOutCell(text, rect, row, 64, fakeMeasure());
+    const CellLayout layout = layOutCell(text, cellOfRow(row), row, 64, fakeMeasure());
     QVERIFY(layout.drawn);
     QCOMPARE(layout.lineCount, int(texts.size()));
     for (int i = 0; i < layout.lineCount; ++i) {
@@ -126,7 +144,8 @@ void TestCellLayout::fillAndStyleFollowTheRowIndex()
 
 void TestCellLayout::secondLineFollowsTheHeightSetting()
 {
-    const CellLayout layout = layOutCell(QStringLiteral("a\nb"), DataCell, 1, 64, fakeMeasure(-15));
+    const CellLayout layout =
+        layOutCell(QStringLiteral("a\nb"), TallDataCell, 1, 64, fakeMeasure(-15));
     QCOMPARE(layout.lines[0].y, 53);
     QCOMPARE(layout.lines[1].y, 50 + 15 + 5);
 }
@@ -134,7 +153,7 @@ void TestCellLayout::secondLineFollowsTheHeightSetting()
 void TestCellLayout::negativeOffsetIsHalvedTowardZero()
 {
     // A cell 59 wide and a text 66 wide: the difference -7 halves to -3, not -4.
-    const CellRect narrow{100, 50, 159, 74};
+    const CellRect narrow{100, 50, 159, 86};
     const QString wide(11, u'x');
     const CellLayout one = layOutCell(wide, narrow, 1, 59, fakeMeasure());
     QCOMPARE(one.lines[0].x, 97);
@@ -158,20 +177,23 @@ void TestCellLayout::widening_data()
     QTest::newRow("one pixel more") << QString(10, u'x') << 1 << 64 << 70;
     QTest::newRow("no upper limit") << QString(5000, u'x') << 1 << 64 << 30010;
     QTest::newRow("never narrows") << QStringLiteral("abc") << 1 << 300 << 300;
-    QTest::newRow("line feed alone") << QStringLiteral("\n") << 1 << 64 << 64;
+    QTest::newRow("line feed alone") << QStringLiteral("\n") << 2 << 64 << 64;
+    // In a low row the one line, breaks as spaces, is measured: 21 chars = 126 px.
+    QTest::newRow("low row: the one line")
+        << QStringLiteral("\n") + QString(20, u'x') << 1 << 64 << 136;
     QTest::newRow("bold header is wider") << QString(10, u'x') << 0 << 64 << 80;
-    QTest::newRow("second line only") << QStringLiteral("\n") + QString(20, u'x') << 1 << 64 << 130;
+    QTest::newRow("second line only") << QStringLiteral("\n") + QString(20, u'x') << 2 << 64 << 130;
     QTest::newRow("first line wider")
-        << QString(20, u'x') + QStringLiteral("\n") + QString(15, u'x') << 1 << 64 << 130;
+        << QString(20, u'x') + QStringLiteral("\n") + QString(15, u'x') << 2 << 64 << 130;
     // The second line widens again against the width the first line left.
     QTest::newRow("second line wider")
-        << QString(15, u'x') + QStringLiteral("\n") + QString(20, u'x') << 1 << 64 << 130;
+        << QString(15, u'x') + QStringLiteral("\n") + QString(20, u'x') << 2 << 64 << 130;
     // Further line feeds count in the second line's width.
     QTest::newRow("rest measured as one line")
-        << QStringLiteral("a\n") + QString(10, u'x') + QStringLiteral("\n") + QString(10, u'x') << 1
+        << QStringLiteral("a\n") + QString(10, u'x') + QStringLiteral("\n") + QString(10, u'x') << 2
         << 64 << 136;
     QTest::newRow("CR counts in the first line")
-        << QString(9, u'x') + QStringLiteral("\r\nb") << 1 << 64 << 70;
+        << QString(9, u'x') + QStringLiteral("\r\nb") << 2 << 64 << 70;
 }
 
 void TestCellLayout::widening()
@@ -180,7 +202,7 @@ void TestCellLayout::widening()
     QFETCH(int, row);
     QFETCH(int, before);
     QFETCH(int, after);
-    const CellLayout layout = layOutCell(text, DataCell, row, before, fakeMeasure());
+    const CellLayout layout = layOutCell(text, cellOfRow(row), row, before, fakeMeasure());
     QCOMPARE(layout.columnWidth, after);
 }
 

@@ -46,9 +46,11 @@ private Q_SLOTS:
     void onlyPaintedCellsWiden();
     void clearGridResetsWidths();
     void setRowScrollsTheLastRowIntoView();
+    void wholeRowsAtTheEnd_data();
+    void wholeRowsAtTheEnd();
     void fixedRowStaysOnTop();
     void backgroundColours();
-    void linesOfATwoLineCell();
+    void lineBreaksInADataRow();
     void headerStopsBeingFixed();
     void noEditing();
     void clickMovesTheCurrentCell();
@@ -344,6 +346,31 @@ void TestResultGrid::setRowScrollsTheLastRowIntoView()
     QVERIFY(m_grid->viewport()->rect().contains(m_grid->visualRect(grid.model()->index(4999, 12))));
 }
 
+void TestResultGrid::wholeRowsAtTheEnd_data()
+{
+    // Viewport heights that leave every remainder of a 25-pixel row, and the window's own.
+    QTest::addColumn<int>("height");
+    for (const int height : {389, 390, 400, 412, 377, 600})
+        QTest::newRow(qPrintable(QString::number(height))) << height;
+}
+
+void TestResultGrid::wholeRowsAtTheEnd()
+{
+    // Scrolled to the last row, as every refresh leaves the grid: the top row starts right
+    // under the fixed row, and the last row is whole too.
+    QFETCH(int, height);
+    ResultGrid &grid = *m_grid;
+    grid.resize(653, height);
+    grid.SetColCount(13);
+    grid.SetRowCount(100);
+    grid.setCurrentRow(99);
+    QCoreApplication::processEvents();
+    QCOMPARE(grid.verticalScrollBar()->value(), grid.verticalScrollBar()->maximum());
+    QCOMPARE(grid.rowViewportPosition(grid.rowAt(0)), 0);
+    const QRect last = grid.visualRect(grid.model()->index(99, 0));
+    QVERIFY(last.top() >= 0 && last.bottom() < grid.viewport()->height());
+}
+
 void TestResultGrid::fixedRowStaysOnTop()
 {
     ResultGrid &grid = *m_grid;
@@ -395,12 +422,13 @@ void TestResultGrid::backgroundColours()
              m_grid->palette().color(QPalette::Inactive, QPalette::Highlight));
 }
 
-void TestResultGrid::linesOfATwoLineCell()
+void TestResultGrid::lineBreaksInADataRow()
 {
     ResultGrid &grid = *m_grid;
     grid.SetRowCount(4);
     grid.SetCells(1, 1, QStringLiteral("\nXX"));
     grid.SetCells(1, 2, QStringLiteral("XX\n"));
+    grid.SetCells(1, 3, QStringLiteral("XX"));
     grid.setCurrentColumn(4);
     const QImage image = render();
 
@@ -417,15 +445,14 @@ void TestResultGrid::linesOfATwoLineCell()
         }
         return rows;
     };
-    const QList<int> second = inkedRows(cellRect(1, 1));
-    const QList<int> first = inkedRows(cellRect(1, 2));
-    QVERIFY(!second.isEmpty());
-    QVERIFY(!first.isEmpty());
-    // The second line starts at T + 16 (the window font's height setting -11), the first at
-    // T + 3; a second line never draws outside its own cell.
-    QVERIFY(second.first() >= 16);
-    QVERIFY(first.first() >= 3);
-    QVERIFY(first.last() < 16);
+    // A 24-pixel row has no room for a second line: the text is one line, centred like any
+    // other, whichever side the break was on; the cell keeps its text.
+    const QList<int> plain = inkedRows(cellRect(1, 3));
+    QVERIFY(!plain.isEmpty());
+    QCOMPARE(inkedRows(cellRect(1, 1)), plain);
+    QCOMPARE(inkedRows(cellRect(1, 2)), plain);
+    QVERIFY(plain.first() > 3 && plain.last() < 21);
+    QCOMPARE(grid.table().Cells(1, 1), QStringLiteral("\nXX"));
 }
 
 void TestResultGrid::headerStopsBeingFixed()
