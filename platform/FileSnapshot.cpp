@@ -2,6 +2,8 @@
 
 #include "platform/Clock.h"
 #include "platform/FileDescriptor.h"
+#include "platform/FreshStat.h"
+#include "platform/LocalFileSystem.h"
 #include "platform/ReadLease.h"
 #include "platform/SystemError.h"
 
@@ -24,6 +26,11 @@ using StatBuffer = struct stat;
 // truncated, half written), and such a state is only ever seen if the writer paused in it.
 constexpr std::int64_t QuietNs = 100'000'000;
 
+// A file server's clock can be ahead of ours: a change stamped up to this far after the copy
+// is taken for one made while it was read. A stamp further ahead says nothing about when the
+// change was made, and a rule that waited for it could keep the file out for good.
+constexpr std::int64_t ServerAheadNs = 2'000'000'000;
+
 // Linux transfers at most this much in one read().
 constexpr std::int64_t LargestRead = 0x7ffff000;
 
@@ -36,8 +43,7 @@ FileIdentity identityOf(const StatBuffer &st)
 
 bool statPath(const QString &path, StatBuffer &st)
 {
-    const QByteArray name = QFile::encodeName(path);
-    return !name.isEmpty() && ::stat(name.constData(), &st) == 0;
+    return freshStat(QFile::encodeName(path), st);
 }
 
 // Whether another process holds a write lock (classic POSIX or OFD) on any part of the file.
@@ -81,9 +87,11 @@ public:
         return errno != EWOULDBLOCK && errno != EINTR;
     }
 
+    // A lease is only worth something where every writer shares our kernel: through a FUSE
+    // or network mount, a writer on the other side neither refuses it nor breaks it.
     ReadLease takeLease(FileSnapshot::Leases leases)
     {
-        if (leases == FileSnapshot::Leases::Never)
+        if (leases == FileSnapshot::Leases::Never || !onLocalFileSystem(fd()))
             return ReadLease::Unavailable;
         const ReadLease lease = takeReadLease(fd());
         m_leased = lease == ReadLease::Held;
@@ -141,7 +149,7 @@ SnapshotResult copyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
     // earlier than it.
     const std::int64_t windowStart = coarseWallClockNs();
     StatBuffer before{};
-    if (::fstat(file.fd(), &before) != 0)
+    if (!freshStat(file.fd(), before))
         return SnapshotResult::failed(inOutErrorCode(errno));
     if (S_ISDIR(before.st_mode))
         return SnapshotResult::of(SnapshotOutcome::Missing);
@@ -159,7 +167,7 @@ SnapshotResult copyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
         return read;
 
     StatBuffer after{};
-    if (::fstat(file.fd(), &after) != 0)
+    if (!freshStat(file.fd(), after))
         return SnapshotResult::failed(inOutErrorCode(errno));
     StatBuffer atPath{};
     const bool pathSame =
@@ -167,19 +175,24 @@ SnapshotResult copyHeld(HeldFile &file, const QString &path, FileSnapshot::Lease
     const std::int64_t windowEnd = wallClockNs();
     if (!pathSame || identityOf(after) != identity)
         return SnapshotResult::of(SnapshotOutcome::Torn);
-    if (lease == ReadLease::Unavailable) {
-        // A file system that keeps whole seconds only stamps a change inside the window
-        // with the window's second.
-        const std::int64_t changed = identity.changedNs;
-        const std::int64_t start =
-            changed % 1'000'000'000 == 0 ? windowStart - windowStart % 1'000'000'000 : windowStart;
-        if (changed >= start - QuietNs && changed <= windowEnd)
-            return SnapshotResult::of(SnapshotOutcome::Torn);
-    }
+    if (lease == ReadLease::Unavailable &&
+        changedTooRecently(identity.changedNs, windowStart, windowEnd))
+        return SnapshotResult::of(SnapshotOutcome::Torn);
     return read;
 }
 
 } // namespace
+
+bool changedTooRecently(std::int64_t changedNs, std::int64_t windowStartNs,
+                        std::int64_t windowEndNs)
+{
+    // A file system that keeps whole seconds only stamps a change inside the window with the
+    // window's second.
+    const std::int64_t start = changedNs % 1'000'000'000 == 0
+                                   ? windowStartNs - windowStartNs % 1'000'000'000
+                                   : windowStartNs;
+    return changedNs >= start - QuietNs && changedNs <= windowEndNs + ServerAheadNs;
+}
 
 SnapshotResult FileSnapshot::take(const QString &path, SnapshotStorage &storage)
 {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs one of them for a given time.
 #   scripts/fuzz.sh TARGET SECONDS [extra libFuzzer flags...]
-# TARGET is fuzz_reader, fuzz_decryption, fuzz_ooxmldecryption, fuzz_xlsb, fuzz_ooxml, fuzz_xmlscanner, fuzz_fods,
+# TARGET is fuzz_reader, fuzz_decryption, fuzz_ooxmldecryption, fuzz_decoding, fuzz_xlsb, fuzz_ooxml, fuzz_xmlscanner, fuzz_fods,
 # fuzz_xml2003, fuzz_html, fuzz_text, fuzz_settings or fuzz_commandline. The build goes to
 # build-fuzz, or to ORVANDEL_FUZZ_BUILD_DIR when set. The growing corpus is kept in
 # fuzz/corpus-TARGET (not in git); crashes land in fuzz/ as crash-*.
@@ -35,7 +35,23 @@ fuzz_reader) seeds=("$root/tests/data/corpus" "$root/tests/data/fixtures" "$root
 fuzz_decryption) seeds=("$root/tests/data/formats") ;;
 fuzz_ooxmldecryption) seeds=("$root/tests/data/formats"); pattern='*-password.xls[xb]' ;;
 fuzz_html) seeds=("$root/tests/data/formats"); pattern='*.htm*' ;;
-fuzz_text) seeds=("$root/tests/data/formats"); pattern='*.[ct][sx][vt]' ;;
+fuzz_text) seeds=("$root/tests/data/formats" "$root/tests/data/encodings"); pattern='*.[ct][sx][vt]' ;;
+fuzz_decoding)
+    # Each file of the encoding corpus after its label, or its code page, as the target takes them.
+    /usr/bin/python3 - "$corpus" "$root/tests/data/encodings" <<'PY'
+import os, struct, sys
+corpus, folder = sys.argv[1:]
+for line in open(os.path.join(folder, "cases.tsv"), encoding="utf-8"):
+    if line.startswith("#") or not line.strip():
+        continue
+    name, code_page = line.split("\t")[:2]
+    label = name.split("-", 1)[1].rsplit(".", 1)[0].encode()[:31]
+    number = int(code_page) if code_page != "-" else 0
+    data = open(os.path.join(folder, name), "rb").read()
+    with open(os.path.join(corpus, name + ".seed"), "wb") as seed:
+        seed.write(bytes([len(label)]) + label + struct.pack("<H", number & 0xFFFF) + data)
+PY
+    ;;
 fuzz_xlsb)
     # The workbook part, the shared strings and the first sheet of each binary workbook, as
     # the target takes them.
@@ -88,7 +104,7 @@ esac
 formats=$root/tests/data/formats
 case $target in
 fuzz_reader) find "$formats" -maxdepth 1 -type f ! -name '*.tsv' ! -name '*.md' -exec cp -n {} "$corpus/" \; ;;
-fuzz_xml2003) grep -l 'urn:schemas-microsoft-com:office:spreadsheet' "$formats"/*.xml | xargs -r cp -n -t "$corpus/" ;;
+fuzz_xml2003) grep -l 'urn:schemas-microsoft-com:office:spreadsheet' "$formats"/*.xml "$root"/tests/data/encodings/*.xml | xargs -r cp -n -t "$corpus/" ;;
 fuzz_fods)
     cp -n "$formats"/*.fods "$corpus/"
     # A package's content.xml is read by the same handler as a flat document.

@@ -4,6 +4,8 @@
 # OOXML ones under the same .xls name) and three ways of writing
 # (in place with truncation, a new file renamed over it, in place under an exclusive flock),
 # while orvandel-dump takes snapshots and imports them back to back, as the viewer would.
+# Besides the tables, every copy a dump hands to the workbook reader is checked: its SHA-256
+# must be that of one of the versions.
 #
 # Usage: scripts/torture.sh [SECONDS [BUILD_DIR]]     (default 60 s, BUILD_DIR build/)
 #   TORTURE_TRACE_EVERY=N  run every Nth dump under strace (default 25; 0: never)
@@ -17,9 +19,16 @@
 #                          40); without a lease a copy needs the file quiet for 100 ms
 #   TORTURE_FORMAT=F       the versions' format: xls (python3-xlwt, the default) or ods
 #                          (python3-odf); the watched file is results.xls either way
+#   TORTURE_FUSE=OPTIONS   as on a share: the writer writes its directory, and the dumps read
+#                          the file through a bindfs (FUSE) mount of it, which hides the
+#                          writer's locks and open handles and caches attributes. OPTIONS are
+#                          bindfs's -o options ("defaults" for none; e.g. auto_cache or
+#                          attr_timeout=2). Needs root, /dev/fuse and bindfs; the dumps run as
+#                          TORTURE_DUMP_USER, by default nobody. Without /dev/fuse or bindfs
+#                          the run is skipped with a message (exit status 77).
 #
 # It prints the counts and exits 1 when one that must be 0 is not: tables that are not
-# exactly one of the versions, changes to the watched file not made by the writer, write
+# exactly one of the versions, copies read that are not exactly one of the versions, changes to the watched file not made by the writer, write
 # access to the watched directory seen in a traced dump, and temporary files left behind.
 # Missing files and errors are counted and shown, and also fail the run: the watched file
 # always exists and every version is a good workbook.
@@ -45,6 +54,18 @@ die() {
 }
 
 [[ $DURATION =~ ^[0-9]+$ && $DURATION -gt 0 ]] || die "SECONDS must be a positive whole number"
+FUSE=${TORTURE_FUSE:-}
+if [[ -n $FUSE ]]; then
+    if [[ ! -e /dev/fuse ]] || ! command -v bindfs >/dev/null; then
+        echo "torture: skipped: the FUSE mode needs /dev/fuse and bindfs"
+        exit 77
+    fi
+    if ((EUID != 0)); then
+        echo "torture: skipped: the FUSE mode runs as root (it mounts, and runs the dumps as another user)"
+        exit 77
+    fi
+    TORTURE_DUMP_USER=${TORTURE_DUMP_USER:-nobody}
+fi
 if [[ ${TORTURE_NO_BUILD:-0} != 1 ]]; then
     if [[ ! -f $BUILD/CMakeCache.txt ]]; then
         cmake -S "$REPO" -B "$BUILD" >/dev/null || die "cmake failed"
@@ -62,12 +83,17 @@ WORK=$(mktemp -d "${TMPDIR:-/tmp}/orvandel-torture.XXXXXX") || die "no work dire
 TOOL_DIR=$WORK/tool
 WATCH_DIR=$WORK/watch
 WATCHED=$WATCH_DIR/results.xls
+# Where the dumps find the file: the writer's directory, or the FUSE mount of it.
+SEEN_DIR=$WATCH_DIR
+COPIES=$WORK/copies.txt
 mkdir -p "$TOOL_DIR" "$WATCH_DIR" "$WORK/versions" "$WORK/expected" "$WORK/bad" "$WORK/trace"
+: >"$COPIES"
 cp "$BUILD/bin/orvandel-dump" "$TOOL_DIR/" || die "no $BUILD/bin/orvandel-dump"
 DUMP=$TOOL_DIR/orvandel-dump
 RUN_DUMP=("$DUMP")
 if [[ -n ${TORTURE_DUMP_USER:-} ]]; then
-    chmod 755 "$WORK" && chown "$TORTURE_DUMP_USER" "$TOOL_DIR" || die "cannot hand $TOOL_DIR over"
+    chmod 755 "$WORK" && chown "$TORTURE_DUMP_USER" "$TOOL_DIR" "$COPIES" ||
+        die "cannot hand $TOOL_DIR over"
     RUN_DUMP=(setpriv --reuid="$TORTURE_DUMP_USER" --regid="$(id -g "$TORTURE_DUMP_USER")" --clear-groups "$DUMP")
 fi
 export LC_ALL=C.UTF-8
@@ -88,18 +114,38 @@ for i in "${!VERSIONS[@]}"; do
         "$(($(grep -c $'\r$' "$WORK/expected/$((i + 1)).csv"))) rows"
 done
 
+# The copies a dump may hand to the reader: the versions' bytes.
+declare -A VERSION_SUMS=()
+for version in "${VERSIONS[@]}"; do
+    VERSION_SUMS[$(sha256sum <"$version" | cut -d' ' -f1)]=1
+done
+
+unmount() { :; }
+if [[ -n $FUSE ]]; then
+    SEEN_DIR=$WORK/mount
+    mkdir -p "$SEEN_DIR"
+    FUSE_ARGS=()
+    [[ $FUSE == defaults ]] || FUSE_ARGS=(-o "$FUSE")
+    bindfs "${FUSE_ARGS[@]}" "$WATCH_DIR" "$SEEN_DIR" || die "bindfs could not mount $WATCH_DIR"
+    unmount() {
+        mountpoint -q "$SEEN_DIR" && { fusermount -u "$SEEN_DIR" || umount -l "$SEEN_DIR"; }
+    }
+    trap unmount EXIT
+fi
+SEEN_PATH=$SEEN_DIR/results.xls
+
 cp "${VERSIONS[0]}" "$WATCHED"
 "$PYTHON" "$REPO/scripts/torture_writer.py" run "$WATCHED" "$DURATION" "$WORK/writer.log" \
     "${VERSIONS[@]}" >"$WORK/writer.out" 2>"$WORK/writer.err" &
 WRITER=$!
-trap 'kill $WRITER 2>/dev/null' EXIT
+trap 'kill $WRITER 2>/dev/null; unmount' EXIT
 
 runs=0 imported=0 gave_up=0 errors=0 missing=0 mismatched=0 attempts=0 retried=0 torn=0
 traced=0 traced_opens=0 our_writes=0
 declare -A SEEN=()
 # A traced call that names the watched directory and is not one of these is a change by us.
 READ_ONLY_OPEN='^[0-9]+ +open(at)?\((AT_FDCWD, )?"[^"]*", O_RDONLY(\|O_(NONBLOCK|CLOEXEC|NOCTTY|LARGEFILE|DIRECTORY|NOFOLLOW|PATH))*( <unfinished|\))'
-echo "torturing for $DURATION s in $WORK${TORTURE_DUMP_USER:+, dumps run as $TORTURE_DUMP_USER} ..."
+echo "torturing for $DURATION s in $WORK${TORTURE_DUMP_USER:+, dumps run as $TORTURE_DUMP_USER}${FUSE:+, through a bindfs mount ($FUSE)} ..."
 while kill -0 "$WRITER" 2>/dev/null; do
     runs=$((runs + 1))
     out=$WORK/out.csv err=$WORK/err.txt
@@ -109,18 +155,18 @@ while kill -0 "$WRITER" 2>/dev/null; do
         ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
             strace -f -qq -o "$WORK/trace/last" \
             -e trace=open,openat,openat2,creat,truncate,rename,renameat,renameat2,unlink,unlinkat,link,linkat,symlink,symlinkat,mkdir,mkdirat,rmdir,chmod,fchmodat,utimensat \
-            "${RUN_DUMP[@]}" --stats --csv --retry-ms "$RETRY_MS" "$WATCHED" >"$out" 2>"$err"
+            "${RUN_DUMP[@]}" --stats --csv --retry-ms "$RETRY_MS" --copies "$COPIES" "$SEEN_PATH" >"$out" 2>"$err"
         rc=$?
         trace=$WORK/trace/last
-        traced_opens=$((traced_opens + $(grep -c "\"$WATCHED\", O_RDONLY" "$trace")))
+        traced_opens=$((traced_opens + $(grep -c "\"$SEEN_PATH\", O_RDONLY" "$trace")))
         # Anything but a read-only open that names the watched directory is a change by us.
-        writes=$(grep -F "\"$WATCH_DIR" "$trace" | grep -Evc "$READ_ONLY_OPEN" || true)
+        writes=$(grep -F "\"$SEEN_DIR" "$trace" | grep -Evc "$READ_ONLY_OPEN" || true)
         if ((writes > 0)); then
             our_writes=$((our_writes + writes))
             cp "$trace" "$WORK/bad/strace-$runs"
         fi
     else
-        "${RUN_DUMP[@]}" --stats --csv --retry-ms "$RETRY_MS" "$WATCHED" >"$out" 2>"$err"
+        "${RUN_DUMP[@]}" --stats --csv --retry-ms "$RETRY_MS" --copies "$COPIES" "$SEEN_PATH" >"$out" 2>"$err"
         rc=$?
     fi
     if read -r _ _ a _ t < <(grep '^orvandel-dump: attempts' "$err"); then
@@ -150,7 +196,14 @@ while kill -0 "$WRITER" 2>/dev/null; do
 done
 wait "$WRITER"
 writer_rc=$?
+unmount
 trap - EXIT
+
+copies=0 foreign_copies=0
+while read -r sum; do
+    copies=$((copies + 1))
+    [[ -n ${VERSION_SUMS[$sum]:-} ]] || foreign_copies=$((foreign_copies + 1))
+done <"$COPIES"
 
 read -r _ rewrites _ w_inplace _ w_rename _ w_flock _ foreign <"$WORK/writer.out" ||
     die "the writer failed: $(cat "$WORK/writer.err")"
@@ -161,24 +214,28 @@ final_sum=$(sha256sum <"$WATCHED" | cut -d' ' -f1)
 [[ $final_sum == "$last_sum" ]] || foreign=$((foreign + 1))
 changes=$((foreign + our_writes))
 leftovers=$(find "$TOOL_DIR" "$WATCH_DIR" -mindepth 1 ! -path "$DUMP" ! -path "$WATCHED" | wc -l)
+[[ -n $FUSE ]] && rmdir "$SEEN_DIR"
 
 seen=""
 for i in "${!VERSIONS[@]}"; do seen+=" v$((i + 1)):${SEEN[$((i + 1))]:-0}"; done
 cat <<EOF
 
-writer: $rewrites rewrites in $DURATION s ($w_inplace in place, $w_rename renamed over, $w_flock under flock)
+writer: $rewrites rewrites in $DURATION s ($w_inplace in place, $w_rename renamed over, $w_flock under flock)${FUSE:+
+read through a bindfs mount with options: $FUSE}
 dumps run:                                $runs
 snapshots taken and imported:             $imported  (tables per version:$seen)
 attempts refused as locked or torn:       $retried  (of which torn: $torn; attempts in all: $attempts)
 scans that gave up (exit 3):              $gave_up
 errors reported (exit 1):                 $errors
 file reported missing (exit 2):           $missing
+copies handed to the reader:              $copies
+copies read that are no version:          $foreign_copies  (must be 0)
 tables not exactly one of the versions:   $mismatched  (must be 0)
 changes to the watched file not by the writer: $changes  (must be 0; $foreign seen by the writer, $our_writes write accesses in $traced traced dumps, which opened it read-only $traced_opens times)
 temporary files left behind:              $leftovers  (must be 0)
 EOF
 
-if ((mismatched + changes + leftovers + errors + missing > 0)); then
+if ((mismatched + foreign_copies + changes + leftovers + errors + missing > 0)); then
     echo "FAILED; the evidence is in $WORK"
     exit 1
 fi

@@ -51,7 +51,8 @@ void HeadlessScan::ClearGrid()
 void HeadlessScan::LoadResults()
 {
     try {
-        importSnapshot(m_snapshot, m_workbook, m_tempPath, *m_table, m_clock());
+        importSnapshot(m_snapshot, m_workbook, m_tempPath, *m_table, m_clock(), nullptr,
+                       m_copySeen);
         m_imported = true;
     } catch (const TornSnapshot &) {
         ++m_torn;

@@ -4,6 +4,7 @@
 #include "app/core/SnapshotBuffer.h"
 #include "platform/Clock.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <chrono>
 #include <cstdint>
@@ -30,6 +31,11 @@ public:
 
     HeadlessScan(SnapshotSource &source, QString tempPath, Pause pause, Clock clock = wallClockNs);
 
+    // Called with every copy handed to the workbook reader, before it is read: what the
+    // snapshot let through, for a check of the copies themselves.
+    using CopySeen = std::function<void(QByteArrayView)>;
+    void watchCopies(CopySeen seen) { m_copySeen = std::move(seen); }
+
     // Import errors, and the I/O error of a copy the scan gave up on, leave as exceptions.
     Outcome run(const QString &workbook, ImportTarget &table, std::chrono::milliseconds retry);
 
@@ -47,6 +53,7 @@ private:
     QString m_tempPath;
     Pause m_pause;
     Clock m_clock;
+    CopySeen m_copySeen;
     QString m_workbook;
     ImportTarget *m_table = nullptr;
     bool m_missing = false;

@@ -16,6 +16,7 @@
 #include "util/ReportText.h"
 #include "util/ViewerError.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QString>
 #include <chrono>
@@ -37,7 +38,8 @@ enum ExitStatus {
 
 constexpr int DefaultRetryMs = 300;
 
-const char HelpText[] = R"(Usage: orvandel-dump [--csv | --tsv] [--retry-ms N] [--stats] WORKBOOK
+const char HelpText[] =
+    R"(Usage: orvandel-dump [--csv | --tsv] [--retry-ms N] [--stats] [--copies FILE] WORKBOOK
 
 Prints the table the Orvandel viewer shows for WORKBOOK: sheet row 1 as the header, then the
 rows from sheet row 2 down to the last one before the first row whose column 3 is empty, and
@@ -66,6 +68,9 @@ Options:
                  read), T how many of the copies turned out to have been written while they
                  were taken; the other A - T - 1 attempts (A - T on exit status 3) found the
                  file locked or open for writing. Not printed for a missing file or wrong usage.
+  --copies FILE  appends to FILE one line for every copy of the workbook handed to the reader:
+                 the SHA-256 of its bytes in hexadecimal. Each must be one whole version of the
+                 file; the torture run compares them with the versions its writer wrote.
   --help         this text.
 
 Exit status:
@@ -92,6 +97,7 @@ struct Options
     TableTextFormat format = TableTextFormat::Csv;
     int retryMs = DefaultRetryMs;
     bool stats = false;
+    QString copies;
     QString workbook;
 };
 
@@ -109,6 +115,17 @@ int dump(const Options &options)
     FileSnapshot source;
     HeadlessScan scan(source, temporaryWorkbookPath(GetAppDir(), processId()),
                       [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); });
+    QFile copies(options.copies);
+    if (!options.copies.isEmpty()) {
+        if (!copies.open(QIODevice::Append | QIODevice::Unbuffered)) {
+            printError(QStringLiteral("%1 could not be opened").arg(options.copies));
+            return ImportFailed;
+        }
+        scan.watchCopies([&copies](QByteArrayView bytes) {
+            copies.write(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() +
+                         '\n');
+        });
+    }
     // The records go out while the import fills them in: the table is never kept, as cells or
     // as text. Nothing is written unless the import gets as far as filling.
     QFile out;
@@ -173,6 +190,10 @@ int main(int argc, char **argv)
                 options.retryMs = *retry;
             } else if (arg == QStringLiteral("--stats")) {
                 options.stats = true;
+            } else if (arg == QStringLiteral("--copies")) {
+                if (i + 1 >= argc)
+                    return usageError("--copies needs a file name");
+                options.copies = QString::fromLocal8Bit(argv[++i]);
             } else if (arg == QStringLiteral("--")) {
                 optionsEnded = true;
             } else {

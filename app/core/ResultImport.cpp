@@ -7,6 +7,7 @@
 #include "platform/FileSnapshot.h"
 #include "platform/FileWrite.h"
 #include "platform/RemovedOnSignal.h"
+#include "sheet/DeclaredLength.h"
 #include "sheet/exceling.h"
 #include "sheet/model/ReadControl.h"
 #include "sheet/model/WorkbookError.h"
@@ -147,12 +148,50 @@ void importResults(QByteArrayView snapshot, const QString &tempPath, ImportTarge
     readCopy(cleanup, tempPath, table, cancelled);
 }
 
+namespace {
+
+// Whether a copy may have been caught half way through a rewrite: the change it holds is too
+// fresh to have settled, or the file has moved on since. A change time further in the future
+// than SettleNs says nothing (a skewed file server).
+bool mayBeHalfWritten(const FileIdentity &identity, const QString &resultFileName,
+                      std::int64_t nowNs)
+{
+    const std::int64_t age = nowNs - identity.changedNs;
+    const bool fresh = age > -SettleNs && age < SettleNs;
+    return fresh || fileChangedSince(resultFileName, identity);
+}
+
+// A copy that is empty, or shorter than its own structure says, is what a writer leaves just
+// after truncating the file or half way through writing it (on a share, whose client can
+// report a size and change time that are a second old, this is how a half-written file
+// shows). While that may be so it is torn without being read: some readers would take a cut
+// last sector for zero padding. Settled, a cut copy is damaged; an empty file goes to the
+// reader like any other.
+void refuseUnfinished(SnapshotBuffer &snapshot, const QString &resultFileName, std::int64_t nowNs)
+{
+    const bool whole = lengthAsDeclared(snapshot.bytes());
+    if (whole && !snapshot.bytes().isEmpty())
+        return;
+    const bool halfWritten = mayBeHalfWritten(snapshot.identity(), resultFileName, nowNs);
+    if (halfWritten || !whole)
+        snapshot.release();
+    if (halfWritten)
+        throw TornSnapshot();
+    if (!whole)
+        throw WorkbookError::damaged(QStringLiteral("the file ends before its contents do"));
+}
+
+} // namespace
+
 void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ImportTarget &table, std::int64_t nowNs,
-                    const std::atomic<bool> *cancelled)
+                    const std::atomic<bool> *cancelled, const CopyRead &copyRead)
 {
     const FileIdentity identity = snapshot.identity();
+    refuseUnfinished(snapshot, resultFileName, nowNs);
     try {
+        if (copyRead)
+            copyRead(snapshot.bytes());
         ImportCleanup cleanup(tempPath);
         try {
             writeNewFile(tempPath, snapshot.bytes());
@@ -172,10 +211,7 @@ void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
         // again instead of reporting it. A mix of two versions can look like any bad content,
         // a missing first worksheet or an encryption record included; content that stays bad
         // while the file stays the same is reported by a later attempt.
-        // A change time further in the future than that says nothing (a skewed file server).
-        const std::int64_t age = nowNs - identity.changedNs;
-        const bool fresh = age > -SettleNs && age < SettleNs;
-        if (isContentError(error) && (fresh || fileChangedSince(resultFileName, identity)))
+        if (isContentError(error) && mayBeHalfWritten(identity, resultFileName, nowNs))
             throw TornSnapshot();
         throw;
     }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 class ImportTarget;
 class SnapshotBuffer;
@@ -33,17 +34,20 @@ void importResults(QByteArrayView snapshot, const QString &tempPath, ImportTarge
                    const std::atomic<bool> *cancelled = nullptr);
 
 // importResults on the scan's snapshot of `resultFileName`. A copy that is not a readable
-// workbook raises TornSnapshot instead of its error, so that the scan tries again, while the
-// watched file has changed since it was taken, or while the change the copy holds is less than
-// SettleNs old at `nowNs` (CLOCK_REALTIME in nanoseconds; a change time more than SettleNs
+// workbook, or is empty or shorter than its own structure declares (lengthAsDeclared; such a
+// copy is not even read), raises TornSnapshot instead of its error, so that the scan tries again,
+// while the watched file has changed since it was taken, or while the change the copy holds is less
+// than SettleNs old at `nowNs` (CLOCK_REALTIME in nanoseconds; a change time more than SettleNs
 // ahead counts as settled): a writer that takes no lock can be caught half way and stay there
 // for a while. Content that stays bad is reported once it has settled.
 // The snapshot is used up: once its copy is written, or has failed to be, the buffer is
 // released (see SnapshotBuffer::release), so an attempt after this one takes a new snapshot.
+// `copyRead`, when given, sees every copy just before it is handed to the workbook reader.
 constexpr std::int64_t SettleNs = 2'000'000'000;
+using CopyRead = std::function<void(QByteArrayView)>;
 void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ImportTarget &table, std::int64_t nowNs,
-                    const std::atomic<bool> *cancelled = nullptr);
+                    const std::atomic<bool> *cancelled = nullptr, const CopyRead &copyRead = {});
 // The same at the present time.
 void importSnapshot(SnapshotBuffer &snapshot, const QString &resultFileName,
                     const QString &tempPath, ImportTarget &table);

@@ -308,7 +308,7 @@ void BiffParser::readBof(const Record &record)
     // BIFF8 texts are UTF-16; the older formats use the code page, Windows-1252 unless a
     // CODEPAGE record says otherwise.
     m_codePage = m_biff == 8 ? 1200 : 1252;
-    m_decoder = CodePageDecoder(m_codePage);
+    m_decoder = TextDecoder(1252);
 }
 
 void BiffParser::parse()
@@ -358,7 +358,8 @@ bool BiffParser::globalRecord(const Record &record, std::size_t &pos)
     case BiffRecord::CodePage:
         if (record.data.size() >= 2 && m_biff < 8) {
             m_codePage = LoadU16(record.data.data());
-            m_decoder = CodePageDecoder(m_codePage);
+            // UTF-16 (1200) names no code page of 8-bit texts: those read as Windows-1252.
+            m_decoder = TextDecoder(m_codePage == 1200 ? 1252 : m_codePage);
         }
         return true;
     case BiffRecord::DateMode:

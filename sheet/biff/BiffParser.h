@@ -1,8 +1,8 @@
 #pragma once
 
 #include "sheet/biff/BiffDecryption.h"
-#include "sheet/model/CodePageDecoder.h"
 #include "sheet/model/ReadControl.h"
+#include "sheet/model/TextDecoder.h"
 #include "sheet/model/Worksheet.h"
 
 #include <QHash>
@@ -92,7 +92,7 @@ private:
     std::size_t m_reportAt = 0;
     int m_biff = 8;
     int m_codePage = 1252;
-    CodePageDecoder m_decoder;
+    TextDecoder m_decoder;
     std::uint32_t m_sharedCount = 0;
     QHash<int, QString> m_formats;
     int m_nextFormat = 0; // BIFF2-4 number their formats in order

@@ -1,5 +1,7 @@
 #include "sheet/html/CharsetPrescan.h"
 
+#include "sheet/model/EncodingLabels.h"
+
 #include <algorithm>
 #include <array>
 #include <set>
@@ -24,78 +26,6 @@ char lower(char c)
 {
     return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
 }
-
-struct Label
-{
-    std::string_view name;
-    int codePage;
-};
-
-// The labels browsers know for the encodings this reader decodes; a page declaring UTF-16 is
-// read as UTF-8, since its bytes could not have been read as they were otherwise.
-constexpr std::array Labels = {
-    Label{"utf-8"sv, 65001},
-    Label{"utf8"sv, 65001},
-    Label{"unicode-1-1-utf-8"sv, 65001},
-    Label{"unicode11utf8"sv, 65001},
-    Label{"unicode20utf8"sv, 65001},
-    Label{"x-unicode20utf8"sv, 65001},
-    Label{"utf-16"sv, 65001},
-    Label{"utf-16le"sv, 65001},
-    Label{"utf-16be"sv, 65001},
-    Label{"unicode"sv, 65001},
-    Label{"unicodefeff"sv, 65001},
-    Label{"unicodefffe"sv, 65001},
-    Label{"ucs-2"sv, 65001},
-    Label{"csunicode"sv, 65001},
-    Label{"iso-10646-ucs-2"sv, 65001},
-    Label{"windows-1251"sv, 1251},
-    Label{"cp1251"sv, 1251},
-    Label{"x-cp1251"sv, 1251},
-    Label{"windows-1252"sv, 1252},
-    Label{"cp1252"sv, 1252},
-    Label{"x-cp1252"sv, 1252},
-    Label{"iso-8859-1"sv, 1252},
-    Label{"iso8859-1"sv, 1252},
-    Label{"iso88591"sv, 1252},
-    Label{"iso_8859-1"sv, 1252},
-    Label{"iso_8859-1:1987"sv, 1252},
-    Label{"iso-ir-100"sv, 1252},
-    Label{"latin1"sv, 1252},
-    Label{"l1"sv, 1252},
-    Label{"csisolatin1"sv, 1252},
-    Label{"ibm819"sv, 1252},
-    Label{"cp819"sv, 1252},
-    Label{"ascii"sv, 1252},
-    Label{"us-ascii"sv, 1252},
-    Label{"ansi_x3.4-1968"sv, 1252},
-    Label{"x-user-defined"sv, 1252},
-    Label{"koi8-r"sv, 20866},
-    Label{"koi8_r"sv, 20866},
-    Label{"koi8"sv, 20866},
-    Label{"koi"sv, 20866},
-    Label{"cskoi8r"sv, 20866},
-    Label{"koi8-u"sv, 21866},
-    Label{"koi8-ru"sv, 21866},
-    Label{"ibm866"sv, 866},
-    Label{"cp866"sv, 866},
-    Label{"866"sv, 866},
-    Label{"csibm866"sv, 866},
-    Label{"iso-8859-5"sv, 28595},
-    Label{"iso8859-5"sv, 28595},
-    Label{"iso88595"sv, 28595},
-    Label{"iso_8859-5"sv, 28595},
-    Label{"iso_8859-5:1988"sv, 28595},
-    Label{"iso-ir-144"sv, 28595},
-    Label{"cyrillic"sv, 28595},
-    Label{"csisolatincyrillic"sv, 28595},
-    Label{"x-mac-cyrillic"sv, 10007},
-    Label{"x-mac-ukrainian"sv, 10007},
-    Label{"macintosh"sv, 10000},
-    Label{"mac"sv, 10000},
-    Label{"x-mac-roman"sv, 10000},
-    Label{"csmacintosh"sv, 10000},
-};
 
 // The charset named in a content attribute's value ("text/html; charset=windows-1251").
 std::string charsetOfContent(std::string_view content)
@@ -132,17 +62,11 @@ std::string charsetOfContent(std::string_view content)
 
 std::optional<int> CharsetPrescan::codePageOfLabel(std::string_view label)
 {
-    while (!label.empty() && isSpace(label.front()))
-        label.remove_prefix(1);
-    while (!label.empty() && isSpace(label.back()))
-        label.remove_suffix(1);
-    std::string name(label);
-    std::transform(name.begin(), name.end(), name.begin(), lower);
-    for (const Label &known : Labels) {
-        if (known.name == name)
-            return known.codePage;
-    }
-    return std::nullopt;
+    const std::optional<int> codePage = EncodingLabels::CodePageOfLabel(label);
+    // A page that says it is UTF-16 in bytes that are not could only have meant UTF-8.
+    if (codePage == 1200 || codePage == 1201)
+        return Utf8;
+    return codePage;
 }
 
 std::optional<int> CharsetPrescan::declaredCodePage(std::span<const std::uint8_t> bytes)

@@ -9,8 +9,8 @@
 // The encoding a web page declares for itself in a meta tag (<meta charset=...>, or
 // http-equiv="content-type" with a content of "...; charset=..."), looked for in its first
 // 1024 bytes the way browsers look before they parse: comments and the attributes of other tags
-// are passed over. Answers with a code page number: 65001 for UTF-8 (what a page that declares
-// UTF-16 in its bytes is read as), Windows and ISO numbers for the 8-bit ones.
+// are passed over. Answers with a code page number (EncodingLabels): 65001 for UTF-8, also
+// what a page that declares UTF-16 in its bytes is read as.
 class CharsetPrescan
 {
 public:

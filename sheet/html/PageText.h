@@ -6,9 +6,9 @@
 #include <string_view>
 
 // A web page's text in UTF-8, which the HTML parser reads, and the code page it came in. The
-// encoding is the byte-order mark's, else the one the page declares in a meta tag, else UTF-8
-// when the bytes are valid UTF-8, else Windows-1251. A page in UTF-8 is read where it lies;
-// any other is converted, a megabyte at a time.
+// encoding is the byte-order mark's, else the one the page declares in a meta tag, else the
+// one TextEncoding::UndeclaredCodePage finds. A page in UTF-8 is read where it lies; any other
+// is converted, a megabyte at a time.
 class PageText
 {
 public:
@@ -22,8 +22,7 @@ public:
     int codePage() const { return m_codePage; }
 
 private:
-    void convertUtf16(std::span<const std::uint8_t> bytes, bool bigEndian);
-    void convertCodePage(std::span<const std::uint8_t> bytes, int codePage);
+    void convert(std::span<const std::uint8_t> bytes);
 
     QByteArray m_converted;
     std::string_view m_text;

@@ -1,6 +1,6 @@
 #include "sheet/html/TableLayout.h"
 
-#include "sheet/model/CodePageDecoder.h"
+#include "sheet/model/TextDecoder.h"
 
 #include <algorithm>
 #include <optional>
@@ -23,8 +23,6 @@ std::optional<std::uint64_t> nonNegativeInteger(const char *value)
         number = std::min<std::uint64_t>(number * 10 + std::uint64_t(*value - '0'), UINT32_MAX);
     return number;
 }
-
-const CodePageDecoder Utf8(65001);
 
 } // namespace
 
@@ -65,8 +63,8 @@ void TableLayout::addCell(std::string_view text, std::uint32_t colspan, std::uin
         return;
     if (!text.empty()) {
         StringTable &strings = m_book.strings();
-        Utf8.append(strings.buffer(), reinterpret_cast<const std::uint8_t *>(text.data()),
-                    text.size());
+        m_utf8.append(strings.buffer(), reinterpret_cast<const std::uint8_t *>(text.data()),
+                      text.size());
         m_sheet.add(Worksheet::Cell::textAt(m_row, m_column, strings.finish()));
     }
     const std::uint32_t end = std::min<std::uint32_t>(m_column + colspan, Worksheet::MaxColumns);

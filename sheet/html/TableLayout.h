@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sheet/model/TextDecoder.h"
 #include "sheet/model/Workbook.h"
 
 #include <cstdint>
@@ -43,4 +44,5 @@ private:
     bool m_rowTaken = false; // false before the first row, and once the sheet is full
     // For each column, the row up to which (not including) a cell above spans into it.
     std::vector<std::uint32_t> m_spanEnds;
+    TextDecoder m_utf8{65001};
 };

@@ -1,6 +1,41 @@
 #include "sheet/model/TextEncoding.h"
 
+#include "sheet/model/EncodingLabels.h"
+
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <optional>
+#include <type_traits>
+#include <uchardet.h>
+
+namespace {
+
+constexpr int Utf8 = 65001;
+constexpr int Cyrillic = 1251;
+// Enough text for the detectors; the rest of a large file would tell them nothing new.
+constexpr std::size_t Sample = 256 * 1024;
+
+// The single-byte code page uchardet finds in the bytes, if any.
+std::optional<int> DetectedSingleByte(std::span<const std::uint8_t> bytes)
+{
+    const std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(
+        uchardet_new(), uchardet_delete);
+    if (!detector)
+        return std::nullopt;
+    const std::size_t size = std::min(bytes.size(), Sample);
+    if (uchardet_handle_data(detector.get(), reinterpret_cast<const char *>(bytes.data()), size) !=
+        0)
+        return std::nullopt;
+    uchardet_data_end(detector.get());
+    const std::optional<int> codePage =
+        EncodingLabels::CodePageOfLabel(uchardet_get_charset(detector.get()));
+    if (!codePage || !EncodingLabels::IsSingleByte(*codePage))
+        return std::nullopt;
+    return codePage;
+}
+
+} // namespace
 
 namespace TextEncoding {
 
@@ -63,6 +98,48 @@ bool IsValidUtf8(std::span<const std::uint8_t> bytes)
         p += length;
     }
     return true;
+}
+
+} // namespace TextEncoding
+
+namespace TextEncoding {
+
+Unicode FindUtf16ByZeros(std::span<const std::uint8_t> bytes)
+{
+    const std::size_t units = std::min(bytes.size(), Sample) / 2;
+    std::size_t evenZeros = 0, oddZeros = 0;
+    for (std::size_t i = 0; i < units; ++i) {
+        if (bytes[2 * i] == 0 && bytes[2 * i + 1] == 0)
+            return Unicode::None; // U+0000 is no text
+        // Only the zero high bytes of ASCII characters count.
+        evenZeros += bytes[2 * i] == 0 && bytes[2 * i + 1] < 0x80;
+        oddZeros += bytes[2 * i + 1] == 0 && bytes[2 * i] < 0x80;
+    }
+    // At least one character in five ASCII, and the other place nearly free of zeros.
+    const auto pattern = [units](std::size_t many, std::size_t few) {
+        return many * 5 >= units && many >= 2 && few * 20 <= many;
+    };
+    if (pattern(oddZeros, evenZeros))
+        return Unicode::Utf16LE;
+    if (pattern(evenZeros, oddZeros))
+        return Unicode::Utf16BE;
+    return Unicode::None;
+}
+
+int UndeclaredCodePage(std::span<const std::uint8_t> bytes)
+{
+    // UTF-16 first: ASCII and Cyrillic in UTF-16 are valid UTF-8 byte for byte.
+    switch (FindUtf16ByZeros(bytes)) {
+    case Unicode::Utf16LE:
+        return 1200;
+    case Unicode::Utf16BE:
+        return 1201;
+    default:
+        break;
+    }
+    if (IsValidUtf8(bytes))
+        return Utf8;
+    return DetectedSingleByte(bytes).value_or(Cyrillic);
 }
 
 } // namespace TextEncoding

@@ -12,6 +12,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -73,6 +75,37 @@ bool IsElapsedTimeBracket(const QString &code, qsizetype open, qsizetype close)
             return false;
     }
     return true;
+}
+
+// Excel's named formats, which XML Spreadsheet 2003 writes by name: whether each shows a
+// date or a time. Their letters would read as date codes ("Fixed" has a d, "Currency" a y).
+std::optional<bool> NamedFormatShowsDate(const QString &format)
+{
+    static constexpr std::array<std::pair<std::u16string_view, bool>, 17> Names = {{
+        {u"General Date", true},
+        {u"Long Date", true},
+        {u"Medium Date", true},
+        {u"Short Date", true},
+        {u"Long Time", true},
+        {u"Medium Time", true},
+        {u"Short Time", true},
+        {u"General Number", false},
+        {u"Currency", false},
+        {u"Euro Currency", false},
+        {u"Fixed", false},
+        {u"Standard", false},
+        {u"Percent", false},
+        {u"Scientific", false},
+        {u"Yes/No", false},
+        {u"True/False", false},
+        {u"On/Off", false},
+    }};
+    for (const auto &[name, date] : Names) {
+        if (QStringView(format).compare(QStringView(name.data(), qsizetype(name.size())),
+                                        Qt::CaseInsensitive) == 0)
+            return date;
+    }
+    return std::nullopt;
 }
 
 bool IsDateChar(QChar c)
@@ -296,6 +329,8 @@ bool IsDateTimeFormat(int formatIndex, const QString &formatCode)
 {
     if ((formatIndex >= 14 && formatIndex <= 22) || (formatIndex >= 45 && formatIndex <= 47))
         return true;
+    if (const std::optional<bool> named = NamedFormatShowsDate(formatCode))
+        return *named;
 
     // Date codes have to outnumber the digit placeholders, so that a stray letter in a number
     // format does not make it a date.

@@ -23,8 +23,10 @@ QString NumberText(double value, const LocaleTexts &locale);
 void AppendNumberText(TextBuilder &text, double value, const LocaleTexts &locale);
 
 // Whether a cell with this number format shows its number as a date or a time: the built-in
-// formats 14 to 22 and 45 to 47, or a format code with date or time codes outside quoted
-// stretches, escaped characters and brackets (the elapsed-time brackets [h], [m], [s] count).
+// formats 14 to 22 and 45 to 47, Excel's named date and time formats ("Short Date", "Long
+// Time", ...; its other names, "Fixed", "Currency" and the like, show numbers), or a format
+// code with date or time codes outside quoted stretches, escaped characters and brackets (the
+// elapsed-time brackets [h], [m], [s] count). Every reader asks this one.
 bool IsDateTimeFormat(int formatIndex, const QString &formatCode);
 
 // A date serial number as the locale's short date and/or the time as HH:MM:SS, rounded to the

@@ -62,9 +62,6 @@ Unit GuessDelimiter(const Unit *begin, const Unit *end)
 {
     const Unit *const lineEnd =
         std::find_if(begin, end, [](Unit c) { return c == '\n' || c == '\r'; });
-    if (std::find(begin, lineEnd, Unit('\t')) != lineEnd)
-        return Unit('\t');
-
     // The sample ends after a line end, so that its last record is whole, unless its first line
     // is longer than the sample itself.
     const Unit *sampleEnd = end;
@@ -77,6 +74,9 @@ Unit GuessDelimiter(const Unit *begin, const Unit *end)
         if (lastBreak > lineEnd)
             sampleEnd = lastBreak;
     }
+    // Records, not lines: a quoted field of the first record may hold line ends.
+    if (splitBy(begin, sampleEnd, Unit('\t')).first > 1)
+        return Unit('\t');
     const Split semicolon = splitBy(begin, sampleEnd, Unit(';'));
     const Split comma = splitBy(begin, sampleEnd, Unit(','));
     if (semicolon.consistent || comma.consistent)

@@ -2,8 +2,9 @@
 
 #include <cstdint>
 
-// Which character separates the fields of delimited text, judged by its first lines: a tab
-// when the first line holds one; otherwise semicolon or comma, whichever splits the first
+// Which character separates the fields of delimited text, judged by its first records (quoted
+// fields, line ends inside them included, are one field each): a tab when the first record
+// holds one; otherwise semicolon or comma, whichever splits the first
 // records (up to 20 of them, blank lines left out) into the same number of fields, more than
 // one. When both do, semicolon: it is the list separator where comma is the decimal separator,
 // and numbers with decimal commas split evenly at their commas too. When neither does, the one

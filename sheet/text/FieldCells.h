@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sheet/model/CodePageDecoder.h"
 #include "sheet/model/ReadControl.h"
+#include "sheet/model/TextDecoder.h"
 #include "sheet/model/Workbook.h"
 
 #include <cstdint>
@@ -9,7 +9,8 @@
 
 // Turns the fields of delimited text into text cells of one worksheet, as they are written: no
 // field is taken for a number or a date. An empty field is an empty cell; fields beyond the
-// sheet's last column are dropped, and the reading stops at its last row. Bytes are decoded
+// sheet's last column are dropped, and the reading stops at its last row; ="..." reads as the
+// text in quotes. Bytes are decoded
 // with the file's code page (UTF-8 or an 8-bit one), UTF-16 units taken as they are. A line end
 // inside a quoted field is a line feed, as in the other formats' cells.
 template<typename Unit>
@@ -17,7 +18,7 @@ class FieldCells
 {
 public:
     FieldCells(Workbook &book, Worksheet &sheet, const ReadControl &control,
-               const CodePageDecoder &decoder)
+               const TextDecoder &decoder)
         : m_strings(book.strings())
         , m_sheet(sheet)
         , m_control(control)
@@ -30,6 +31,8 @@ public:
         if (m_column >= Worksheet::MaxColumns)
             return;
         StringTable::Buffer &buffer = m_strings.buffer();
+        if (!m_hasText)
+            m_fieldStart = buffer.size();
         if constexpr (std::is_same_v<Unit, char16_t>)
             buffer.insert(buffer.end(), begin, begin + count);
         else
@@ -41,6 +44,8 @@ public:
     {
         if (m_column >= Worksheet::MaxColumns)
             return;
+        if (!m_hasText)
+            m_fieldStart = m_strings.buffer().size();
         m_strings.buffer().push_back(u'\n');
         m_hasText = true;
     }
@@ -49,8 +54,10 @@ public:
     {
         if (m_column >= Worksheet::MaxColumns)
             return;
-        if (m_hasText)
+        if (m_hasText) {
+            UnwrapFormulaText(m_strings.buffer(), m_fieldStart);
             m_sheet.add(Worksheet::Cell::textAt(m_row, m_column, m_strings.finish()));
+        }
         m_hasText = false;
         ++m_column;
     }
@@ -69,11 +76,33 @@ public:
     }
 
 private:
+    // ="0012", the way files written for spreadsheet programs keep a text from being read as a
+    // number, is a formula whose value is the text: the field reads as that text, its doubled
+    // quotes single. Anything else after "=" stays as written.
+    static void UnwrapFormulaText(StringTable::Buffer &buffer, std::size_t start)
+    {
+        const std::size_t end = buffer.size();
+        if (end - start < 3 || buffer[start] != u'=' || buffer[start + 1] != u'"' ||
+            buffer[end - 1] != u'"')
+            return;
+        for (std::size_t i = start + 2; i + 1 < end; ++i) {
+            if (buffer[i] == u'"' && (i + 2 >= end || buffer[++i] != u'"'))
+                return;
+        }
+        std::size_t to = start;
+        for (std::size_t i = start + 2; i + 1 < end; ++i) {
+            buffer[to++] = buffer[i];
+            i += buffer[i] == u'"';
+        }
+        buffer.resize(to);
+    }
+
     StringTable &m_strings;
     Worksheet &m_sheet;
     const ReadControl &m_control;
-    const CodePageDecoder &m_decoder;
+    const TextDecoder &m_decoder;
     std::uint32_t m_row = 0;
     std::uint32_t m_column = 0;
+    std::size_t m_fieldStart = 0;
     bool m_hasText = false;
 };

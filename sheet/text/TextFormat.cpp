@@ -1,6 +1,6 @@
 #include "sheet/text/TextFormat.h"
 
-#include "sheet/model/CodePageDecoder.h"
+#include "sheet/model/TextDecoder.h"
 #include "sheet/model/TextEncoding.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
@@ -15,13 +15,19 @@ namespace {
 using TextEncoding::Unicode;
 
 constexpr int Utf8CodePage = 65001;
-constexpr int Cyrillic = 1251;
 constexpr int Utf16LECodePage = 1200;
 constexpr int Utf16BECodePage = 1201;
 
 bool isUtf16(Unicode encoding)
 {
     return encoding == Unicode::Utf16LE || encoding == Unicode::Utf16BE;
+}
+
+// The encoding of the text after its byte-order mark: the mark's, else UTF-16 told by its
+// zero bytes; None for the 8-bit code pages and UTF-8.
+Unicode unicodeOf(const TextEncoding::ByteOrderMark &mark, std::span<const std::uint8_t> text)
+{
+    return mark.encoding != Unicode::None ? mark.encoding : TextEncoding::FindUtf16ByZeros(text);
 }
 
 // UTF-16 code units from the bytes after the mark; an odd last byte is dropped.
@@ -48,7 +54,7 @@ bool isText(std::span<const std::uint8_t> bytes)
 {
     const TextEncoding::ByteOrderMark mark = TextEncoding::FindByteOrderMark(bytes);
     const std::span<const std::uint8_t> text = bytes.subspan(mark.size);
-    if (isUtf16(mark.encoding))
+    if (isUtf16(unicodeOf(mark, text)))
         return !hasNulUnit(text);
     return std::memchr(text.data(), 0, text.size()) == nullptr;
 }
@@ -60,7 +66,7 @@ bool Recognizes(std::span<const std::uint8_t> bytes)
 
 template<typename Unit>
 void readFields(const Unit *begin, const Unit *end, Workbook &book, const ReadControl &control,
-                const CodePageDecoder &decoder)
+                const TextDecoder &decoder)
 {
     Worksheet &sheet = book.addWorksheet(QStringLiteral("Sheet1"));
     FieldCells<Unit> cells(book, sheet, control, decoder);
@@ -74,21 +80,20 @@ std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadCo
     auto book = std::make_shared<Workbook>();
     const TextEncoding::ByteOrderMark mark = TextEncoding::FindByteOrderMark(bytes);
     const std::span<const std::uint8_t> text = bytes.subspan(mark.size);
-    if (isUtf16(mark.encoding)) {
-        const bool bigEndian = mark.encoding == Unicode::Utf16BE;
+    const Unicode unicode = unicodeOf(mark, text);
+    if (isUtf16(unicode)) {
+        const bool bigEndian = unicode == Unicode::Utf16BE;
         book->setFormat(QStringLiteral("Text"), bigEndian ? Utf16BECodePage : Utf16LECodePage);
         const StringTable::Buffer units = utf16Units(text, bigEndian);
         book->strings().reserve(0, units.size());
-        readFields(units.data(), units.data() + units.size(), *book, control, CodePageDecoder());
+        readFields(units.data(), units.data() + units.size(), *book, control, TextDecoder());
     } else {
-        const int codePage = mark.encoding == Unicode::Utf8 || TextEncoding::IsValidUtf8(text)
-                                 ? Utf8CodePage
-                                 : Cyrillic;
+        const int codePage =
+            mark.encoding == Unicode::Utf8 ? Utf8CodePage : TextEncoding::UndeclaredCodePage(text);
         book->setFormat(QStringLiteral("Text"), codePage);
         // No byte decodes to more than one UTF-16 unit.
         book->strings().reserve(0, text.size());
-        readFields(text.data(), text.data() + text.size(), *book, control,
-                   CodePageDecoder(codePage));
+        readFields(text.data(), text.data() + text.size(), *book, control, TextDecoder(codePage));
     }
     book->finish();
     return book;

@@ -4,6 +4,6 @@
 
 // Delimited text (comma-, semicolon- or tab-separated) whatever its name: anything that is text
 // and no other format, read as one worksheet of text cells. Text is UTF-8 or UTF-16 with a
-// byte-order mark, UTF-8 without one when its bytes are UTF-8, and Windows-1251 otherwise. Bytes
-// that hold a NUL outside UTF-16 are binary, not text.
+// byte-order mark, and without one what TextEncoding::UndeclaredCodePage finds. Bytes that
+// hold a NUL outside UTF-16 are binary, not text.
 extern const WorkbookFormat DelimitedTextFormat;

@@ -1,20 +1,55 @@
 #include "sheet/xml/ExpatParser.h"
 
+#include "sheet/model/EncodingLabels.h"
 #include "sheet/model/WorkbookError.h"
+#include "sheet/xml/XmlDeclaration.h"
 
 #include <climits>
 #include <cstring>
 #include <expat.h>
+#include <string>
 
 namespace {
 
 // Expat joins a namespace URI and a local name with this; no URI holds it.
 constexpr char NamespaceSeparator = '\x01';
 
+constexpr int Utf8 = 65001;
+
+// The encodings expat reads itself.
+bool IsExpatEncoding(std::string_view label)
+{
+    std::string lower(label);
+    for (char &c : lower)
+        c = c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+    return lower == "utf-8" || lower == "utf-16" || lower == "iso-8859-1" || lower == "us-ascii";
+}
+
+// Expat's table of a single-byte encoding it does not know itself, from TextDecoder.
+int OnUnknownEncoding(void *, const char *name, XML_Encoding *info)
+{
+    // Only single-byte encodings come here: start() turns the others into UTF-8.
+    const TextDecoder decoder = TextDecoder::forLabel(name);
+    if (!decoder.isValid() || !EncodingLabels::IsSingleByte(decoder.codePage()))
+        return XML_STATUS_ERROR;
+    StringTable::Buffer units;
+    for (int byte = 0; byte < 256; ++byte) {
+        units.clear();
+        const auto b = std::uint8_t(byte);
+        decoder.append(units, &b, 1);
+        info->map[byte] =
+            units.size() == 1 && (units[0] < 0xD800 || units[0] > 0xDFFF) ? int(units[0]) : 0xFFFD;
+    }
+    info->data = nullptr;
+    info->convert = nullptr;
+    info->release = nullptr;
+    return XML_STATUS_OK;
+}
+
 } // namespace
 
 ExpatParser::ExpatParser(XmlHandler &handler, QString part)
-    : m_parser(XML_ParserCreateNS("UTF-8", NamespaceSeparator), XML_ParserFree)
+    : m_parser(XML_ParserCreateNS(nullptr, NamespaceSeparator), XML_ParserFree)
     , m_handler(handler)
     , m_part(std::move(part))
 {
@@ -25,6 +60,7 @@ ExpatParser::ExpatParser(XmlHandler &handler, QString part)
     XML_SetCharacterDataHandler(m_parser.get(), onText);
     XML_SetStartDoctypeDeclHandler(m_parser.get(), onDoctype);
     XML_SetEntityDeclHandler(m_parser.get(), onEntity);
+    XML_SetUnknownEncodingHandler(m_parser.get(), OnUnknownEncoding, nullptr);
     // Parameter entities, and with them any external subset, are never read.
     XML_SetParamEntityParsing(m_parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
 }
@@ -76,7 +112,8 @@ void ExpatParser::onDoctype(void *data, const char *, const char *, const char *
 {
     auto *self = static_cast<ExpatParser *>(data);
     self->stop(std::make_exception_ptr(WorkbookError::damaged(
-        QStringLiteral("%1 has a document type declaration, which is not read").arg(self->m_part))));
+        QStringLiteral("%1 has a document type declaration, which is not read")
+            .arg(self->m_part))));
 }
 
 void ExpatParser::onEntity(void *data, const char *, int, const char *, int, const char *,
@@ -99,8 +136,40 @@ void ExpatParser::stop(std::exception_ptr error)
     XML_StopParser(m_parser.get(), XML_FALSE);
 }
 
+void ExpatParser::start(std::span<const char> &piece)
+{
+    const std::string_view text(piece.data(), piece.size());
+    const std::size_t junk = XmlDeclaration::LeadingJunk(text);
+    piece = piece.subspan(junk);
+    if (piece.empty())
+        return; // more white space may follow in the next piece
+    m_started = true;
+    const std::optional<std::string_view> label = XmlDeclaration::Encoding(text.substr(junk));
+    if (!label || IsExpatEncoding(*label))
+        return;
+    TextDecoder decoder = TextDecoder::forLabel(*label);
+    if (!decoder.isValid() || EncodingLabels::IsSingleByte(decoder.codePage()) ||
+        decoder.codePage() == Utf8)
+        return;
+    XML_SetEncoding(m_parser.get(), "UTF-8");
+    m_transcoder = std::move(decoder);
+}
+
 void ExpatParser::feed(std::span<const char> piece)
 {
+    if (!m_started) {
+        start(piece);
+        if (piece.empty())
+            return;
+    }
+    if (m_transcoder) {
+        m_units.clear();
+        m_transcoder->appendPiece(m_units, reinterpret_cast<const std::uint8_t *>(piece.data()),
+                                  piece.size());
+        const QByteArray utf8 = QStringView(m_units.data(), qsizetype(m_units.size())).toUtf8();
+        parse(utf8.constData(), std::size_t(utf8.size()), false);
+        return;
+    }
     // Expat takes an int length: a piece larger than that goes in parts.
     while (piece.size() > std::size_t(INT_MAX / 2)) {
         parse(piece.data(), INT_MAX / 2, false);

@@ -7,20 +7,6 @@
 #include <algorithm>
 #include <array>
 
-namespace {
-
-// Excel's named formats that show dates and times; its other names ("General Number",
-// "Fixed", "Percent", "Yes/No", ...) show numbers.
-bool IsNamedDateFormat(std::string_view format)
-{
-    static constexpr std::array<std::string_view, 7> Names = {
-        "General Date", "Long Date",   "Medium Date", "Short Date",
-        "Long Time",    "Medium Time", "Short Time"};
-    return std::find(Names.begin(), Names.end(), format) != Names.end();
-}
-
-} // namespace
-
 Xml2003Styles::Xml2003Styles()
 {
     number("Default");
@@ -50,7 +36,6 @@ void Xml2003Styles::setFormat(std::uint16_t style, std::string_view format)
     Style &entry = m_styles[style];
     entry.hasFormat = true;
     entry.showsDate =
-        IsNamedDateFormat(format) ||
         IsDateTimeFormat(-1, QString::fromUtf8(format.data(), qsizetype(format.size())));
 }
 

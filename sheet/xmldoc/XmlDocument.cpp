@@ -1,5 +1,7 @@
 #include "sheet/xmldoc/XmlDocument.h"
 
+#include "sheet/model/EncodingLabels.h"
+#include "sheet/xml/XmlDeclaration.h"
 #include "sheet/xml/XmlPartParser.h"
 #include "sheet/xmldoc/XmlRootElement.h"
 
@@ -21,6 +23,16 @@ void Feed(std::span<const std::uint8_t> document, std::size_t from,
     }
 }
 
+// Whether the document is in UTF-8 as far as its declaration goes: the scanner reads nothing
+// else.
+bool declaresUtf8(std::span<const std::uint8_t> document)
+{
+    const std::optional<std::string_view> label =
+        XmlDeclaration::Encoding(std::string_view(reinterpret_cast<const char *>(document.data()),
+                                                  std::min<std::size_t>(document.size(), 4096)));
+    return !label || EncodingLabels::CodePageOfLabel(*label) == 65001;
+}
+
 } // namespace
 
 void ParseXmlDocument(std::span<const std::uint8_t> document, XmlHandler &handler,
@@ -28,7 +40,7 @@ void ParseXmlDocument(std::span<const std::uint8_t> document, XmlHandler &handle
                       const ReadControl &control)
 {
     const std::optional<XmlRootElement> root = XmlRootElement::read(document);
-    if (!root || root->hasDoctype()) {
+    if (!root || root->hasDoctype() || !declaresUtf8(document)) {
         ParseXmlPartWithExpat([&](const auto &consume) { Feed(document, 0, consume, control); },
                               handler, part);
         return;

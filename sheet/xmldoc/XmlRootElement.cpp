@@ -1,5 +1,7 @@
 #include "sheet/xmldoc/XmlRootElement.h"
 
+#include "sheet/xml/XmlDeclaration.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -115,11 +117,9 @@ std::optional<XmlRootElement> XmlRootElement::read(std::span<const std::uint8_t>
 {
     std::string_view text(reinterpret_cast<const char *>(bytes.data()),
                           std::min(bytes.size(), limit));
-    std::size_t skipped = 0;
-    if (text.starts_with("\xEF\xBB\xBF")) {
-        text.remove_prefix(3);
-        skipped = 3;
-    }
+    // White space and byte-order marks, in any order, before the declaration.
+    const std::size_t skipped = XmlDeclaration::LeadingJunk(text);
+    text.remove_prefix(skipped);
     Cursor at(text);
     XmlRootElement root;
     for (;;) {

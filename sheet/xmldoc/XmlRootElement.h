@@ -7,10 +7,11 @@
 #include <vector>
 
 // The start tag of an XML document's root element, read from the document's first bytes
-// without a parser: what the XML-based workbook formats are recognised by. It skips a UTF-8
-// byte-order mark, the XML declaration, processing instructions, comments, white space and a
-// document type declaration (which is only passed over, never read), and resolves the
-// namespace prefixes that the tag itself declares. The views point into the bytes given.
+// without a parser: what the XML-based workbook formats are recognised by. It skips white space
+// and UTF-8 byte-order marks before the declaration, the XML declaration, processing instructions,
+// comments, white space and a document type declaration (which is only passed over, never read),
+// and resolves the namespace prefixes that the tag itself declares. The views point into the bytes
+// given.
 class XmlRootElement
 {
 public:

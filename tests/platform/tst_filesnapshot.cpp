@@ -1,15 +1,18 @@
 #include "app/core/SnapshotBuffer.h"
 #include "platform/FileSnapshot.h"
+#include "platform/LocalFileSystem.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <array>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,6 +100,44 @@ private:
     qint64 m_slowestRewriteMs = 0;
 };
 
+// A bindfs (FUSE) mount of a directory: what a share's client shows of it. It hides the
+// writer's locks and open handles and caches attributes for a second, as a share does.
+// Unmounted when the test leaves.
+class BindfsMount
+{
+public:
+    BindfsMount(const QString &backing, const QString &at, const QString &options)
+        : m_at(at)
+    {
+        QStringList arguments;
+        if (!options.isEmpty())
+            arguments << QStringLiteral("-o") << options;
+        m_mounted = QDir().mkpath(at) &&
+                    QProcess::execute(QStringLiteral("bindfs"), arguments << backing << at) == 0;
+    }
+    ~BindfsMount()
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-u"), m_at});
+    }
+    BindfsMount(const BindfsMount &) = delete;
+    BindfsMount &operator=(const BindfsMount &) = delete;
+
+    bool mounted() const { return m_mounted; }
+
+private:
+    QString m_at;
+    bool m_mounted = false;
+};
+
+bool pathOnLocalFileSystem(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const bool local = onLocalFileSystem(fd);
+    ::close(fd);
+    return local;
+}
+
 } // namespace
 
 class TestFileSnapshot : public QObject
@@ -120,6 +161,10 @@ private Q_SLOTS:
     void replacedByRenameGivesWholeVersions();
     void changedSince();
     void withoutLeaseOnlyQuietFileTaken();
+    void leaseTrustedOnlyOnLocalFileSystem_data();
+    void changedTooRecentlyRule_data();
+    void changedTooRecentlyRule();
+    void leaseTrustedOnlyOnLocalFileSystem();
 
 private:
     QTemporaryDir m_dir;
@@ -447,6 +492,81 @@ void TestFileSnapshot::withoutLeaseOnlyQuietFileTaken()
     WriterProcess idle({QStringLiteral("open"), m_path});
     QVERIFY(idle.ready());
     QCOMPARE(snapshot.take(m_path, buffer).outcome, SnapshotOutcome::Taken);
+}
+
+void TestFileSnapshot::leaseTrustedOnlyOnLocalFileSystem_data()
+{
+    QTest::addColumn<bool>("fuse");
+    QTest::addColumn<QString>("options");
+    QTest::newRow("local") << false << QString();
+    QTest::newRow("bindfs, caching defaults") << true << QString();
+    QTest::newRow("bindfs, auto_cache") << true << QStringLiteral("auto_cache");
+}
+
+// The writer writes the directory; we read it as it is, or through a FUSE mount of it. There
+// the lease we may be granted is never broken by the writer, and the attributes the kernel
+// holds are a second old: neither may be trusted.
+void TestFileSnapshot::leaseTrustedOnlyOnLocalFileSystem()
+{
+    QFETCH(bool, fuse);
+    QFETCH(QString, options);
+    const QString backing = m_dir.filePath(QStringLiteral("backing"));
+    QVERIFY(QDir().mkpath(backing));
+    if (fuse && (!QFile::exists(QStringLiteral("/dev/fuse")) ||
+                 QStandardPaths::findExecutable(QStringLiteral("bindfs")).isEmpty()))
+        QSKIP("needs /dev/fuse and bindfs");
+    const QString view = fuse ? m_dir.filePath(QStringLiteral("mount")) : backing;
+    std::optional<BindfsMount> mount;
+    if (fuse)
+        mount.emplace(backing, view, options);
+    if (fuse && !mount->mounted())
+        QSKIP("bindfs could not mount here (not allowed to use FUSE?)");
+    const QString written = backing + QStringLiteral("/Bellquor.xls");
+    const QString seen = view + QStringLiteral("/Bellquor.xls");
+    const QByteArray first = version('f', 5000);
+    writeFile(written, first);
+    QCOMPARE(pathOnLocalFileSystem(seen), !fuse);
+
+    // Just written: a trusted lease stands for the quiet window; without one, wait for it.
+    SnapshotBuffer buffer;
+    QCOMPARE(m_snapshot.take(seen, buffer).outcome,
+             fuse ? SnapshotOutcome::Torn : SnapshotOutcome::Taken);
+    QThread::msleep(150);
+    QCOMPARE(m_snapshot.take(seen, buffer).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(buffer.bytes(), QByteArrayView(first));
+
+    // Rewritten longer behind the mount's back while its attributes are cached: the copy is
+    // of the new version, not the old length of it.
+    const QByteArray second = version('s', 9000);
+    writeFile(written, second);
+    QThread::msleep(150);
+    QCOMPARE(m_snapshot.take(seen, buffer).outcome, SnapshotOutcome::Taken);
+    QCOMPARE(buffer.bytes(), QByteArrayView(second));
+    QVERIFY(!fileChangedSince(seen, buffer.identity()));
+}
+
+void TestFileSnapshot::changedTooRecentlyRule_data()
+{
+    QTest::addColumn<qint64>("changedMs");
+    QTest::addColumn<bool>("tooRecent");
+    // The read ran from 10,000.250 s to 10,000.300 s.
+    QTest::newRow("long before") << qint64(9'000'000) << false;
+    QTest::newRow("just over 100 ms before") << qint64(10'000'149) << false;
+    QTest::newRow("100 ms before") << qint64(10'000'150) << true;
+    QTest::newRow("during the read") << qint64(10'000'275) << true;
+    QTest::newRow("whole second of the read") << qint64(10'000'000) << true;
+    QTest::newRow("whole second before") << qint64(9'999'000) << false;
+    QTest::newRow("server ahead by 1 s") << qint64(10'001'300) << true;
+    QTest::newRow("server ahead by 2 s") << qint64(10'002'300) << true;
+    QTest::newRow("server far ahead") << qint64(10'002'301) << false;
+}
+
+void TestFileSnapshot::changedTooRecentlyRule()
+{
+    QFETCH(qint64, changedMs);
+    QFETCH(bool, tooRecent);
+    constexpr std::int64_t Ms = 1'000'000;
+    QCOMPARE(changedTooRecently(changedMs * Ms, 10'000'250 * Ms, 10'000'300 * Ms), tooRecent);
 }
 
 QTEST_GUILESS_MAIN(TestFileSnapshot)

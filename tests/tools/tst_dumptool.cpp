@@ -1,6 +1,7 @@
 #include "tests/support/ImportTestFiles.h"
 #include "tests/support/XlsTestFiles.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -68,6 +69,7 @@ private Q_SLOTS:
     void importError();
     void lockedFile();
     void stats();
+    void copies();
     void usage_data();
     void usage();
     void help();
@@ -221,6 +223,35 @@ void TestDumpTool::lockedFile()
 }
 
 // --stats: one line on standard error after the scan, for scripts that count retries.
+// Each copy handed to the reader is recorded; a copy cut short is never handed over.
+void TestDumpTool::copies()
+{
+    const QString path = m_dir.path() + QStringLiteral("/copies.xls");
+    const QString list = m_dir.path() + QStringLiteral("/copies.txt");
+    QFile::remove(list);
+    QVERIFY(QFile::copy(dataPath(QStringLiteral("short.xls")), path));
+    QByteArray whole;
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        whole = file.readAll();
+    }
+    const QByteArray sum = QCryptographicHash::hash(whole, QCryptographicHash::Sha256).toHex();
+    for (int run = 0; run < 2; ++run)
+        QCOMPARE(RunTool({QStringLiteral("--copies"), list, path}).exitCode, 0);
+    QFile copies(list);
+    QVERIFY(copies.open(QIODevice::ReadOnly));
+    QCOMPARE(copies.readAll(), sum + '\n' + sum + '\n');
+
+    // Just cut short: torn at every attempt, so nothing read.
+    QVERIFY(QFile::resize(path, whole.size() - 1));
+    QCOMPARE(RunTool({QStringLiteral("--copies"), list, QStringLiteral("--retry-ms"),
+                      QStringLiteral("0"), path})
+                 .exitCode,
+             3);
+    QCOMPARE(QFileInfo(list).size(), 2 * (sum.size() + 1));
+}
+
 void TestDumpTool::stats()
 {
     const QString path = m_dir.path() + QStringLiteral("/stats.xls");
@@ -276,8 +307,8 @@ void TestDumpTool::help()
     const Run run = RunTool({QStringLiteral("--help")});
     QCOMPARE(run.exitCode, 0);
     for (const char *part :
-         {"--csv", "--tsv", "--retry-ms", "--stats", "RFC 4180", "30 times", "300 ms", "tempfgr",
-          "\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  64 "})
+         {"--csv", "--tsv", "--retry-ms", "--stats", "--copies", "RFC 4180", "30 times", "300 ms",
+          "tempfgr", "\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  64 "})
         QVERIFY2(run.out.contains(part), part);
 
     // "--" ends the options: a workbook whose name starts with a dash.

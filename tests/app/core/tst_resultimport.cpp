@@ -136,6 +136,8 @@ private Q_SLOTS:
     void tornSnapshot();
     void damagedWhileUnchanged();
     void tornRuleOnlyForContent();
+    void cutShortNeverRead_data();
+    void cutShortNeverRead();
 
 private:
     QString tempPath() const { return m_dir.path() + QStringLiteral("/tempfgr1312.xls"); }
@@ -575,6 +577,55 @@ void TestResultImport::tornRuleOnlyForContent()
                                 m_watched.path() + QStringLiteral("/none/tempfgr1.xls"), table);
              }),
              std::pair(2, QStringLiteral("File not found")));
+}
+
+void TestResultImport::cutShortNeverRead_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("shortBy");
+    QTest::addColumn<QString>("settled");
+    const QString cut =
+        QStringLiteral("The workbook is damaged: the file ends before its contents do");
+    // The reader alone takes a compound file without the zero padding of its last sector.
+    QTest::newRow("legacy, last byte") << QStringLiteral("version-2") << 1 << cut;
+    QTest::newRow("legacy, last sector") << QStringLiteral("version-2") << 512 << cut;
+    QTest::newRow("legacy, half") << QStringLiteral("short") << 1024 << cut;
+    // Just truncated by the writer; an empty file that stays so is the reader's to judge.
+    QTest::newRow("empty") << QStringLiteral("short") << -1
+                           << QStringLiteral("The file is not an Excel workbook");
+}
+
+// A copy that is empty or shorter than its structure says is torn, without being read, while
+// the file may still be being written; once it has settled it is reported.
+void TestResultImport::cutShortNeverRead()
+{
+    QFETCH(QString, name);
+    QFETCH(int, shortBy);
+    QFETCH(QString, settled);
+    const QByteArray good = workbook(name);
+    const QByteArray cut = shortBy < 0 ? QByteArray() : good.left(good.size() - shortBy);
+    const QString watched = m_watched.path() + QStringLiteral("/Bellquor.xls");
+    QFile file(watched);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(cut);
+    file.close();
+    SnapshotBuffer snapshot;
+    QCOMPARE(FileSnapshot().take(watched, snapshot).outcome, SnapshotOutcome::Taken);
+    const FileIdentity identity = snapshot.identity();
+
+    RecordingTable table;
+    importResults(workbook(QStringLiteral("short")), tempPath(), table);
+    const TableState before(table);
+    QVERIFY_THROWS_EXCEPTION(TornSnapshot, importSnapshot(snapshot, watched, tempPath(), table,
+                                                          identity.changedNs + SettleNs - 1));
+    QVERIFY(!snapshot.hasSnapshot());
+    refill(snapshot, cut, identity);
+    const QString message = thrownWorkbookError([&] {
+        importSnapshot(snapshot, watched, tempPath(), table, identity.changedNs + SettleNs);
+    });
+    QCOMPARE(message, settled);
+    QCOMPARE(TableState(table), before);
+    QCOMPARE(leftovers(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestResultImport)
