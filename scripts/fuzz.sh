@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs one of them for a given time.
 #   scripts/fuzz.sh TARGET SECONDS [extra libFuzzer flags...]
-# TARGET is fuzz_reader, fuzz_decryption, fuzz_decoding, fuzz_xlsb, fuzz_ooxml, fuzz_xmlscanner, fuzz_fods,
+# TARGET is fuzz_reader, fuzz_decryption, fuzz_ooxmldecryption, fuzz_decoding, fuzz_xlsb, fuzz_ooxml, fuzz_xmlscanner, fuzz_fods,
 # fuzz_xml2003, fuzz_html, fuzz_text, fuzz_settings or fuzz_commandline. The build goes to
 # build-fuzz, or to ORVANDEL_FUZZ_BUILD_DIR when set. The growing corpus is kept in
 # fuzz/corpus-TARGET (not in git); crashes land in fuzz/ as crash-*.
@@ -33,6 +33,7 @@ case $target in
 fuzz_reader) seeds=("$root/tests/data/corpus" "$root/tests/data/fixtures" "$root/tests/data/regressions"
                     "$root/tests/data/formats") ;;
 fuzz_decryption) seeds=("$root/tests/data/formats") ;;
+fuzz_ooxmldecryption) seeds=("$root/tests/data/formats"); pattern='*-password.xls[xb]' ;;
 fuzz_html) seeds=("$root/tests/data/formats"); pattern='*.htm*' ;;
 fuzz_text) seeds=("$root/tests/data/formats" "$root/tests/data/encodings"); pattern='*.[ct][sx][vt]' ;;
 fuzz_decoding)

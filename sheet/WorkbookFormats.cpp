@@ -1,6 +1,7 @@
 #include "sheet/WorkbookFormats.h"
 
 #include "sheet/biff/BiffFormat.h"
+#include "sheet/encrypted/EncryptedPackageFormat.h"
 #include "sheet/html/HtmlFormat.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
@@ -17,6 +18,7 @@ namespace {
 // One line a format, so that adding one is one line.
 // clang-format off
 const WorkbookFormat *const Formats[] = {
+    &EncryptedPackageFormat,
     &BiffFormat,
     &OoxmlFormat,
     &XlsbFormat,
