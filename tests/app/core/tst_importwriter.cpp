@@ -276,7 +276,8 @@ void TestImportWriter::rewrittenInPlace()
     QCOMPARE(viewer.missing, 0);
     QVERIFY(rewrites > 50);
     if (leases || writerPauseMs > 0) {
-        QVERIFY(imports > 20);
+        // About 30 on an idle machine; a loaded one (a parallel test run) gives fewer.
+        QVERIFY(imports > 10);
         QVERIFY(std::count_if(viewer.shown.begin(), viewer.shown.end(),
                               [](int n) { return n > 0; }) >= 2);
     }
