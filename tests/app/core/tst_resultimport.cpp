@@ -108,6 +108,16 @@ void refill(SnapshotBuffer &snapshot, QByteArrayView bytes, const FileIdentity &
     snapshot.commit(bytes.size(), identity);
 }
 
+// Writes `bytes` as the watched file and takes the snapshot of it; false when either fails.
+bool snapshotOfFile(const QString &path, const QByteArray &bytes, SnapshotBuffer &snapshot)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        return false;
+    file.close();
+    return FileSnapshot().take(path, snapshot).outcome == SnapshotOutcome::Taken;
+}
+
 } // namespace
 
 // The import from snapshot bytes to the table, through the real reader and the real model.
@@ -516,12 +526,8 @@ void TestResultImport::damagedWhileUnchanged()
     const QString watched = m_watched.path() + QStringLiteral("/Bellquor.xls");
     for (const QByteArray &bytes :
          {workbook(QStringLiteral("version-2")).left(3000), QByteArray("not a\0workbook", 14)}) {
-        QFile file(watched);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-        file.close();
         SnapshotBuffer snapshot;
-        QCOMPARE(FileSnapshot().take(watched, snapshot).outcome, SnapshotOutcome::Taken);
+        QVERIFY(snapshotOfFile(watched, bytes, snapshot));
 
         const FileIdentity identity = snapshot.identity();
         QCOMPARE(snapshot.bytes(), QByteArrayView(bytes));
@@ -607,12 +613,8 @@ void TestResultImport::cutShortNeverRead()
     const QByteArray good = workbook(name);
     const QByteArray cut = shortBy < 0 ? QByteArray() : good.left(good.size() - shortBy);
     const QString watched = m_watched.path() + QStringLiteral("/Bellquor.xls");
-    QFile file(watched);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(cut);
-    file.close();
     SnapshotBuffer snapshot;
-    QCOMPARE(FileSnapshot().take(watched, snapshot).outcome, SnapshotOutcome::Taken);
+    QVERIFY(snapshotOfFile(watched, cut, snapshot));
     const FileIdentity identity = snapshot.identity();
 
     RecordingTable table;
