@@ -32,13 +32,19 @@ void ExcelOpen(QString &fileName)
 
 void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled)
 {
+    ExcelOpen(fileName, cancelled, ReadScope());
+}
+
+void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled, ReadScope scope)
+{
     std::shared_ptr<Workbook> book;
     try {
         // Read through a mapping that gives back what the parse has gone past: a big file
         // never sits in memory whole next to the workbook made of it.
         MappedFile file(fileName);
         const ReadControl control(
-            [&file](const std::uint8_t *readUpTo) { file.releaseBefore(readUpTo); }, cancelled);
+            [&file](const std::uint8_t *readUpTo) { file.releaseBefore(readUpTo); }, cancelled,
+            scope);
         book = ReadWorkbook(file.bytes(), control);
     } catch (...) {
         // The previous workbook goes whether or not the new one opens.

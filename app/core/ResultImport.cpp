@@ -80,6 +80,7 @@ bool isContentError(const WorkbookError &error)
     case WorkbookError::Kind::Encrypted:
     case WorkbookError::Kind::NoSuchSheet:
         return true;
+    case WorkbookError::Kind::SheetNotRead:
     case WorkbookError::Kind::NoWorkbookOpen:
     case WorkbookError::Kind::InvalidVariantOperation:
         return false;

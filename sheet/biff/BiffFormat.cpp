@@ -24,7 +24,7 @@ const WorkbookFormat BiffFormat{"BIFF", Recognizes, Read};
 std::shared_ptr<Workbook> ReadBiffWorkbook(std::span<const std::uint8_t> bytes,
                                            QStringView password, const ReadControl &control)
 {
-    auto book = std::make_shared<Workbook>();
+    auto book = std::make_shared<Workbook>(control.scope());
     if (!CompoundFile::hasSignature(bytes)) {
         BiffParser(bytes, *book, control, password).parse();
         return book;

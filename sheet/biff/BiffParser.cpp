@@ -720,10 +720,11 @@ void BiffParser::readFormula(const Record &record, Worksheet &sheet)
         return;
     }
     switch (result[0]) {
-    case 0: // the text follows in a STRING record
+    case 0: // the text follows in a STRING record, unless the cell is dropped
         cell.kind = Worksheet::Kind::EmptyText;
-        m_pendingFormula = sheet.cellCount();
-        break;
+        if (sheet.add(cell))
+            m_pendingFormula = sheet.cellCount() - 1;
+        return;
     case 1:
         cell.kind = Worksheet::Kind::Boolean;
         cell.code = result[2];

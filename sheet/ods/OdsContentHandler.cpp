@@ -64,8 +64,9 @@ struct CellAttributes
 
 } // namespace
 
-OdsContentHandler::OdsContentHandler(RepeatBudget budget)
+OdsContentHandler::OdsContentHandler(RepeatBudget budget, ReadScope scope)
     : m_wholeBudget(budget)
+    , m_scope(scope)
     , m_budget(budget)
 {
     restart();
@@ -74,7 +75,7 @@ OdsContentHandler::OdsContentHandler(RepeatBudget budget)
 void OdsContentHandler::restart()
 {
     m_table.reset();
-    m_book = std::make_shared<Workbook>();
+    m_book = std::make_shared<Workbook>(m_scope);
     m_budget = m_wholeBudget;
     m_text.emplace(m_book->strings(), m_budget);
     m_sawSpreadsheet = false;

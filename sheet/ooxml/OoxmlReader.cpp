@@ -102,6 +102,8 @@ void JoinTexts(Workbook &book, std::vector<StringTable> &ownTexts)
     StringTable &strings = book.strings();
     const std::size_t shared = strings.size();
     for (int n = 1; n <= book.worksheetCount(); ++n) {
+        if (!book.isRead(n))
+            continue;
         auto &sheet = const_cast<Worksheet &>(book.worksheet(n));
         StringTable &own = ownTexts[std::size_t(n - 1)];
         const std::size_t base = strings.size();
@@ -181,7 +183,7 @@ std::shared_ptr<Workbook> OoxmlReader::read(std::span<const std::uint8_t> bytes,
                                 workbookReader, control);
     const PackageRelationships relationships = PackageRelationships::read(package, workbookPart);
 
-    auto book = std::make_shared<Workbook>();
+    auto book = std::make_shared<Workbook>(control.scope());
     book->setFormat(QStringLiteral("OOXML"));
     book->setDate1904(workbookReader.date1904());
     if (const auto *styles = relationships.firstOfKind("styles")) {
