@@ -324,8 +324,11 @@ void BiffParser::parse()
 
     if (m_biff >= 5 && type == BiffSubstream::Globals) {
         parseGlobals(pos);
-        for (const SheetEntry &entry : m_entries)
-            parseSheet(entry.offset, m_book.addWorksheet(entry.name), false);
+        for (const SheetEntry &entry : m_entries) {
+            Worksheet &sheet = m_book.addWorksheet(entry.name);
+            if (sheet.isRead())
+                parseSheet(entry.offset, sheet, false);
+        }
     } else if (type == BiffSubstream::Worksheet) {
         // A lone worksheet (BIFF2-4, or a BIFF5+ stream without workbook globals): the stream
         // holds both the global records and the cells.

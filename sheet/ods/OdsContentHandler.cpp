@@ -146,7 +146,14 @@ void OdsContentHandler::startTable(std::span<const XmlAttribute> attributes)
     QString name;
     if (const XmlAttribute *attribute = FindAttribute(attributes, "name", OdsNames::Table))
         name = QString::fromUtf8(attribute->value.data(), qsizetype(attribute->value.size()));
-    m_table.emplace(m_book->addWorksheet(std::move(name)), m_budget);
+    Worksheet &sheet = m_book->addWorksheet(std::move(name));
+    // All tables are in the one document: a table outside the scope is passed over, its
+    // cells neither stored nor counted against the budget.
+    if (!sheet.isRead()) {
+        skipElement();
+        return;
+    }
+    m_table.emplace(sheet, m_budget);
     m_tableDepth = m_depth;
 }
 
@@ -162,8 +169,8 @@ void OdsContentHandler::startCell(std::span<const XmlAttribute> attributes, bool
     const CellAttributes cell(attributes);
     m_cellDepth = m_depth;
     m_repeat = cell.repeat;
-    if (covered) {
-        // A place in a merged area: whatever it holds is not shown.
+    if (covered || !m_table->keepsColumn()) {
+        // A place in a merged area, or past the columns read: whatever it holds is not shown.
         m_value = Value::None;
         return;
     }
