@@ -113,7 +113,7 @@ void readCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &tab
               const std::atomic<bool> *cancelled)
 {
     QString openedPath = tempPath;
-    ExcelOpen(openedPath, cancelled);
+    ExcelOpen(openedPath, cancelled, ReadScope{ResultShape::Worksheet, ResultShape::ColumnCount});
     cleanup.workbookOpened(openedPath);
     ExcelSelectSheet(ResultShape::Worksheet);
     table.ClearGrid();
