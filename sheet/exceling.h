@@ -27,6 +27,10 @@ void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled);
 // raises WorkbookError (SheetNotRead).
 void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled, ReadScope scope);
 
+// The password the workbooks opened from now on are tried with when they are encrypted, for
+// tests and tools; empty (the default) for the spreadsheet programs' default password.
+void ExcelSetPassword(QString password);
+
 // Makes worksheet `index` (1-based, counting worksheets only) of the open workbook the one
 // ExcelGetCell reads. ExcelSheet changes only when this succeeds.
 void ExcelSelectSheet(std::int32_t index);

@@ -14,7 +14,10 @@ bool Recognizes(std::span<const std::uint8_t> bytes)
 
 std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
-    return ReadBiffWorkbook(bytes, BiffDecryption::DefaultPassword, control);
+    const QString &password = control.password();
+    return ReadBiffWorkbook(
+        bytes, password.isEmpty() ? BiffDecryption::DefaultPassword : QStringView(password),
+        control);
 }
 
 } // namespace

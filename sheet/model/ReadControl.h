@@ -2,6 +2,7 @@
 
 #include "sheet/model/ReadScope.h"
 
+#include <QString>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -41,10 +42,16 @@ public:
 
     const ReadScope &scope() const { return m_scope; }
 
+    // The password an encrypted workbook is tried with, for tests and tools; empty for the
+    // spreadsheet programs' default one, the only one the viewer tries.
+    void setPassword(QString password) { m_password = std::move(password); }
+    const QString &password() const { return m_password; }
+
 private:
     Progress m_progress;
     const std::atomic<bool> *m_cancelled = nullptr;
     ReadScope m_scope;
+    QString m_password;
 };
 
 // Raised out of a reader whose reading was called off; no error of the workbook's.
