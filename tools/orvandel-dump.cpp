@@ -6,6 +6,7 @@
 #include "app/core/LaunchContext.h"
 #include "app/core/ResultImport.h"
 #include "app/core/ScanScheduler.h"
+#include "app/core/ScanTiming.h"
 #include "app/core/SnapshotBuffer.h"
 #include "platform/FileSnapshot.h"
 #include "platform/LargePages.h"
@@ -41,7 +42,7 @@ enum ExitStatus {
     Usage = 64,
 };
 
-constexpr int DefaultRetryMs = 300;
+constexpr int DefaultRetryMs = ScanTiming::RetryTickMs;
 
 const char HelpText[] =
     R"(Usage: orvandel-dump [--csv | --tsv] [--retry-ms N] [--stats] [--copies FILE]
@@ -170,7 +171,7 @@ int dumpFile(const Options &options, const QString &tempPath, TableTextWriter &w
                                   "after %1 attempts")
                  : QStringLiteral("The workbook stayed locked by another program: gave up after "
                                   "%1 attempts"))
-                .arg(ScanScheduler::MaxOpenAttempts));
+                .arg(ScanTiming::MaxOpenAttempts));
         return StayedLocked;
     case HeadlessScan::Outcome::Imported:
         break;
