@@ -38,7 +38,13 @@ void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled)
         // never sits in memory whole next to the workbook made of it.
         MappedFile file(fileName);
         const ReadControl control(
-            [&file](const std::uint8_t *readUpTo) { file.releaseBefore(readUpTo); }, cancelled);
+            [&file](const std::uint8_t *from, const std::uint8_t *readUpTo) {
+                if (from)
+                    file.releaseBetween(from, readUpTo);
+                else
+                    file.releaseBefore(readUpTo);
+            },
+            cancelled);
         book = ReadWorkbook(file.bytes(), control);
     } catch (...) {
         // The previous workbook goes whether or not the new one opens.
