@@ -2,6 +2,8 @@
 
 #include "app/core/ResultImport.h"
 #include "app/core/ResultTable.h"
+#include "app/core/ScanTiming.h"
+#include "app/core/WindowSettings.h"
 #include "app/ui/GradientPanel.h"
 #include "app/ui/LoadSaveSettings.h"
 #include "app/ui/ResultGrid.h"
@@ -48,8 +50,9 @@ TForm1::TForm1(FormEnvironment environment, QWidget *parent)
     setWindowTitle(QStringLiteral(" Безопасный просмотр результатов тестирования "));
     setWindowIcon(QIcon(QStringLiteral(":/icons/orvandel.xpm")));
     setFont(windowFont());
-    move(294, 152);
-    resize(653, 438);
+    const WindowSettings firstRun;
+    move(firstRun.Left, firstRun.Top);
+    resize(WindowSettings::ClientWidth, WindowSettings::ClientHeight);
 
     LMDPanelFill1 = new GradientPanel(GradientStart, GradientEnd, this);
     auto *fill = new QVBoxLayout(this);
@@ -70,8 +73,8 @@ TForm1::TForm1(FormEnvironment environment, QWidget *parent)
     setButtonCaption(StopCaption, Qt::red);
     LMDLabel1 = makeLabel(QStringLiteral(" Частота обновления "), 128, 18, LMDSimplePanel1);
     SpinUpdate = new SpinEdit(LMDSimplePanel1);
-    SpinUpdate->setRange(10, 1000);
-    SpinUpdate->setValue(20);
+    SpinUpdate->setRange(ScanTiming::MinIntervalSeconds, ScanTiming::MaxIntervalSeconds);
+    SpinUpdate->setValue(ScanTiming::DefaultIntervalSeconds);
     // These places fit a font of 13-pixel lines; a wider system font pushes the spin
     // edit and its unit to the right instead of letting them cover the caption or the value.
     SpinUpdate->setGeometry(std::max(244, LMDLabel1->geometry().right() + 1), 16,
@@ -81,9 +84,9 @@ TForm1::TForm1(FormEnvironment environment, QWidget *parent)
     m_refreshLabel = makeLabel(QString(), LMDLabel2->geometry().right() + 16, 18, LMDSimplePanel1);
 
     TimerScan = new QTimer(this);
-    TimerScan->setInterval(1000);
+    TimerScan->setInterval(ScanTiming::CadenceTickMs);
     TimerScanOpenFile = new QTimer(this);
-    TimerScanOpenFile->setInterval(300);
+    TimerScanOpenFile->setInterval(ScanTiming::RetryTickMs);
 
     setTabOrder(GridResult, SpinUpdate);
     setTabOrder(SpinUpdate, ButtonStart);

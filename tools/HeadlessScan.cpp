@@ -3,12 +3,13 @@
 #include "app/core/ImportTarget.h"
 #include "app/core/ResultImport.h"
 #include "app/core/ScanScheduler.h"
+#include "app/core/ScanTiming.h"
 #include "app/core/TornSnapshot.h"
 
 namespace {
 
 // Any valid interval: the scan is started by hand and only one is run.
-constexpr int IntervalSeconds = 10;
+constexpr int IntervalSeconds = ScanTiming::MinIntervalSeconds;
 
 } // namespace
 

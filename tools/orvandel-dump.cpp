@@ -6,6 +6,7 @@
 #include "app/core/LaunchContext.h"
 #include "app/core/ResultImport.h"
 #include "app/core/ScanScheduler.h"
+#include "app/core/ScanTiming.h"
 #include "app/core/SnapshotBuffer.h"
 #include "platform/FileSnapshot.h"
 #include "platform/LargePages.h"
@@ -41,10 +42,13 @@ enum ExitStatus {
     Usage = 64,
 };
 
-constexpr int DefaultRetryMs = 300;
+constexpr int DefaultRetryMs = ScanTiming::RetryTickMs;
 
-const char HelpText[] =
-    R"(Usage: orvandel-dump [--csv | --tsv] [--retry-ms N] [--stats] [--copies FILE] WORKBOOK
+// The usage, with the scan's numbers filled in.
+QString helpText()
+{
+    return QStringLiteral(
+               R"(Usage: orvandel-dump [--csv | --tsv] [--retry-ms N] [--stats] [--copies FILE] WORKBOOK
        orvandel-dump --help | --version
 
 Prints the table the Orvandel viewer shows for WORKBOOK: sheet row 1 as the header, then the
@@ -52,7 +56,7 @@ rows from sheet row 2 down to the last one before the first row whose column 3 i
 the first 13 columns of the first worksheet. One record per table row, header first, UTF-8.
 
 The workbook is read the way the viewer reads it: copied whole while no other program writes
-it (a file that is locked or being written is tried again up to 30 times, 300 ms apart), the
+it (a file that is locked or being written is tried again up to %1 times, %2 ms apart), the
 copy written to tempfgr<process id>.xls in the application directory, read from there, and
 deleted (also when SIGPIPE, SIGINT, SIGTERM or SIGHUP ends the program). The application
 directory is that of this program when you may create files there, and otherwise
@@ -74,7 +78,7 @@ Options:
                  line feed, carriage return or backslash in a field is written as \t, \n, \r
                  or \\.
   --retry-ms N   the pause between two attempts on a locked file, in milliseconds (default
-                 300; 0 to 60000). The number of attempts stays 30.
+                 %2; 0 to 60000). The number of attempts stays %1.
   --stats        after the scan, one line on standard error:
                    orvandel-dump: attempts A torn T
                  A is the number of times the workbook was tried (1 when the first copy was
@@ -91,9 +95,12 @@ Exit status:
   0   the table was printed
   1   the workbook could not be read; standard error has the message the viewer shows
   2   there is no file at WORKBOOK ("File not found.")
-  3   the workbook stayed locked by another program, or kept changing, for all 30 attempts
+  3   the workbook stayed locked by another program, or kept changing, for all %1 attempts
   64  wrong usage
-)";
+)")
+        .arg(ScanTiming::MaxOpenAttempts)
+        .arg(DefaultRetryMs);
+}
 
 int usageError(const QString &what)
 {
@@ -162,7 +169,7 @@ int dumpFile(const Options &options, const QString &tempPath, TableTextWriter &w
                                   "after %1 attempts")
                  : QStringLiteral("The workbook stayed locked by another program: gave up after "
                                   "%1 attempts"))
-                .arg(ScanScheduler::MaxOpenAttempts));
+                .arg(ScanTiming::MaxOpenAttempts));
         return StayedLocked;
     case HeadlessScan::Outcome::Imported:
         break;
@@ -231,7 +238,7 @@ int main(int argc, char **argv)
         // "-" alone is standard input.
         if (!optionsEnded && arg.startsWith(u'-') && arg.size() > 1) {
             if (arg == QStringLiteral("--help")) {
-                std::fputs(HelpText, stdout);
+                std::fputs(helpText().toLocal8Bit().constData(), stdout);
                 return Success;
             } else if (arg == QStringLiteral("--version")) {
                 std::fputs(versionLine(QStringLiteral("orvandel-dump")).toLocal8Bit().constData(),

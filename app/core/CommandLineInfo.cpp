@@ -1,5 +1,7 @@
 #include "app/core/CommandLineInfo.h"
 
+#include "app/core/ScanTiming.h"
+
 #include <QCommandLineParser>
 
 std::optional<QString> commandLineInfo(const QStringList &argumentsWithProgram)
@@ -29,7 +31,7 @@ QString viewerUsage()
        Orvandel --help | --version
 
 Watches WORKBOOK while a testing program writes it and shows the first 13 columns of its
-first worksheet in a window, refreshed on an interval of 10 to 1000 seconds. Each refresh
+first worksheet in a window, refreshed on an interval of %1 to %2 seconds. Each refresh
 takes a consistent copy of the file while no other program writes it; the workbook itself is
 never written.
 
@@ -50,5 +52,7 @@ Files:
 Options:
   -h, --help     this text.
   -v, --version  the version.
-)");
+)")
+        .arg(ScanTiming::MinIntervalSeconds)
+        .arg(ScanTiming::MaxIntervalSeconds);
 }

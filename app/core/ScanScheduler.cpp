@@ -113,7 +113,7 @@ void ScanScheduler::importEnded(std::exception_ptr error)
         std::rethrow_exception(error);
     } catch (const TornSnapshot &) {
         // The attempt that took this snapshot has been counted already.
-        if (m_openAttempts < MaxOpenAttempts)
+        if (m_openAttempts < ScanTiming::MaxOpenAttempts)
             setRetryTimer(true);
         else
             attemptFailed();
@@ -124,7 +124,7 @@ void ScanScheduler::importEnded(std::exception_ptr error)
 
 void ScanScheduler::attemptFailed()
 {
-    if (m_openAttempts < MaxOpenAttempts)
+    if (m_openAttempts < ScanTiming::MaxOpenAttempts)
         return;
     setRetryTimer(false);
     if (const std::optional<int> error = std::exchange(m_scanError, std::nullopt))

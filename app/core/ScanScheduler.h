@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/ScanHost.h"
+#include "app/core/ScanTiming.h"
 #include "app/core/SnapshotBuffer.h"
 #include "platform/SnapshotSource.h"
 
@@ -10,7 +11,8 @@
 #include <optional>
 
 // Decides when the watched workbook is read and takes its snapshot. It knows no timers: the
-// window calls cadenceTick every 1000 ms while TimerScan is enabled and retryTick every 300 ms
+// window calls cadenceTick every ScanTiming::CadenceTickMs while TimerScan is enabled and retryTick
+// every ScanTiming::RetryTickMs
 // while the scheduler wants the retry timer (TimerScanOpenFile), and passes the tick count, the
 // interval from SpinUpdate and the file name at every call. Stopping (disabling TimerScan) is
 // the window's business alone: a scan already under way runs on.
@@ -28,8 +30,6 @@
 class ScanScheduler
 {
 public:
-    static constexpr std::int32_t MaxOpenAttempts = 30;
-
     ScanScheduler(ScanHost &host, SnapshotSource &source, SnapshotBuffer &snapshot);
     ScanScheduler(const ScanScheduler &) = delete;
     ScanScheduler &operator=(const ScanScheduler &) = delete;

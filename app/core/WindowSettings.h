@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/core/ScanTiming.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -14,14 +16,16 @@ struct WindowSettings
     static constexpr std::uint8_t Minimized = 1;
     static constexpr std::uint8_t Maximized = 2;
 
-    // The window as it is built, normal at (294, 152) and 661 x 472, and the interval it
-    // starts with.
+    // The window as it is built: its client area; and the record of a first run, the window
+    // normal at (294, 152) and 661 x 472 with its frame, and the interval it starts with.
+    static constexpr std::int32_t ClientWidth = 653;
+    static constexpr std::int32_t ClientHeight = 438;
     std::int32_t Left = 294;
     std::int32_t Top = 152;
     std::int32_t Height = 472;
     std::int32_t Width = 661;
     std::uint8_t WindowState = Normal;
-    std::int32_t Interval = 20;
+    std::int32_t Interval = ScanTiming::DefaultIntervalSeconds;
 
     bool operator==(const WindowSettings &) const = default;
 };

@@ -66,9 +66,9 @@ TestParentNotifier::startReceiver(const QString &watchedFile,
         r.process->setProcessEnvironment(environment);
     r.process->start(QStringLiteral(ORVANDEL_TEST_HELPER_DIR "/xreceiver"),
                      watchedFile.isEmpty() ? QStringList() : QStringList{watchedFile});
-    if (!r.process->waitForStarted(5000))
+    if (!r.process->waitForStarted(20000))
         return r;
-    while (!r.process->canReadLine() && r.process->waitForReadyRead(5000)) {
+    while (!r.process->canReadLine() && r.process->waitForReadyRead(20000)) {
     }
     const QByteArray line = r.process->readLine().trimmed();
     if (line.startsWith("window "))

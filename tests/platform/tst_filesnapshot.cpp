@@ -1,6 +1,7 @@
 #include "app/core/SnapshotBuffer.h"
 #include "platform/FileSnapshot.h"
 #include "platform/LocalFileSystem.h"
+#include "tests/support/WholeFile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -32,9 +33,7 @@ QByteArray version(char tag, int size)
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
+    QVERIFY(testfiles::writeWhole(path, bytes));
 }
 
 StatBuffer statOf(const QString &path)

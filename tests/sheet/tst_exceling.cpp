@@ -3,6 +3,7 @@
 #include "sheet/model/ValueText.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
+#include "tests/support/WholeFile.h"
 #include "tests/support/XlsTestFiles.h"
 #include "util/InOutError.h"
 
@@ -109,11 +110,7 @@ void TestExceling::cleanupTestCase()
 
 QString TestExceling::writeFile(const QString &name, const QByteArray &bytes)
 {
-    const QString path = m_dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
-        qFatal("cannot write a test file");
-    return path;
+    return testfiles::writeInto(QDir(m_dir.path()), name, bytes);
 }
 
 void TestExceling::cellValues_data()

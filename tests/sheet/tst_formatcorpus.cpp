@@ -1,6 +1,7 @@
 #include "sheet/exceling.h"
 #include "sheet/model/DateSerial.h"
 #include "sheet/model/Workbook.h"
+#include "tests/support/SheetText.h"
 #include "util/ViewerError.h"
 
 #include <QDir>
@@ -340,12 +341,6 @@ bool Matches(const OurCell &ours, const QString &theirs, bool date1904)
     if (const auto shown = DisplayedNumber(theirs))
         return std::fabs(value - shown->value) <= shown->tolerance;
     return false;
-}
-
-QString Quoted(QString text)
-{
-    text.replace(u'\n', QStringLiteral("\\n")).replace(u'\r', QStringLiteral("\\r"));
-    return u'"' + (text.size() > 50 ? text.left(50) + QStringLiteral("...") : text) + u'"';
 }
 
 } // namespace

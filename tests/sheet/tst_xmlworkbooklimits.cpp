@@ -1,11 +1,9 @@
 #include "sheet/WorkbookFormats.h"
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
+#include "tests/support/OoxmlTestFiles.h"
 
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <zip.h>
 
 // OpenDocument spreadsheets (packaged and flat) and XML Spreadsheet 2003 documents at the edges
 // of what they may hold and beyond: how they are recognised, repeat counts that would cost
@@ -18,22 +16,10 @@ using Part = std::pair<const char *, QByteArray>;
 // A ZIP package of the parts in order, each deflated but the first when `storedFirst`.
 QByteArray Package(const QList<Part> &parts, bool storedFirst = true)
 {
-    QTemporaryDir dir;
-    const QByteArray path = dir.filePath(QStringLiteral("package.zip")).toLocal8Bit();
-    int error = 0;
-    zip_t *archive = zip_open(path.constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        const QByteArray &data = parts[i].second;
-        zip_source_t *source =
-            zip_source_buffer(archive, data.constData(), zip_uint64_t(data.size()), 0);
-        const zip_int64_t entry = zip_file_add(archive, parts[i].first, source, ZIP_FL_OVERWRITE);
-        zip_set_file_compression(archive, zip_uint64_t(entry),
-                                 i == 0 && storedFirst ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
-    }
-    zip_close(archive);
-    QFile file(QString::fromLocal8Bit(path));
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
+    QList<ooxmltest::ZipEntry> entries;
+    for (qsizetype i = 0; i < parts.size(); ++i)
+        entries.append({parts[i].first, parts[i].second, !(i == 0 && storedFirst)});
+    return ooxmltest::zipFile(entries);
 }
 
 const QByteArray OdfNamespaces =

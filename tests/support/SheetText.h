@@ -40,3 +40,11 @@ QString WorkbookErrorOf(Operation &&operation)
     }
     return QStringLiteral("none");
 }
+
+// A cell's text for a failure message: in quotes, on one line, cut after 60 characters.
+inline QString Quoted(const QString &text)
+{
+    QString shown = text.left(60);
+    shown.replace(u'\n', QStringLiteral("\\n")).replace(u'\r', QStringLiteral("\\r"));
+    return u'"' + shown + (text.size() > 60 ? QStringLiteral("...\"") : QStringLiteral("\""));
+}

@@ -8,6 +8,7 @@
 #include "app/ui/GradientPanel.h"
 #include "app/ui/ResultGrid.h"
 #include "app/ui/SpinEdit.h"
+#include "tests/support/WholeFile.h"
 #include "tests/support/XlsTestFiles.h"
 
 #include <QDeadlineTimer>
@@ -53,18 +54,8 @@ inline bool tableIsVersion(const ResultGrid &grid, int version, int dataRows)
     return grid.currentRow() == dataRows && grid.currentColumn() == 0;
 }
 
-inline bool writeWhole(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size() && file.flush();
-}
-
-inline QByteArray readWhole(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using testfiles::readWhole;
+using testfiles::writeWhole;
 
 // TForm1 in `appDir` (ending in "/") watching `watched`, with more command-line parameters
 // (the parent window) when given. Its timers are stopped: the test calls

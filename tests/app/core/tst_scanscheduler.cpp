@@ -1,6 +1,8 @@
 #include "app/core/ScanScheduler.h"
 #include "app/core/TornSnapshot.h"
 #include "sheet/model/ReadControl.h"
+#include "tests/support/RecordingScanHost.h"
+#include "tests/support/ScriptedSource.h"
 #include "util/InOutError.h"
 
 #include <QTest>
@@ -8,54 +10,15 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-// What the scripted file looks like at a given moment.
-struct FakeFile
-{
-    SnapshotOutcome state = SnapshotOutcome::Taken;
-    QByteArray bytes;
-    std::int64_t size = -1; // overrides bytes.size() for files too large to hold
-    int errorCode = 0;
-};
-
-using Ms = std::uint64_t;
-
-// A scripted watched file; it writes through SnapshotStorage exactly as the real one does.
-class FakeSource final : public SnapshotSource
-{
-public:
-    std::function<FakeFile(Ms)> fileAt = [](Ms) {
-        return FakeFile{};
-    };
-    const Ms *clock = nullptr;
-    int takes = 0;
-
-    SnapshotResult take(const QString &, SnapshotStorage &storage) override
-    {
-        ++takes;
-        const FakeFile file = fileAt(*clock);
-        if (file.state == SnapshotOutcome::Failed)
-            return SnapshotResult::failed(file.errorCode);
-        if (file.state != SnapshotOutcome::Taken)
-            return SnapshotResult::of(file.state);
-        const std::int64_t size = file.size >= 0 ? file.size : file.bytes.size();
-        if (size > storage.limit())
-            return SnapshotResult::of(SnapshotOutcome::TooLarge, size);
-        char *room = storage.roomFor(size);
-        std::memcpy(room, file.bytes.constData(), static_cast<size_t>(file.bytes.size()));
-        storage.commit(size, FileIdentity{size, 1, 1, 7, 9});
-        return SnapshotResult::of(SnapshotOutcome::Taken, size);
-    }
-};
+using Ms = RecordingScanHost::Ms;
 
 // The window around the scheduler, with both timers simulated on a millisecond clock that
 // starts close to the tick counter's wrap.
-class Window final : public ScanHost
+class Window final : public RecordingScanHost
 {
 public:
     static constexpr Ms Boot = (Ms{1} << 32) - 100'000;
@@ -64,48 +27,35 @@ public:
     int interval = 20;
     bool cadenceEnabled = false;
     Ms nextCadence = 0;
-    bool retryEnabled = false;
     Ms nextRetry = 0;
-    int retryStarts = 0;
 
-    std::vector<Ms> clears;
-    std::vector<Ms> gaveUp;
-    std::vector<Ms> loads;
     std::vector<std::int32_t> loadSizes;
     std::vector<QString> errors;
-    std::function<void()> duringLoad;
-    // Imports go on in the background until endImport.
-    bool background = false;
 
-    FakeSource source;
+    // The watched file at each moment.
+    std::function<ScriptedFile(Ms)> fileAt = [](Ms) {
+        return ScriptedFile{};
+    };
+    ScriptedSource source;
     SnapshotBuffer snapshot;
     ScanScheduler scheduler{*this, source, snapshot};
 
-    Window() { source.clock = &now; }
+    Window()
+    {
+        source.fileAt = [this](int) {
+            return fileAt(now);
+        };
+    }
 
     std::uint32_t tick() const { return static_cast<std::uint32_t>(now); }
     Ms sinceBoot() const { return now - Boot; }
 
-    void setRetryTimerEnabled(bool enabled) override
-    {
-        QVERIFY(enabled != retryEnabled);
-        retryEnabled = enabled;
-        if (enabled) {
-            ++retryStarts;
-            nextRetry = now + 300;
-        }
-    }
-    void ClearGrid() override { clears.push_back(now - Boot); }
-    void scanGaveUp() override { gaveUp.push_back(now - Boot); }
     void LoadResults() override
     {
-        loads.push_back(now - Boot);
         loadSizes.push_back(snapshot.FileBufferSize());
-        if (duringLoad)
-            duringLoad();
+        RecordingScanHost::LoadResults();
     }
 
-    bool importUnderWay() const override { return background; }
     void endImport(std::exception_ptr error)
     {
         try {
@@ -154,15 +104,23 @@ public:
         }
         now = end;
     }
+
+protected:
+    Ms moment() const override { return now - Boot; }
+    void retryTimerSet(bool enabled) override
+    {
+        if (enabled)
+            nextRetry = now + 300;
+    }
 };
 
-FakeFile present(QByteArray bytes = QByteArrayLiteral("workbook"))
+ScriptedFile present(QByteArray bytes = QByteArrayLiteral("workbook"))
 {
-    return {SnapshotOutcome::Taken, std::move(bytes), -1, 0};
+    return {SnapshotOutcome::Taken, std::move(bytes), {}, -1, 0};
 }
-FakeFile with(SnapshotOutcome state, int errorCode = 0)
+ScriptedFile with(SnapshotOutcome state, int errorCode = 0)
 {
-    return {state, {}, -1, errorCode};
+    return {state, {}, {}, -1, errorCode};
 }
 
 } // namespace
@@ -185,8 +143,6 @@ private Q_SLOTS:
     void emptyFile();
     void largeFileGrowsBufferOnce();
     void fileAboveLimitReportedOncePerScan();
-    void bufferRefusesRoomAboveLimit();
-    void releasedBufferKeepsRoomButNotPages();
     void failureAfterOpenReportedOnceAtGiveUp();
     void failureAfterOpenThenSuccessIsSilent();
     void tornSnapshotRetriedSilently();
@@ -222,7 +178,7 @@ void TestScanScheduler::heldTwoSecondsSucceedsAtSeventhRetry()
 {
     Window w;
     // Held from the scan's start (1000) for 2 s.
-    w.source.fileAt = [](Ms t) {
+    w.fileAt = [](Ms t) {
         return t - Window::Boot < 3000 ? with(SnapshotOutcome::Refused) : present();
     };
     w.start();
@@ -236,20 +192,20 @@ void TestScanScheduler::heldTwoSecondsSucceedsAtSeventhRetry()
 void TestScanScheduler::heldPastNineSecondsGivesUpSilently()
 {
     Window w;
-    w.source.fileAt = [](Ms t) {
+    w.fileAt = [](Ms t) {
         return t - Window::Boot < 15'000 ? with(SnapshotOutcome::Refused) : present();
     };
     w.start();
     w.run(1000 + 9000 - 1);
     QVERIFY(w.retryEnabled);
-    QCOMPARE(w.source.takes, 29);
+    QCOMPARE(w.source.taken, 29);
     w.run(1000 + 9000);
     QVERIFY(!w.retryEnabled);
     QCOMPARE(w.scheduler.OpenAttempts(), 30);
-    QCOMPARE(w.source.takes, 30);
+    QCOMPARE(w.source.taken, 30);
     QCOMPARE(w.gaveUp, std::vector<Ms>{1000 + 9000});
     w.run(20'999);
-    QCOMPARE(w.source.takes, 30);
+    QCOMPARE(w.source.taken, 30);
     QVERIFY(w.loads.empty());
     QVERIFY(w.clears.empty());
     QVERIFY(w.errors.empty());
@@ -264,7 +220,7 @@ void TestScanScheduler::missingFileClearsWithoutLimit()
 {
     Window w;
     // There for the first scan, deleted, back at 40 s.
-    w.source.fileAt = [](Ms t) {
+    w.fileAt = [](Ms t) {
         const Ms s = t - Window::Boot;
         return s < 5000 || s >= 40'000 ? present() : with(SnapshotOutcome::Missing);
     };
@@ -289,7 +245,7 @@ void TestScanScheduler::missingFileClearsWithoutLimit()
 void TestScanScheduler::missingThenLockedGivesUpAtOnce()
 {
     Window w;
-    w.source.fileAt = [](Ms t) {
+    w.fileAt = [](Ms t) {
         return t - Window::Boot <= 1000 + 40 * 300 ? with(SnapshotOutcome::Missing)
                                                    : with(SnapshotOutcome::Refused);
     };
@@ -299,15 +255,15 @@ void TestScanScheduler::missingThenLockedGivesUpAtOnce()
     QCOMPARE(w.scheduler.OpenAttempts(), 41);
     QVERIFY(!w.retryEnabled);
     QVERIFY(w.errors.empty());
-    QCOMPARE(w.source.takes, 41);
+    QCOMPARE(w.source.taken, 41);
     w.run(20'999);
-    QCOMPARE(w.source.takes, 41);
+    QCOMPARE(w.source.taken, 41);
 }
 
 void TestScanScheduler::stopWhileMissingRunsScanToItsEnd()
 {
     Window w;
-    w.source.fileAt = [](Ms t) {
+    w.fileAt = [](Ms t) {
         const Ms s = t - Window::Boot;
         return s >= 30'000 ? present() : with(SnapshotOutcome::Missing);
     };
@@ -321,11 +277,11 @@ void TestScanScheduler::stopWhileMissingRunsScanToItsEnd()
     w.run(200'000);
     QCOMPARE(w.loads, std::vector<Ms>{1000 + 97 * 300});
     QVERIFY(!w.retryEnabled);
-    QCOMPARE(w.source.takes, 97);
+    QCOMPARE(w.source.taken, 97);
 
     // Held by the writer when it reappears after 30 retry ticks: the scan gives up.
     Window held;
-    held.source.fileAt = [](Ms t) {
+    held.fileAt = [](Ms t) {
         return t - Window::Boot >= 30'000 ? with(SnapshotOutcome::Refused)
                                           : with(SnapshotOutcome::Missing);
     };
@@ -334,7 +290,7 @@ void TestScanScheduler::stopWhileMissingRunsScanToItsEnd()
     held.setCadence(false);
     held.run(200'000);
     QVERIFY(!held.retryEnabled);
-    QCOMPARE(held.source.takes, 97);
+    QCOMPARE(held.source.taken, 97);
     QVERIFY(held.loads.empty());
     QVERIFY(held.errors.empty());
 }
@@ -408,7 +364,7 @@ void TestScanScheduler::cadenceTickDoesNotRestartRetryRhythm()
 {
     Window w;
     w.interval = 10;
-    w.source.fileAt = [](Ms) {
+    w.fileAt = [](Ms) {
         return with(SnapshotOutcome::Missing);
     };
     w.start();
@@ -424,7 +380,7 @@ void TestScanScheduler::cadenceTickDoesNotRestartRetryRhythm()
 void TestScanScheduler::emptyFile()
 {
     Window w;
-    w.source.fileAt = [](Ms) {
+    w.fileAt = [](Ms) {
         return present(QByteArray());
     };
     w.start();
@@ -440,7 +396,7 @@ void TestScanScheduler::largeFileGrowsBufferOnce()
     QByteArray big(15'000'000, '\0');
     for (qsizetype i = 0; i < big.size(); i += 4096)
         big[i] = static_cast<char>(i / 4096);
-    w.source.fileAt = [&big](Ms) {
+    w.fileAt = [&big](Ms) {
         return present(big);
     };
     w.start();
@@ -457,7 +413,7 @@ void TestScanScheduler::largeFileGrowsBufferOnce()
     QCOMPARE(w.snapshot.capacity(), grown);
 
     // A smaller file later leaves the buffer as large as it is.
-    w.source.fileAt = [](Ms) {
+    w.fileAt = [](Ms) {
         return present(QByteArrayLiteral("small"));
     };
     w.run(120'000);
@@ -468,8 +424,8 @@ void TestScanScheduler::largeFileGrowsBufferOnce()
 void TestScanScheduler::fileAboveLimitReportedOncePerScan()
 {
     Window w;
-    w.source.fileAt = [](Ms) {
-        FakeFile file = present();
+    w.fileAt = [](Ms) {
+        ScriptedFile file = present();
         file.size = 300'000'000;
         return file;
     };
@@ -478,73 +434,20 @@ void TestScanScheduler::fileAboveLimitReportedOncePerScan()
     const QString expected =
         QStringLiteral("The workbook is 300000000 bytes; the viewer reads at most 268435456 bytes");
     QCOMPARE(w.errors, std::vector<QString>{expected});
-    QCOMPARE(w.source.takes, 1);
+    QCOMPARE(w.source.taken, 1);
     QVERIFY(!w.retryEnabled);
     QVERIFY(w.loads.empty());
     w.run(40'999);
     QCOMPARE(w.errors.size(), size_t{2});
-    QCOMPARE(w.source.takes, 2);
+    QCOMPARE(w.source.taken, 2);
     QCOMPARE(w.snapshot.allocations(), 1);
     QCOMPARE(w.snapshot.capacity(), 10'000'004);
-}
-
-void TestScanScheduler::bufferRefusesRoomAboveLimit()
-{
-    SnapshotBuffer buffer;
-    char *room = buffer.roomFor(4);
-    std::memcpy(room, "abcd", 4);
-    buffer.commit(4, FileIdentity{4, 1, 1, 1, 1});
-    QCOMPARE(buffer.bytes(), QByteArrayView("abcd"));
-    QCOMPARE(buffer.roomFor(SnapshotBuffer::CapacityLimit + 1), nullptr);
-    QCOMPARE(buffer.roomFor(-1), nullptr);
-    // Refused requests leave the snapshot alone.
-    QVERIFY(buffer.hasSnapshot());
-    QCOMPARE(buffer.allocations(), 1);
-    // Exactly the limit is allowed; growth stops there.
-    QVERIFY(buffer.roomFor(SnapshotBuffer::CapacityLimit) != nullptr);
-    QCOMPARE(buffer.capacity(), SnapshotBuffer::CapacityLimit);
-    QVERIFY(!buffer.hasSnapshot());
-    QCOMPARE(buffer.FileBufferSize(), 0);
-}
-
-void TestScanScheduler::releasedBufferKeepsRoomButNotPages()
-{
-    SnapshotBuffer buffer;
-    constexpr std::int64_t Size = 15'000'000;
-    char *room = buffer.roomFor(Size);
-    std::memset(room, 'x', Size);
-    const FileIdentity identity{Size, 1, 2, 3, 4};
-    buffer.commit(Size, identity);
-
-    const auto page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
-    const std::uintptr_t first = (std::uintptr_t(room) + page - 1) / page * page;
-    const size_t pages = size_t((std::uintptr_t(room) + Size) / page * page - first) / page;
-    const auto residentPages = [&] {
-        std::vector<unsigned char> resident(pages);
-        if (::mincore(reinterpret_cast<void *>(first), pages * page, resident.data()) != 0)
-            return size_t(-1);
-        return size_t(std::count_if(resident.begin(), resident.end(),
-                                    [](unsigned char bit) { return bit & 1; }));
-    };
-    QCOMPARE(residentPages(), pages);
-
-    buffer.release();
-    QVERIFY(!buffer.hasSnapshot());
-    QCOMPARE(buffer.FileBufferSize(), 0);
-    QCOMPARE(buffer.identity().changedNs, identity.changedNs);
-    QCOMPARE(residentPages(), size_t{0});
-    // The room stays: the next snapshot of that size needs no allocation.
-    QCOMPARE(buffer.roomFor(Size), room);
-    QCOMPARE(buffer.allocations(), 2);
-    room[Size - 1] = 'y';
-    buffer.commit(Size, identity);
-    QCOMPARE(buffer.bytes().back(), 'y');
 }
 
 void TestScanScheduler::failureAfterOpenReportedOnceAtGiveUp()
 {
     Window w;
-    w.source.fileAt = [](Ms) {
+    w.fileAt = [](Ms) {
         return with(SnapshotOutcome::Failed, 5);
     };
     w.start();
@@ -556,7 +459,7 @@ void TestScanScheduler::failureAfterOpenReportedOnceAtGiveUp()
     QCOMPARE(w.scheduler.OpenAttempts(), 30);
     QVERIFY(!w.retryEnabled);
     // Failure, then locked to the end: the failure is still what the scan reports, once.
-    w.source.fileAt = [](Ms t) {
+    w.fileAt = [](Ms t) {
         return t - Window::Boot < 21'400 ? with(SnapshotOutcome::Failed, 5)
                                          : with(SnapshotOutcome::Refused);
     };
@@ -569,7 +472,7 @@ void TestScanScheduler::failureAfterOpenReportedOnceAtGiveUp()
 void TestScanScheduler::failureAfterOpenThenSuccessIsSilent()
 {
     Window w;
-    w.source.fileAt = [](Ms t) {
+    w.fileAt = [](Ms t) {
         return t - Window::Boot < 2000 ? with(SnapshotOutcome::Failed, InOutError::ReadBeyondEnd)
                                        : present();
     };
@@ -599,7 +502,7 @@ void TestScanScheduler::tornSnapshotRetriedSilently()
 void TestScanScheduler::tornSnapshotAtLastAttemptGivesUp()
 {
     Window w;
-    w.source.fileAt = [](Ms t) {
+    w.fileAt = [](Ms t) {
         return t - Window::Boot < 1000 + 30 * 300 ? with(SnapshotOutcome::Refused) : present();
     };
     w.duringLoad = [] {
@@ -639,11 +542,11 @@ void TestScanScheduler::noSecondImportWhileImporting()
     w.duringLoad = [&] {
         if (nested++ > 0)
             return;
-        const int takes = w.source.takes;
+        const int takes = w.source.taken;
         QVERIFY(w.scheduler.importing());
         w.retryTick();
         w.retryTick();
-        QCOMPARE(w.source.takes, takes);
+        QCOMPARE(w.source.taken, takes);
         QCOMPARE(w.loads.size(), size_t{1});
         QVERIFY(w.clears.empty());
         // A cadence tick past the interval starts the next scan meanwhile.
@@ -651,7 +554,7 @@ void TestScanScheduler::noSecondImportWhileImporting()
         w.scheduler.cadenceTick(w.tick(), w.interval);
         QVERIFY(w.retryEnabled);
         w.retryTick();
-        QCOMPARE(w.source.takes, takes);
+        QCOMPARE(w.source.taken, takes);
     };
     w.start();
     w.run(1300);
@@ -677,17 +580,17 @@ void TestScanScheduler::backgroundImportHoldsTheNextScan()
     QVERIFY(w.scheduler.importing());
     QVERIFY(!w.retryEnabled);
 
-    w.source.fileAt = [](Ms) {
+    w.fileAt = [](Ms) {
         return with(SnapshotOutcome::Missing);
     };
     w.run(12'000);
     QCOMPARE(w.scheduler.LastScanTick(), static_cast<std::uint32_t>(Window::Boot + 11'000));
     QVERIFY(w.retryEnabled);
-    QCOMPARE(w.source.takes, 1);
+    QCOMPARE(w.source.taken, 1);
     QCOMPARE(w.scheduler.OpenAttempts(), 0);
     QVERIFY(w.clears.empty());
 
-    w.source.fileAt = [](Ms) {
+    w.fileAt = [](Ms) {
         return present();
     };
     w.endImport({});
@@ -746,7 +649,7 @@ void TestScanScheduler::backgroundAttemptHoldsTicks()
     QVERIFY(!w.scheduler.beginAttempt());
     w.retryTick();
     QCOMPARE(w.scheduler.OpenAttempts(), 1);
-    QCOMPARE(w.source.takes, 0);
+    QCOMPARE(w.source.taken, 0);
 
     w.scheduler.attemptEnded(SnapshotResult::of(SnapshotOutcome::Missing));
     QCOMPARE(w.clears.size(), size_t{1});

@@ -4,6 +4,7 @@
 #include "sheet/exceling.h"
 #include "sheet/model/ValueText.h"
 #include "sheet/model/WorkbookError.h"
+#include "tests/support/SheetText.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,13 +104,6 @@ Expectation Expect(const QJsonArray &cell, bool date1904, const QString &ours)
     default:
         return {QStringLiteral("<xlrd type %1>").arg(type), false};
     }
-}
-
-QString Quoted(const QString &text)
-{
-    QString shown = text.left(60);
-    shown.replace(u'\n', QStringLiteral("\\n")).replace(u'\r', QStringLiteral("\\r"));
-    return u'"' + shown + (text.size() > 60 ? QStringLiteral("...\"") : QStringLiteral("\""));
 }
 
 // A cell's text at (row, column), 1-based, of the worksheet being compared.

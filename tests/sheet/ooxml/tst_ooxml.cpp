@@ -5,6 +5,7 @@
 #include "sheet/model/WorkbookError.h"
 #include "sheet/ooxml/OoxmlReader.h"
 #include "tests/support/OoxmlTestFiles.h"
+#include "tests/support/WholeFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -77,11 +78,7 @@ void TestOoxml::cleanupTestCase()
 
 QString TestOoxml::writeFile(const QString &name, const QByteArray &bytes)
 {
-    const QString path = m_dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
-        qFatal("cannot write a test file");
-    return path;
+    return testfiles::writeInto(QDir(m_dir.path()), name, bytes);
 }
 
 void TestOoxml::cells_data()
