@@ -22,6 +22,7 @@ struct SheetReference
 // The workbook opened last (ExcelClose closes it but the object stays).
 std::shared_ptr<Workbook> ExcelApp;
 SheetReference ExcelSheet;
+QString ExcelPassword;
 
 } // namespace
 
@@ -32,19 +33,25 @@ void ExcelOpen(QString &fileName)
 
 void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled)
 {
+    ExcelOpen(fileName, cancelled, ReadScope());
+}
+
+void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled, ReadScope scope)
+{
     std::shared_ptr<Workbook> book;
     try {
         // Read through a mapping that gives back what the parse has gone past: a big file
         // never sits in memory whole next to the workbook made of it.
         MappedFile file(fileName);
-        const ReadControl control(
+        ReadControl control(
             [&file](const std::uint8_t *from, const std::uint8_t *readUpTo) {
                 if (from)
                     file.releaseBetween(from, readUpTo);
                 else
                     file.releaseBefore(readUpTo);
             },
-            cancelled);
+            cancelled, scope);
+        control.setPassword(ExcelPassword);
         book = ReadWorkbook(file.bytes(), control);
     } catch (...) {
         // The previous workbook goes whether or not the new one opens.
@@ -53,6 +60,11 @@ void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled)
     }
     // Only now, with the new workbook in hand, is the previous one released.
     ExcelApp = std::move(book);
+}
+
+void ExcelSetPassword(QString password)
+{
+    ExcelPassword = std::move(password);
 }
 
 void ExcelSelectSheet(std::int32_t index)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sheet/model/ReadScope.h"
 #include "sheet/model/TextBuilder.h"
 #include "sheet/model/Workbook.h"
 
@@ -21,6 +22,14 @@ void ExcelOpen(QString &fileName);
 // The same, for an open on another thread that may be called off: once `*cancelled` is true
 // the reading stops and ReadCancelled is raised (the previous workbook is released as well).
 void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled);
+// The same, for a caller that reads only the scope's worksheet and columns: the others are
+// passed over (damage there does not refuse the workbook), and selecting another worksheet
+// raises WorkbookError (SheetNotRead).
+void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled, ReadScope scope);
+
+// The password the workbooks opened from now on are tried with when they are encrypted, for
+// tests and tools; empty (the default) for the spreadsheet programs' default password.
+void ExcelSetPassword(QString password);
 
 // Makes worksheet `index` (1-based, counting worksheets only) of the open workbook the one
 // ExcelGetCell reads. ExcelSheet changes only when this succeeds.

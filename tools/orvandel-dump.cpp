@@ -48,7 +48,8 @@ constexpr int DefaultRetryMs = ScanTiming::RetryTickMs;
 QString helpText()
 {
     return QStringLiteral(
-               R"(Usage: orvandel-dump [--csv | --tsv] [--retry-ms N] [--stats] [--copies FILE] WORKBOOK
+               R"(Usage: orvandel-dump [--csv | --tsv] [--retry-ms N] [--stats] [--copies FILE]
+                     [--password TEXT] WORKBOOK
        orvandel-dump --help | --version
 
 Prints the table the Orvandel viewer shows for WORKBOOK: sheet row 1 as the header, then the
@@ -88,6 +89,12 @@ Options:
   --copies FILE  appends to FILE one line for every copy of the workbook handed to the reader:
                  the SHA-256 of its bytes in hexadecimal. Each must be one whole version of the
                  file; the torture run compares them with the versions its writer wrote.
+  --password TEXT
+                 the password an encrypted workbook (legacy, OOXML or binary OOXML) is read
+                 with, for tests. The viewer tries only the spreadsheet programs' default
+                 password, which is also what is tried without this option; a workbook that
+                 TEXT does not open is "The workbook is password-protected". TEXT is seen by
+                 every user of this machine in the process list: give no password that matters.
   --help         this text.
   --version      the version.
 
@@ -120,6 +127,7 @@ struct Options
     int retryMs = DefaultRetryMs;
     bool stats = false;
     QString copies;
+    QString password;
     QString workbook;
 };
 
@@ -260,6 +268,10 @@ int main(int argc, char **argv)
                 if (i + 1 >= argc)
                     return usageError(QStringLiteral("--copies needs a file name"));
                 options.copies = QString::fromLocal8Bit(argv[++i]);
+            } else if (arg == QStringLiteral("--password")) {
+                if (i + 1 >= argc)
+                    return usageError(QStringLiteral("--password needs the password"));
+                options.password = QString::fromLocal8Bit(argv[++i]);
             } else if (arg == QStringLiteral("--")) {
                 optionsEnded = true;
             } else {
@@ -275,6 +287,7 @@ int main(int argc, char **argv)
     if (!workbookGiven)
         return usageError(QStringLiteral("no workbook given"));
 
+    ExcelSetPassword(options.password);
     int status = ImportFailed;
     try {
         status = dump(options);

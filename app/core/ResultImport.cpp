@@ -80,6 +80,7 @@ bool isContentError(const WorkbookError &error)
     case WorkbookError::Kind::Encrypted:
     case WorkbookError::Kind::NoSuchSheet:
         return true;
+    case WorkbookError::Kind::SheetNotRead:
     case WorkbookError::Kind::NoWorkbookOpen:
     case WorkbookError::Kind::InvalidVariantOperation:
         return false;
@@ -112,7 +113,7 @@ void readCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &tab
               const std::atomic<bool> *cancelled)
 {
     QString openedPath = tempPath;
-    ExcelOpen(openedPath, cancelled);
+    ExcelOpen(openedPath, cancelled, ReadScope{ResultShape::Worksheet, ResultShape::ColumnCount});
     cleanup.workbookOpened(openedPath);
     ExcelSelectSheet(ResultShape::Worksheet);
     table.ClearGrid();

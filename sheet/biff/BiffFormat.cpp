@@ -14,7 +14,10 @@ bool Recognizes(std::span<const std::uint8_t> bytes)
 
 std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
-    return ReadBiffWorkbook(bytes, BiffDecryption::DefaultPassword, control);
+    const QString &password = control.password();
+    return ReadBiffWorkbook(
+        bytes, password.isEmpty() ? BiffDecryption::DefaultPassword : QStringView(password),
+        control);
 }
 
 } // namespace
@@ -24,7 +27,7 @@ const WorkbookFormat BiffFormat{"BIFF", Recognizes, Read};
 std::shared_ptr<Workbook> ReadBiffWorkbook(std::span<const std::uint8_t> bytes,
                                            QStringView password, const ReadControl &control)
 {
-    auto book = std::make_shared<Workbook>();
+    auto book = std::make_shared<Workbook>(control.scope());
     if (!CompoundFile::hasSignature(bytes)) {
         BiffParser(bytes, *book, control, password).parse();
         return book;

@@ -324,8 +324,11 @@ void BiffParser::parse()
 
     if (m_biff >= 5 && type == BiffSubstream::Globals) {
         parseGlobals(pos);
-        for (const SheetEntry &entry : m_entries)
-            parseSheet(entry.offset, m_book.addWorksheet(entry.name), false);
+        for (const SheetEntry &entry : m_entries) {
+            Worksheet &sheet = m_book.addWorksheet(entry.name);
+            if (sheet.isRead())
+                parseSheet(entry.offset, sheet, false);
+        }
     } else if (type == BiffSubstream::Worksheet) {
         // A lone worksheet (BIFF2-4, or a BIFF5+ stream without workbook globals): the stream
         // holds both the global records and the cells.
@@ -720,10 +723,11 @@ void BiffParser::readFormula(const Record &record, Worksheet &sheet)
         return;
     }
     switch (result[0]) {
-    case 0: // the text follows in a STRING record
+    case 0: // the text follows in a STRING record, unless the cell is dropped
         cell.kind = Worksheet::Kind::EmptyText;
-        m_pendingFormula = sheet.cellCount();
-        break;
+        if (sheet.add(cell))
+            m_pendingFormula = sheet.cellCount() - 1;
+        return;
     case 1:
         cell.kind = Worksheet::Kind::Boolean;
         cell.code = result[2];

@@ -26,7 +26,10 @@ bool Recognizes(std::span<const std::uint8_t> bytes)
 
 std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
-    return ReadEncryptedPackage(bytes, BiffDecryption::DefaultPassword, control);
+    const QString &password = control.password();
+    return ReadEncryptedPackage(
+        bytes, password.isEmpty() ? BiffDecryption::DefaultPassword : QStringView(password),
+        control);
 }
 
 } // namespace

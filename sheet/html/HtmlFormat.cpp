@@ -15,7 +15,7 @@ bool Recognizes(std::span<const std::uint8_t> bytes)
 
 std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
-    auto book = std::make_shared<Workbook>();
+    auto book = std::make_shared<Workbook>(control.scope());
     const PageText page(bytes);
     book->setFormat(QStringLiteral("HTML"), page.codePage());
     TableLayout layout(*book, book->addWorksheet(QStringLiteral("Sheet1")));

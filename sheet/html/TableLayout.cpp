@@ -61,7 +61,7 @@ void TableLayout::addCell(std::string_view text, std::uint32_t colspan, std::uin
         ++m_column;
     if (m_column >= Worksheet::MaxColumns)
         return;
-    if (!text.empty()) {
+    if (!text.empty() && m_sheet.keepsColumn(m_column)) {
         StringTable &strings = m_book.strings();
         m_utf8.append(strings.buffer(), reinterpret_cast<const std::uint8_t *>(text.data()),
                       text.size());

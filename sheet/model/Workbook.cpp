@@ -10,7 +10,9 @@
 
 Worksheet &Workbook::addWorksheet(QString name)
 {
-    return m_sheets.emplace_back(std::move(name));
+    const bool inScope = m_scope.takesSheet(worksheetCount() + 1);
+    return m_sheets.emplace_back(std::move(name),
+                                 inScope ? m_scope.columnsOf(Worksheet::MaxColumns) : 0);
 }
 
 void Workbook::setFormat(QString name, int codePage)
@@ -52,7 +54,16 @@ const Worksheet &Workbook::worksheet(qint64 number) const
 {
     if (number < 1 || number > worksheetCount())
         throw WorkbookError::noSuchSheet(number);
-    return m_sheets[static_cast<std::size_t>(number - 1)];
+    const Worksheet &sheet = m_sheets[static_cast<std::size_t>(number - 1)];
+    if (!sheet.isRead())
+        throw WorkbookError::sheetNotRead(number);
+    return sheet;
+}
+
+bool Workbook::isRead(qint64 number) const
+{
+    return number >= 1 && number <= worksheetCount() &&
+           m_sheets[static_cast<std::size_t>(number - 1)].isRead();
 }
 
 QString Workbook::cellText(const Worksheet &sheet, qint64 row, qint64 column,

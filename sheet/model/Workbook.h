@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sheet/model/ReadScope.h"
 #include "sheet/model/StringTable.h"
 #include "sheet/model/Worksheet.h"
 
@@ -18,12 +19,19 @@ class Workbook
 {
 public:
     Workbook() = default;
+    // A workbook that keeps the cells of the scope only: the worksheets outside it are in the
+    // list without cells, and the columns past its limit are dropped as they are added.
+    explicit Workbook(ReadScope scope)
+        : m_scope(scope)
+    {
+    }
     Workbook(const Workbook &) = delete;
     Workbook &operator=(const Workbook &) = delete;
 
     // Filling, by a reader: the texts, the worksheets in order (worksheets only), the date
     // system and the number styles, then finish() once after the last cell.
     StringTable &strings() { return m_strings; }
+    // The next worksheet; a reader need not read the cells of one that is not isRead().
     Worksheet &addWorksheet(QString name);
     void setDate1904(bool on) { m_date1904 = on; }
     // For each number style (a Cell's `style`), whether numbers of that style show as dates.
@@ -37,8 +45,11 @@ public:
 
     // Worksheets only: chart sheets, macro sheets and modules are left out.
     int worksheetCount() const { return static_cast<int>(m_sheets.size()); }
-    // 1-based; raises WorkbookError (NoSuchSheet) for a number it does not have.
+    // 1-based; raises WorkbookError (NoSuchSheet) for a number it does not have, and
+    // (SheetNotRead) for one outside the scope it was read in.
     const Worksheet &worksheet(qint64 number) const;
+    // Whether worksheet `number` (1-based) is one whose cells were read.
+    bool isRead(qint64 number) const;
 
     // The cell's value as text; row and column are 1-based, and a place without content
     // (outside the sheet, too) reads as empty text.
@@ -71,6 +82,7 @@ public:
 private:
     void prefetchTextsAfter(const Worksheet &sheet, const Worksheet::Cell *cell) const;
 
+    ReadScope m_scope;
     StringTable m_strings;
     std::vector<Worksheet> m_sheets;
     std::vector<bool> m_styleIsDate;

@@ -34,6 +34,14 @@ WorkbookError WorkbookError::noSuchSheet(qint64 index)
                          QStringLiteral("The workbook has no worksheet %1").arg(index));
 }
 
+WorkbookError WorkbookError::sheetNotRead(qint64 index)
+{
+    return WorkbookError(
+        Kind::SheetNotRead,
+        QStringLiteral("Worksheet %1 was not read: the workbook was opened for another one")
+            .arg(index));
+}
+
 WorkbookError WorkbookError::noWorkbookOpen()
 {
     return WorkbookError(Kind::NoWorkbookOpen, QStringLiteral("No workbook is open"));

@@ -3,8 +3,8 @@
 #include "util/ViewerError.h"
 
 // A workbook the reader cannot serve: not a workbook at all, damaged, encrypted, without the
-// worksheet asked for, or an operation used before the object it needs exists. The kind lets
-// callers tell a bad file from a bad request.
+// worksheet asked for (or without its cells, read for another one), or an operation used before the
+// object it needs exists. The kind lets callers tell a bad file from a bad request.
 class WorkbookError : public ViewerError
 {
 public:
@@ -13,6 +13,7 @@ public:
         Damaged,
         Encrypted,
         NoSuchSheet,
+        SheetNotRead,
         NoWorkbookOpen,
         InvalidVariantOperation,
     };
@@ -31,6 +32,8 @@ public:
     static WorkbookError encrypted();
     // "The workbook has no worksheet <index>"
     static WorkbookError noSuchSheet(qint64 index);
+    // "Worksheet <index> was not read: the workbook was opened for another one"
+    static WorkbookError sheetNotRead(qint64 index);
     // "No workbook is open"
     static WorkbookError noWorkbookOpen();
     // "Invalid variant operation"

@@ -12,6 +12,12 @@ Worksheet::Worksheet(QString name)
 {
 }
 
+Worksheet::Worksheet(QString name, std::uint32_t columns)
+    : m_name(std::move(name))
+    , m_keptColumns(std::min(columns, MaxColumns))
+{
+}
+
 void Worksheet::finish()
 {
     const auto before = [](const Cell &a, const Cell &b) {

@@ -84,8 +84,15 @@ public:
     };
 
     explicit Worksheet(QString name = QString());
+    // A sheet that keeps only the cells of its first `columns` columns; with 0 it keeps none
+    // and is not read at all, a place in the sheet list only.
+    Worksheet(QString name, std::uint32_t columns);
 
     const QString &name() const { return m_name; }
+    // Whether its cells were read: false for a sheet outside the scope the workbook was read in.
+    bool isRead() const { return m_keptColumns > 0; }
+    // Whether a cell in this column (0-based) is kept; a reader need not read one that is not.
+    bool keepsColumn(std::uint64_t column) const { return column < m_keptColumns; }
 
     // Whether a place lies inside the largest sheet; readers refuse or drop cells outside.
     static bool holds(std::uint64_t row, std::uint64_t column)
@@ -94,8 +101,15 @@ public:
     }
 
     // Cells in any order; a later cell at the same place replaces an earlier one. The place
-    // must lie inside the sheet (holds()).
-    void add(const Cell &cell) { m_cells.push_back(cell); }
+    // must lie inside the sheet (holds()). A cell in a column the sheet does not keep is
+    // dropped: false then.
+    bool add(const Cell &cell)
+    {
+        if (!keepsColumn(cell.column))
+            return false;
+        m_cells.push_back(cell);
+        return true;
+    }
     void reserve(std::size_t cells) { m_cells.reserve(cells); }
     std::size_t cellCount() const { return m_cells.size(); }
     // A cell added before, by its position in the order of add(); for a formula whose text
@@ -128,6 +142,7 @@ public:
 
 private:
     QString m_name;
+    std::uint32_t m_keptColumns = MaxColumns;
     std::vector<Cell, LargePageAllocator<Cell>> m_cells;
     std::vector<std::uint32_t> m_rowStart;
     int m_columnCount = 0;

@@ -64,8 +64,9 @@ struct CellAttributes
 
 } // namespace
 
-OdsContentHandler::OdsContentHandler(RepeatBudget budget)
+OdsContentHandler::OdsContentHandler(RepeatBudget budget, ReadScope scope)
     : m_wholeBudget(budget)
+    , m_scope(scope)
     , m_budget(budget)
 {
     restart();
@@ -74,7 +75,7 @@ OdsContentHandler::OdsContentHandler(RepeatBudget budget)
 void OdsContentHandler::restart()
 {
     m_table.reset();
-    m_book = std::make_shared<Workbook>();
+    m_book = std::make_shared<Workbook>(m_scope);
     m_budget = m_wholeBudget;
     m_text.emplace(m_book->strings(), m_budget);
     m_sawSpreadsheet = false;
@@ -145,7 +146,14 @@ void OdsContentHandler::startTable(std::span<const XmlAttribute> attributes)
     QString name;
     if (const XmlAttribute *attribute = FindAttribute(attributes, "name", OdsNames::Table))
         name = QString::fromUtf8(attribute->value.data(), qsizetype(attribute->value.size()));
-    m_table.emplace(m_book->addWorksheet(std::move(name)), m_budget);
+    Worksheet &sheet = m_book->addWorksheet(std::move(name));
+    // All tables are in the one document: a table outside the scope is passed over, its
+    // cells neither stored nor counted against the budget.
+    if (!sheet.isRead()) {
+        skipElement();
+        return;
+    }
+    m_table.emplace(sheet, m_budget);
     m_tableDepth = m_depth;
 }
 
@@ -161,8 +169,8 @@ void OdsContentHandler::startCell(std::span<const XmlAttribute> attributes, bool
     const CellAttributes cell(attributes);
     m_cellDepth = m_depth;
     m_repeat = cell.repeat;
-    if (covered) {
-        // A place in a merged area: whatever it holds is not shown.
+    if (covered || !m_table->keepsColumn()) {
+        // A place in a merged area, or past the columns read: whatever it holds is not shown.
         m_value = Value::None;
         return;
     }

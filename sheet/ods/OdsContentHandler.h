@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sheet/model/ReadScope.h"
 #include "sheet/model/Worksheet.h"
 #include "sheet/ods/ParagraphText.h"
 #include "sheet/ods/RepeatBudget.h"
@@ -19,7 +20,7 @@ class Workbook;
 class OdsContentHandler : public XmlHandler
 {
 public:
-    explicit OdsContentHandler(RepeatBudget budget = RepeatBudget());
+    explicit OdsContentHandler(RepeatBudget budget = RepeatBudget(), ReadScope scope = {});
 
     // Forgets what it was told, for a parse that starts again from the document's beginning.
     void restart();
@@ -49,6 +50,7 @@ private:
     void skipElement() { m_skipDepth = m_depth; }
 
     const RepeatBudget m_wholeBudget;
+    const ReadScope m_scope;
     std::shared_ptr<Workbook> m_book;
     RepeatBudget m_budget;
     std::optional<ParagraphText> m_text;

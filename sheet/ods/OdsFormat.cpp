@@ -96,7 +96,7 @@ std::shared_ptr<Workbook> ReadPackage(std::span<const std::uint8_t> bytes,
     const std::optional<std::uint64_t> content = package.find("content.xml");
     if (!content)
         throw WorkbookError::damaged(QStringLiteral("its package has no content.xml"));
-    OdsContentHandler handler;
+    OdsContentHandler handler(RepeatBudget(), control.scope());
     // Inflated on a thread of its own while it is scanned; each reading starts anew.
     ParseXmlPart([&](const auto &consume) { InflateAhead(bytes, *content, control).read(consume); },
                  handler, QStringLiteral("content.xml"), [&handler] { handler.restart(); });
@@ -114,7 +114,7 @@ bool RecognizesFlat(std::span<const std::uint8_t> bytes)
 
 std::shared_ptr<Workbook> ReadFlat(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
-    OdsContentHandler handler;
+    OdsContentHandler handler(RepeatBudget(), control.scope());
     ParseXmlDocument(
         bytes, handler, QStringLiteral("the document"), [&handler] { handler.restart(); }, control);
     return Finished(handler, "FODS");

@@ -21,6 +21,8 @@ public:
     void endRow();
     // Cells without content, or covered by another.
     void skip(std::uint64_t columns);
+    // Whether the sheet keeps a cell at the current place.
+    bool keepsColumn() const { return m_sheet.keepsColumn(m_column); }
     // A cell with content `repeat` times; its place is set here.
     void add(Worksheet::Cell cell, std::uint64_t repeat);
 

@@ -24,7 +24,6 @@ struct SheetPart
 {
     QString name;
     std::string part;
-    std::uint64_t entry;
 };
 
 std::uint64_t RequiredEntry(const ZipPackage &package, const std::string &part)
@@ -54,8 +53,9 @@ std::string WorkbookPart(const ZipPackage &package)
     return office->target;
 }
 
-std::vector<SheetPart> WorksheetParts(const ZipPackage &package,
-                                      const std::vector<WorkbookPartReader::Sheet> &sheets,
+// Each worksheet's part, as the relationships name it; whether it is in the package is asked
+// only of the sheets read.
+std::vector<SheetPart> WorksheetParts(const std::vector<WorkbookPartReader::Sheet> &sheets,
                                       const PackageRelationships &relationships)
 {
     std::vector<SheetPart> parts;
@@ -68,8 +68,7 @@ std::vector<SheetPart> WorksheetParts(const ZipPackage &package,
         // Chart sheets, dialog sheets and macro sheets are no worksheets.
         if (!OoxmlNames::IsRelationshipType(relationship->type, "worksheet"))
             continue;
-        parts.push_back(
-            {sheet.name, relationship->target, RequiredEntry(package, relationship->target)});
+        parts.push_back({sheet.name, relationship->target});
     }
     return parts;
 }
@@ -79,19 +78,19 @@ void ReadWorksheet(std::span<const std::uint8_t> bytes, const ZipPackage &packag
                    const ReadControl &control, const OoxmlReader::Options &options,
                    const std::function<void()> &goOn)
 {
-    const std::uint64_t size =
-        std::min(package.inflatedSize(part.entry), package.inflateLimit(part.entry));
+    const std::uint64_t entry = RequiredEntry(package, part.part);
+    const std::uint64_t size = std::min(package.inflatedSize(entry), package.inflateLimit(entry));
     sheet.reserve(std::size_t(size / SmallestCellBytes));
     WorksheetReader reader(sheet, ownTexts, date1904, QString::fromStdString(part.part));
     const auto restart = [&reader] {
         reader.restart();
     };
     if (options.fastScanner && options.inflateAhead)
-        PackagePart::ParseFastAhead(bytes, part.entry, part.part, reader, restart, control, goOn);
+        PackagePart::ParseFastAhead(bytes, entry, part.part, reader, restart, control, goOn);
     else if (options.fastScanner)
-        PackagePart::ParseFast(package, part.entry, part.part, reader, restart, control, goOn);
+        PackagePart::ParseFast(package, entry, part.part, reader, restart, control, goOn);
     else
-        PackagePart::ParseWithExpat(package, part.entry, part.part, reader, control);
+        PackagePart::ParseWithExpat(package, entry, part.part, reader, control);
 }
 
 // Puts each sheet's own texts after the shared strings and gives their cells the joined
@@ -102,6 +101,8 @@ void JoinTexts(Workbook &book, std::vector<StringTable> &ownTexts)
     StringTable &strings = book.strings();
     const std::size_t shared = strings.size();
     for (int n = 1; n <= book.worksheetCount(); ++n) {
+        if (!book.isRead(n))
+            continue;
         auto &sheet = const_cast<Worksheet &>(book.worksheet(n));
         StringTable &own = ownTexts[std::size_t(n - 1)];
         const std::size_t base = strings.size();
@@ -181,7 +182,7 @@ std::shared_ptr<Workbook> OoxmlReader::read(std::span<const std::uint8_t> bytes,
                                 workbookReader, control);
     const PackageRelationships relationships = PackageRelationships::read(package, workbookPart);
 
-    auto book = std::make_shared<Workbook>();
+    auto book = std::make_shared<Workbook>(control.scope());
     book->setFormat(QStringLiteral("OOXML"));
     book->setDate1904(workbookReader.date1904());
     if (const auto *styles = relationships.firstOfKind("styles")) {
@@ -190,8 +191,7 @@ std::shared_ptr<Workbook> OoxmlReader::read(std::span<const std::uint8_t> bytes,
                                     stylesReader, control);
         book->setDateStyles(stylesReader.dateStyles());
     }
-    const std::vector<SheetPart> sheets =
-        WorksheetParts(package, workbookReader.sheets(), relationships);
+    const std::vector<SheetPart> sheets = WorksheetParts(workbookReader.sheets(), relationships);
 
     std::optional<SharedStringsThread> stringsThread;
     std::function<void()> goOn;
@@ -210,9 +210,14 @@ std::shared_ptr<Workbook> OoxmlReader::read(std::span<const std::uint8_t> bytes,
     }
     // Each sheet's own texts in a table of its own, which a sheet read again starts anew.
     std::vector<StringTable> ownTexts(sheets.size());
-    for (std::size_t i = 0; i < sheets.size(); ++i)
-        ReadWorksheet(bytes, package, sheets[i], book->addWorksheet(sheets[i].name), ownTexts[i],
-                      workbookReader.date1904(), control, options, goOn);
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        // A sheet outside the scope is neither looked for nor read: its damage does not refuse
+        // the workbook.
+        Worksheet &sheet = book->addWorksheet(sheets[i].name);
+        if (sheet.isRead())
+            ReadWorksheet(bytes, package, sheets[i], sheet, ownTexts[i], workbookReader.date1904(),
+                          control, options, goOn);
+    }
     if (stringsThread)
         stringsThread->wait();
     JoinTexts(*book, ownTexts);

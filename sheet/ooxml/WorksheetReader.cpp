@@ -301,6 +301,12 @@ void WorksheetReader::startCell(std::span<const XmlAttribute> attributes)
 
 void WorksheetReader::finishCell()
 {
+    if (!m_sheet.keepsColumn(m_cellColumn)) {
+        // Past the columns read: the value is neither checked nor kept.
+        if (m_hasInline)
+            m_texts.discard();
+        return;
+    }
     if (m_type == Type::InlineText && m_hasInline) {
         const std::uint32_t text = m_texts.finish();
         m_sheet.add(Worksheet::Cell::textAt(m_cellRow, m_cellColumn, text | OwnText, m_style));

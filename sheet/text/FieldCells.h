@@ -28,7 +28,7 @@ public:
 
     void piece(const Unit *begin, std::size_t count)
     {
-        if (m_column >= Worksheet::MaxColumns)
+        if (!m_sheet.keepsColumn(m_column))
             return;
         StringTable::Buffer &buffer = m_strings.buffer();
         if (!m_hasText)
@@ -42,7 +42,7 @@ public:
 
     void lineBreak()
     {
-        if (m_column >= Worksheet::MaxColumns)
+        if (!m_sheet.keepsColumn(m_column))
             return;
         if (!m_hasText)
             m_fieldStart = m_strings.buffer().size();
@@ -52,7 +52,7 @@ public:
 
     void endField()
     {
-        if (m_column >= Worksheet::MaxColumns)
+        if (!m_sheet.keepsColumn(m_column))
             return;
         if (m_hasText) {
             UnwrapFormulaText(m_strings.buffer(), m_fieldStart);

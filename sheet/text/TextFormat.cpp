@@ -77,7 +77,7 @@ std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadCo
 {
     if (bytes.empty() || !isText(bytes))
         throw WorkbookError::notWorkbook();
-    auto book = std::make_shared<Workbook>();
+    auto book = std::make_shared<Workbook>(control.scope());
     const TextEncoding::ByteOrderMark mark = TextEncoding::FindByteOrderMark(bytes);
     const std::span<const std::uint8_t> text = bytes.subspan(mark.size);
     const Unicode unicode = unicodeOf(mark, text);

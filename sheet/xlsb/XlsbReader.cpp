@@ -53,8 +53,12 @@ void XlsbReader::read()
     if (const auto *strings = workbook.firstOfKind("sharedStrings"))
         readSharedStrings(strings->target);
 
-    for (const SheetPart &sheet : m_sheets)
-        readSheet(sheet.part, m_book.addWorksheet(sheet.name));
+    for (const SheetPart &part : m_sheets) {
+        // A sheet outside the scope is not looked for: damage there does not matter.
+        Worksheet &sheet = m_book.addWorksheet(part.name);
+        if (sheet.isRead())
+            readSheet(part.part, sheet);
+    }
     m_book.setFormat(QStringLiteral("XLSB"));
     m_book.finish();
 }

@@ -16,7 +16,7 @@ bool Recognizes(std::span<const std::uint8_t> bytes)
 
 std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
-    Xml2003Handler handler;
+    Xml2003Handler handler(control.scope());
     ParseXmlDocument(
         bytes, handler, QStringLiteral("the document"), [&handler] { handler.restart(); }, control);
     const std::shared_ptr<Workbook> book = handler.workbook();

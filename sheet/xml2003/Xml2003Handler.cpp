@@ -73,14 +73,15 @@ std::optional<bool> TruthValue(std::string_view text)
 
 } // namespace
 
-Xml2003Handler::Xml2003Handler()
+Xml2003Handler::Xml2003Handler(ReadScope scope)
+    : m_scope(scope)
 {
     restart();
 }
 
 void Xml2003Handler::restart()
 {
-    m_book = std::make_shared<Workbook>();
+    m_book = std::make_shared<Workbook>(m_scope);
     m_styles = Xml2003Styles();
     m_sheet = nullptr;
     m_date1904 = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sheet/model/ReadScope.h"
 #include "sheet/model/Worksheet.h"
 #include "sheet/xml/XmlHandler.h"
 #include "sheet/xml2003/Xml2003Styles.h"
@@ -18,7 +19,7 @@ class Workbook;
 class Xml2003Handler : public XmlHandler
 {
 public:
-    Xml2003Handler();
+    explicit Xml2003Handler(ReadScope scope = {});
 
     // Forgets what it was told, for a parse that starts again from the document's beginning.
     void restart();
@@ -42,6 +43,7 @@ private:
     std::uint16_t styleOf(std::span<const XmlAttribute> attributes, std::uint16_t otherwise);
     void skipElement() { m_skipDepth = m_depth; }
 
+    const ReadScope m_scope;
     std::shared_ptr<Workbook> m_book;
     Xml2003Styles m_styles;
     Worksheet *m_sheet = nullptr;

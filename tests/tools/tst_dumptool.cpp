@@ -76,6 +76,8 @@ private Q_SLOTS:
     void sameTableAsTheImport_data();
     void sameTableAsTheImport();
     void ooxmlWorkbook();
+    void password_data();
+    void password();
     void missingFile();
     void importError();
     void lockedFile();
@@ -182,6 +184,51 @@ void TestDumpTool::ooxmlWorkbook()
     QCOMPARE(shared.exitCode, 0);
     QVERIFY(shared.out.contains("\"строка 1\nвторая строка\""));
     QCOMPARE(inline_.out, shared.out);
+}
+
+void TestDumpTool::password_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("plain"); // what it decrypts to, when the folder has it
+
+    QTest::newRow("legacy, RC4 CryptoAPI")
+        << QStringLiteral("poi__password.xls") << QStringLiteral("password") << QString();
+    QTest::newRow("legacy, XOR obfuscation")
+        << QStringLiteral("poi__xor-encryption-abc.xls") << QStringLiteral("abc") << QString();
+    QTest::newRow("OOXML, Agile") << QStringLiteral("ours__agile-password.xlsx")
+                                  << QStringLiteral("password")
+                                  << QStringLiteral("xlsxwriter__shared-strings.xlsx");
+    QTest::newRow("OOXML, Standard") << QStringLiteral("libreoffice__standard-password.xlsx")
+                                     << QStringLiteral("password") << QString();
+    QTest::newRow("binary OOXML, the default password given")
+        << QStringLiteral("ours__agile-default-password.xlsb") << QStringLiteral("VelvetSweatshop")
+        << QStringLiteral("sheetjs__results.xlsb");
+}
+
+void TestDumpTool::password()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, password);
+    QFETCH(QString, plain);
+    const QString formats = QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/formats/");
+    const QString option = QStringLiteral("--password");
+
+    const Run run = RunTool({option, password, formats + file});
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.out.endsWith('\n'));
+    if (!plain.isEmpty())
+        QCOMPARE(run.out, RunTool({formats + plain}).out);
+
+    for (const QString &wrong : {password + u'x', QStringLiteral("VelvetSweatshop")}) {
+        if (wrong == password)
+            continue;
+        const Run refused = RunTool({option, wrong, formats + file});
+        QCOMPARE(refused.exitCode, 1);
+        QCOMPARE(refused.out, QByteArray());
+        QCOMPARE(refused.err, QByteArray("The workbook is password-protected.\n"));
+    }
 }
 
 void TestDumpTool::missingFile()
@@ -305,6 +352,7 @@ void TestDumpTool::usage_data()
         << QStringList{QStringLiteral("--retry-ms"), QStringLiteral("-1"), book};
     QTest::newRow("retry not a number")
         << QStringList{QStringLiteral("--retry-ms"), QStringLiteral("x"), book};
+    QTest::newRow("password without text") << QStringList{book, QStringLiteral("--password")};
 }
 
 void TestDumpTool::usage()
@@ -322,9 +370,9 @@ void TestDumpTool::help()
     const Run run = RunTool({QStringLiteral("--help")});
     QCOMPARE(run.exitCode, 0);
     for (const char *part :
-         {"--csv", "--tsv", "--retry-ms", "--stats", "--copies", "--version", "RFC 4180",
-          "30 times", "300 ms", "tempfgr", "XDG_RUNTIME_DIR", "standard input", "regular file",
-          "\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  64 "})
+         {"--csv", "--tsv", "--retry-ms", "--stats", "--copies", "--password", "--version",
+          "RFC 4180", "30 times", "300 ms", "tempfgr", "XDG_RUNTIME_DIR", "standard input",
+          "regular file", "\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  64 "})
         QVERIFY2(run.out.contains(part), part);
 
     QVERIFY(RunTool({QStringLiteral("--xml")}).err.contains("unknown option '--xml'"));

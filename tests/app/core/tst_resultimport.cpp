@@ -136,6 +136,8 @@ private Q_SLOTS:
     void keyCellEndsTable();
     void headerOnlyUnfixesTheHeaderForGood();
     void twoImportsInARow();
+    void damageBeyondTheFirstSheet_data();
+    void damageBeyondTheFirstSheet();
     void leftoverTemporaryFileIsReplaced();
 
     void zeroByteSnapshot();
@@ -294,6 +296,36 @@ void TestResultImport::twoImportsInARow()
     importResults(workbook(QStringLiteral("short")), tempPath(), table);
     QCOMPARE(contents(table.cells), expectedTable(QStringLiteral("short")));
     QCOMPARE(table.row, 4);
+    QCOMPARE(leftovers(), QStringList());
+}
+
+void TestResultImport::damageBeyondTheFirstSheet_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("intact");
+    const QString xlsx = QStringLiteral("scope__two-sheets.xlsx");
+    QTest::newRow("OOXML, part missing")
+        << QStringLiteral("scope__missing-second-part.xlsx") << xlsx;
+    QTest::newRow("OOXML, cell outside the sheet")
+        << QStringLiteral("scope__second-cell-outside.xlsx") << xlsx;
+    QTest::newRow("XLSB, part missing") << QStringLiteral("scope__missing-second-part.xlsb")
+                                        << QStringLiteral("ours__records.xlsb");
+}
+
+void TestResultImport::damageBeyondTheFirstSheet()
+{
+    // The viewer shows the first worksheet only: what is wrong with another one is no reason
+    // to refuse the table.
+    QFETCH(QString, file);
+    QFETCH(QString, intact);
+    const QString formats = QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/formats/");
+    RecordingTable expected;
+    importResults(readAll(formats + intact), tempPath(), expected);
+    QVERIFY(expected.RowCount() > 1);
+    RecordingTable table;
+    importResults(readAll(formats + file), tempPath(), table);
+    QCOMPARE(contents(table.cells), contents(expected.cells));
+    QCOMPARE(table.cells.ColCount(), 13);
     QCOMPARE(leftovers(), QStringList());
 }
 
