@@ -29,6 +29,6 @@ int main(int argc, char *argv[])
         exitCode = application.exec();
     }
     // The reader's objects go last, after the window and the application.
-    ExcelRelease();
+    excelRelease();
     return exitCode;
 }

@@ -13,21 +13,21 @@
 // machine a steadier figure than the wall clock), the median of a run's figures, and the
 // workbook named on the command line, read whole.
 
-inline double ProcessCpuMilliseconds()
+inline double processCpuMilliseconds()
 {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
-inline double Median(std::vector<double> times)
+inline double median(std::vector<double> times)
 {
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
 
 // The file's bytes; a file that cannot be read ends the benchmark with status 1.
-inline QByteArray ReadBenchFile(const char *path)
+inline QByteArray readBenchFile(const char *path)
 {
     QFile file(QString::fromLocal8Bit(path));
     if (!file.open(QIODevice::ReadOnly)) {

@@ -31,14 +31,14 @@ namespace {
 
 // The format's own handler, reading the cells into a workbook, with expat or the scanner.
 template<typename Handler>
-void ReadCells(const XmlSource &document, bool scanner)
+void readCells(const XmlSource &document, bool scanner)
 {
     Handler handler;
     if (scanner)
-        ParseXmlPart(document, handler, QStringLiteral("document"),
+        parseXmlPart(document, handler, QStringLiteral("document"),
                      [&handler] { handler.restart(); });
     else
-        ParseXmlPartWithExpat(document, handler, QStringLiteral("document"));
+        parseXmlPartWithExpat(document, handler, QStringLiteral("document"));
 }
 
 } // namespace
@@ -51,7 +51,7 @@ int main(int argc, char **argv)
         return 64;
     }
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    const QByteArray bytes = ReadBenchFile(argv[1]);
+    const QByteArray bytes = readBenchFile(argv[1]);
     const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t *>(bytes.data()),
                                              std::size_t(bytes.size()));
     try {
@@ -81,16 +81,16 @@ int main(int argc, char **argv)
                               [&] { document([](std::span<const char>) {}); });
         jobs.emplace_back("expat, a handler that does nothing", [&] {
             NullXmlHandler handler;
-            ParseXmlPartWithExpat(document, handler, QStringLiteral("document"));
+            parseXmlPartWithExpat(document, handler, QStringLiteral("document"));
         });
         jobs.emplace_back("scanner, a handler that does nothing", [&] {
             NullXmlHandler handler;
-            ParseXmlPart(document, handler, QStringLiteral("document"), {});
+            parseXmlPart(document, handler, QStringLiteral("document"), {});
         });
         if (content)
             jobs.emplace_back("scanner, the same, inflated ahead", [&] {
                 NullXmlHandler handler;
-                ParseXmlPart(
+                parseXmlPart(
                     [&](const auto &consume) {
                         InflateAhead(data, *content, ReadControl()).read(consume);
                     },
@@ -101,14 +101,14 @@ int main(int argc, char **argv)
             jobs.emplace_back(scanner ? "scanner, the cells' handler" : "expat, the cells' handler",
                               [&, scanner] {
                                   if (openDocument)
-                                      ReadCells<OdsContentHandler>(document, scanner);
+                                      readCells<OdsContentHandler>(document, scanner);
                                   else
-                                      ReadCells<Xml2003Handler>(document, scanner);
+                                      readCells<Xml2003Handler>(document, scanner);
                               });
         }
         int rows = 0;
         jobs.emplace_back("the reader, from memory", [&] {
-            const std::shared_ptr<Workbook> book = ReadWorkbook(bytes);
+            const std::shared_ptr<Workbook> book = readWorkbook(bytes);
             rows = book->worksheet(1).rowCount();
         });
 
@@ -116,18 +116,18 @@ int main(int argc, char **argv)
         for (int run = 0; run < runs; ++run) {
             for (const auto &[what, job] : jobs) {
                 QElapsedTimer timer;
-                const double cpuStart = ProcessCpuMilliseconds();
+                const double cpuStart = processCpuMilliseconds();
                 timer.start();
                 job();
                 wall[what].push_back(double(timer.nsecsElapsed()) / 1e6);
-                cpu[what].push_back(ProcessCpuMilliseconds() - cpuStart);
+                cpu[what].push_back(processCpuMilliseconds() - cpuStart);
             }
         }
         std::printf("%s: %.1f MB, XML %.1f MB, first sheet %d rows, %d runs\n", argv[1],
                     double(bytes.size()) / 1e6, double(xmlBytes) / 1e6, rows, runs);
         for (const auto &[what, job] : jobs)
             std::printf("%-40s median %8.1f ms  cpu median %8.1f ms\n", what.c_str(),
-                        Median(wall[what]), Median(cpu[what]));
+                        median(wall[what]), median(cpu[what]));
     } catch (const ViewerError &error) {
         std::fprintf(stderr, "%s\n", qPrintable(error.message()));
         return 1;

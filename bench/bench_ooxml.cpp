@@ -28,13 +28,13 @@ namespace {
 
 // Wall-clock and CPU time of the whole process (all its threads), in milliseconds: on a busy
 // machine the CPU time is the steadier figure.
-std::pair<double, double> Milliseconds(const std::function<void()> &job)
+std::pair<double, double> milliseconds(const std::function<void()> &job)
 {
     QElapsedTimer timer;
-    const double cpu = ProcessCpuMilliseconds();
+    const double cpu = processCpuMilliseconds();
     timer.start();
     job();
-    return {double(timer.nsecsElapsed()) / 1e6, ProcessCpuMilliseconds() - cpu};
+    return {double(timer.nsecsElapsed()) / 1e6, processCpuMilliseconds() - cpu};
 }
 
 } // namespace
@@ -47,7 +47,7 @@ int main(int argc, char **argv)
         return 64;
     }
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    const QByteArray bytes = ReadBenchFile(argv[1]);
+    const QByteArray bytes = readBenchFile(argv[1]);
     const std::span<const std::uint8_t> span(reinterpret_cast<const std::uint8_t *>(bytes.data()),
                                              std::size_t(bytes.size()));
     try {
@@ -129,7 +129,7 @@ int main(int argc, char **argv)
         std::map<std::string, std::vector<double>> wall, cpu;
         for (int run = 0; run < runs; ++run) {
             for (const auto &[name, job] : jobs) {
-                const auto [w, c] = Milliseconds(job);
+                const auto [w, c] = milliseconds(job);
                 wall[name].push_back(w);
                 cpu[name].push_back(c);
             }
@@ -137,8 +137,8 @@ int main(int argc, char **argv)
         std::printf("%s, %d runs, medians:\n", argv[1], runs);
         std::printf("  %-50s %12s %12s\n", "", "wall", "CPU");
         for (const auto &[name, list] : wall)
-            std::printf("  %-50s %9.1f ms %9.1f ms\n", name.c_str(), Median(list),
-                        Median(cpu[name]));
+            std::printf("  %-50s %9.1f ms %9.1f ms\n", name.c_str(), median(list),
+                        median(cpu[name]));
     } catch (const ViewerError &error) {
         std::fprintf(stderr, "error: %s\n", error.what());
         return 1;

@@ -49,7 +49,7 @@ int main(int argc, char **argv)
     }
     const char *const mode = argv[1];
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
-    const QByteArray bytes = ReadBenchFile(argv[2]);
+    const QByteArray bytes = readBenchFile(argv[2]);
     const PageText page(std::span<const std::uint8_t>(
         reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())));
     std::vector<double> wall, cpu;
@@ -57,7 +57,7 @@ int main(int argc, char **argv)
     for (int run = 0; run < runs; ++run) {
         QElapsedTimer timer;
         timer.start();
-        const double cpuStart = ProcessCpuMilliseconds();
+        const double cpuStart = processCpuMilliseconds();
         try {
             if (std::strcmp(mode, "gumbo") == 0)
                 parseWithGumboAlone(page.utf8());
@@ -68,10 +68,10 @@ int main(int argc, char **argv)
         } catch (const ViewerError &error) {
             // The arena's limits refuse a page too big for one parse.
             std::printf("%s: refused after %.1f ms: %s\n", mode,
-                        ProcessCpuMilliseconds() - cpuStart, qPrintable(error.message()));
+                        processCpuMilliseconds() - cpuStart, qPrintable(error.message()));
             return 0;
         }
-        cpu.push_back(ProcessCpuMilliseconds() - cpuStart);
+        cpu.push_back(processCpuMilliseconds() - cpuStart);
         wall.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     std::sort(wall.begin(), wall.end());

@@ -120,14 +120,14 @@ int main(int argc, char **argv)
             ExcelOpen(path);
             open.push_back(double(t.nsecsElapsed()) / 1e6);
         }
-        ExcelRelease();
+        excelRelease();
         QFile file(path);
         file.open(QIODevice::ReadOnly);
         const QByteArray bytes = file.readAll();
         for (int i = 0; i < runs; ++i) {
             QElapsedTimer t;
             t.start();
-            const auto book = ReadWorkbook(bytes);
+            const auto book = readWorkbook(bytes);
             parse.push_back(double(t.nsecsElapsed()) / 1e6);
             const Worksheet &sheet = book->worksheet(1);
             const LocaleTexts locale(QLocale::system()); // as ExcelSelectSheet takes it

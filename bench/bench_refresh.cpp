@@ -168,13 +168,13 @@ int main(int argc, char **argv)
         const Figures fill = timeRuns(runs, [&] {
             table.ClearGrid();
             int end = 2;
-            while (!ExcelGetCellText(end, 3, scratch).isEmpty())
+            while (!excelGetCellText(end, 3, scratch).isEmpty())
                 ++end;
             table.SetColCount(13);
             table.SetRowCount(end - 1);
             for (int row = 1; row < end; ++row)
                 for (int column = 1; column <= 13; ++column)
-                    table.SetCells(column - 1, row - 1, ExcelGetCellText(row, column, scratch));
+                    table.SetCells(column - 1, row - 1, excelGetCellText(row, column, scratch));
         });
         // Inside the fill: emptying a full table of allocated texts, and the reads alone.
         const Figures clear = timeInside(runs, [&] {
@@ -190,11 +190,11 @@ int main(int argc, char **argv)
         qint64 chars = 0;
         const Figures reads = timeRuns(runs, [&] {
             int end = 2;
-            while (!ExcelGetCellText(end, 3, scratch).isEmpty())
+            while (!excelGetCellText(end, 3, scratch).isEmpty())
                 ++end;
             for (int row = 1; row < end; ++row)
                 for (int column = 1; column <= 13; ++column)
-                    chars += ExcelGetCellText(row, column, scratch).size();
+                    chars += excelGetCellText(row, column, scratch).size();
         });
         ExcelClose();
         QFile::remove(tempPath);
@@ -211,6 +211,6 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", qPrintable(error.message()));
         return 1;
     }
-    ExcelRelease();
+    excelRelease();
     return 0;
 }

@@ -23,14 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::size_t textSize = size - 3 - labelSize;
 
     StringTable::Buffer out;
-    EncodingLabels::CodePageOfLabel(label);
+    EncodingLabels::codePageOfLabel(label);
     const TextDecoder declared = TextDecoder::forLabel(label);
     declared.append(out, text, textSize);
     const std::size_t half = textSize / 2;
     declared.appendPiece(out, text, half);
     declared.appendPiece(out, text + half, textSize - half);
     TextDecoder(codePage).append(out, text, textSize);
-    TextDecoder(TextEncoding::UndeclaredCodePage({text, textSize})).append(out, text, textSize);
+    TextDecoder(TextEncoding::undeclaredCodePage({text, textSize})).append(out, text, textSize);
     XmlDeclaration::Encoding(std::string_view(reinterpret_cast<const char *>(text), textSize));
     return 0;
 }

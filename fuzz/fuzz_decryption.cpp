@@ -14,6 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     readWithEachPassword(
         {BiffDecryption::DefaultPassword, u"password", u"abc", u"11"},
-        [&](QStringView password) { return ReadBiffWorkbook(std::span(data, size), password); });
+        [&](QStringView password) { return readBiffWorkbook(std::span(data, size), password); });
     return 0;
 }

@@ -23,7 +23,7 @@ QString sheetInPieces(const PageText &page, std::size_t pieceBytes)
         TableLayout layout(book, book.addWorksheet(QStringLiteral("Sheet1")));
         PageReader(page.utf8(), page.isInput(), layout, ReadControl(), pieceBytes).read();
         book.finish();
-        return SheetText(book);
+        return sheetText(book);
     } catch (const WorkbookError &error) {
         return error.message();
     }

@@ -12,7 +12,7 @@
 
 namespace {
 
-QByteArray PackageAround(QByteArrayView input)
+QByteArray packageAround(QByteArrayView input)
 {
     const QList<QByteArray> pieces = input.toByteArray().split('\xFF');
     QMap<QByteArray, QByteArray> parts = ooxmltest::workbookParts({});
@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     const QByteArrayView input(data, static_cast<qsizetype>(size));
     if (input.startsWith("PK"))
-        RunReaderOperations(input);
+        runReaderOperations(input);
     else
-        RunReaderOperations(PackageAround(input));
+        runReaderOperations(packageAround(input));
     return 0;
 }

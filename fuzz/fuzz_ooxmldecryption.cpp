@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     readWithEachPassword({QStringView(u"VelvetSweatshop"), QStringView(u"password")},
                          [&](QStringView password) {
-                             return ReadEncryptedPackage(std::span(data, size), password);
+                             return readEncryptedPackage(std::span(data, size), password);
                          });
     return 0;
 }

@@ -8,6 +8,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    RunReaderOperations(QByteArrayView(data, static_cast<qsizetype>(size)));
+    runReaderOperations(QByteArrayView(data, static_cast<qsizetype>(size)));
     return 0;
 }

@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     try {
-        SheetText(
+        sheetText(
             *DelimitedTextFormat.read(std::span<const std::uint8_t>(data, size), ReadControl()));
     } catch (const WorkbookError &) {
     }

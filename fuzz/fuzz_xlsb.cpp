@@ -1,4 +1,4 @@
-// The binary workbook reader on any records, packed as XlsbFuzzPackage says; what opens is
+// The binary workbook reader on any records, packed as xlsbFuzzPackage says; what opens is
 // read back cell by cell.
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
@@ -11,7 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const std::vector<std::uint8_t> package = XlsbFuzzPackage(std::span(data, size));
+    const std::vector<std::uint8_t> package = xlsbFuzzPackage(std::span(data, size));
     static const QLocale locale = QLocale::c();
     try {
         const auto book = XlsbFormat.read(package, {});

@@ -24,13 +24,13 @@ void Pieces(std::span<const char> bytes, std::size_t size, const Feed &feed)
         feed(bytes.subspan(at, std::min(size, bytes.size() - at)));
 }
 
-[[noreturn]] void Differ(const char *what, const std::string &ours, const std::string &expats)
+[[noreturn]] void differ(const char *what, const std::string &ours, const std::string &expats)
 {
     std::fprintf(stderr, "%s\n--- scanner:%s\n--- expat:%s\n", what, ours.c_str(), expats.c_str());
     std::abort();
 }
 
-void CompareEvents(std::span<const char> bytes, std::size_t pieceSize)
+void compareEvents(std::span<const char> bytes, std::size_t pieceSize)
 {
     XmlEventLog scanned;
     FastXmlScanner scanner(scanned);
@@ -45,12 +45,12 @@ void CompareEvents(std::span<const char> bytes, std::size_t pieceSize)
         parser.feed(bytes);
         parser.finish();
     } catch (const WorkbookError &error) {
-        Differ(
+        differ(
             qPrintable(QStringLiteral("the scanner read what expat refuses: ") + error.message()),
             scanned.log, expected.log);
     }
     if (scanned.log != expected.log)
-        Differ("the scanner and expat report different events", scanned.log, expected.log);
+        differ("the scanner and expat report different events", scanned.log, expected.log);
 }
 
 } // namespace
@@ -61,11 +61,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     const std::size_t pieceSize = data[0] < 128 ? std::size_t(data[0]) + 1 : size;
     const std::span<const char> bytes(reinterpret_cast<const char *>(data) + 1, size - 1);
-    CompareEvents(bytes, pieceSize);
-    const std::string fast = WorksheetOutcome(bytes, pieceSize, true);
+    compareEvents(bytes, pieceSize);
+    const std::string fast = worksheetOutcome(bytes, pieceSize, true);
     // Expat fed the same pieces: where it stops and what it says there depend on them.
-    const std::string expat = WorksheetOutcome(bytes, pieceSize, false);
+    const std::string expat = worksheetOutcome(bytes, pieceSize, false);
     if (fast != expat)
-        Differ("the cells differ", fast, expat);
+        differ("the cells differ", fast, expat);
     return 0;
 }

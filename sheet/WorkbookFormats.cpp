@@ -32,7 +32,7 @@ const WorkbookFormat *const Formats[] = {
 
 } // namespace
 
-std::shared_ptr<Workbook> ReadWorkbook(std::span<const std::uint8_t> bytes,
+std::shared_ptr<Workbook> readWorkbook(std::span<const std::uint8_t> bytes,
                                        const ReadControl &control)
 {
     for (const WorkbookFormat *format : Formats) {
@@ -42,9 +42,9 @@ std::shared_ptr<Workbook> ReadWorkbook(std::span<const std::uint8_t> bytes,
     throw WorkbookError::notWorkbook();
 }
 
-std::shared_ptr<Workbook> ReadWorkbook(QByteArrayView bytes, const ReadControl &control)
+std::shared_ptr<Workbook> readWorkbook(QByteArrayView bytes, const ReadControl &control)
 {
-    return ReadWorkbook(std::span<const std::uint8_t>(
+    return readWorkbook(std::span<const std::uint8_t>(
                             reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size()),
                         control);
 }

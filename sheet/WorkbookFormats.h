@@ -12,7 +12,7 @@ class Workbook;
 // Reads a workbook of any format the viewer knows, recognised by its content: the first
 // format that recognises the bytes reads them. "The file is not an Excel workbook" when none
 // does.
-std::shared_ptr<Workbook> ReadWorkbook(std::span<const std::uint8_t> bytes,
+std::shared_ptr<Workbook> readWorkbook(std::span<const std::uint8_t> bytes,
                                        const ReadControl &control = {});
 // The same for bytes held by Qt.
-std::shared_ptr<Workbook> ReadWorkbook(QByteArrayView bytes, const ReadControl &control = {});
+std::shared_ptr<Workbook> readWorkbook(QByteArrayView bytes, const ReadControl &control = {});

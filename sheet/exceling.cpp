@@ -52,7 +52,7 @@ void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled, ReadScope 
             },
             cancelled, scope);
         control.setPassword(ExcelPassword);
-        book = ReadWorkbook(file.bytes(), control);
+        book = readWorkbook(file.bytes(), control);
     } catch (...) {
         // The previous workbook goes whether or not the new one opens.
         ExcelApp.reset();
@@ -62,7 +62,7 @@ void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled, ReadScope 
     ExcelApp = std::move(book);
 }
 
-void ExcelSetPassword(QString password)
+void excelSetPassword(QString password)
 {
     ExcelPassword = std::move(password);
 }
@@ -81,10 +81,10 @@ void ExcelSelectSheet(std::int32_t index)
 QString ExcelGetCell(std::int32_t row, std::int32_t column)
 {
     TextBuilder scratch;
-    return ExcelGetCellText(row, column, scratch).toString();
+    return excelGetCellText(row, column, scratch).toString();
 }
 
-QStringView ExcelGetCellText(std::int32_t row, std::int32_t column, TextBuilder &scratch)
+QStringView excelGetCellText(std::int32_t row, std::int32_t column, TextBuilder &scratch)
 {
     if (!ExcelSheet.sheet)
         throw WorkbookError::invalidVariantOperation();
@@ -94,7 +94,7 @@ QStringView ExcelGetCellText(std::int32_t row, std::int32_t column, TextBuilder 
                                          scratch);
 }
 
-void ExcelReleaseRowsBefore(std::int32_t row)
+void excelReleaseRowsBefore(std::int32_t row)
 {
     if (ExcelSheet.sheet && !ExcelSheet.book->isClosed())
         ExcelSheet.book->releaseRowsBefore(*ExcelSheet.sheet, qint64(row) - 1);
@@ -112,18 +112,18 @@ void ExcelClose()
     ExcelApp->close();
 }
 
-void ExcelRelease()
+void excelRelease()
 {
     ExcelSheet = SheetReference();
     ExcelApp.reset();
 }
 
-std::shared_ptr<const Workbook> ExcelAppWorkbook()
+std::shared_ptr<const Workbook> excelAppWorkbook()
 {
     return ExcelApp;
 }
 
-std::shared_ptr<const Workbook> ExcelSheetWorkbook()
+std::shared_ptr<const Workbook> excelSheetWorkbook()
 {
     return ExcelSheet.book;
 }

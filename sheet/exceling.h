@@ -29,7 +29,7 @@ void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled, ReadScope 
 
 // The password the workbooks opened from now on are tried with when they are encrypted, for
 // tests and tools; empty (the default) for the spreadsheet programs' default password.
-void ExcelSetPassword(QString password);
+void excelSetPassword(QString password);
 
 // Makes worksheet `index` (1-based, counting worksheets only) of the open workbook the one
 // ExcelGetCell reads. ExcelSheet changes only when this succeeds.
@@ -41,19 +41,19 @@ QString ExcelGetCell(std::int32_t row, std::int32_t column);
 // The same text, with the same errors, as a view instead of a new QString: of the workbook's
 // own text, or of `scratch`, where numbers and dates are built. Valid until `scratch` is used
 // again or the workbook is released; for readers that copy each text straight on.
-QStringView ExcelGetCellText(std::int32_t row, std::int32_t column, TextBuilder &scratch);
+QStringView excelGetCellText(std::int32_t row, std::int32_t column, TextBuilder &scratch);
 
 // For a reader that goes down the selected worksheet row by row and never looks back: the rows
 // before `row` (1-based) give their memory back and read as empty from then on.
-void ExcelReleaseRowsBefore(std::int32_t row);
+void excelReleaseRowsBefore(std::int32_t row);
 
 // Closes the open workbook without saving anything; ExcelApp and ExcelSheet keep what they
 // hold, so a selected worksheet can still be read.
 void ExcelClose();
 
 // At exit: releases ExcelSheet, then ExcelApp.
-void ExcelRelease();
+void excelRelease();
 
 // What the unit holds, for tests and tools that watch object lifetimes.
-std::shared_ptr<const Workbook> ExcelAppWorkbook();
-std::shared_ptr<const Workbook> ExcelSheetWorkbook();
+std::shared_ptr<const Workbook> excelAppWorkbook();
+std::shared_ptr<const Workbook> excelSheetWorkbook();

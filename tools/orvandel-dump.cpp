@@ -287,7 +287,7 @@ int main(int argc, char **argv)
     if (!workbookGiven)
         return usageError(QStringLiteral("no workbook given"));
 
-    ExcelSetPassword(options.password);
+    excelSetPassword(options.password);
     int status = ImportFailed;
     try {
         status = dump(options);
@@ -296,6 +296,6 @@ int main(int argc, char **argv)
     } catch (const std::bad_alloc &) {
         printError(QStringLiteral("Out of memory"));
     }
-    ExcelRelease();
+    excelRelease();
     return status;
 }

@@ -121,7 +121,7 @@ void readCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &tab
     // The texts go straight from the workbook into the table, with no QString per cell.
     TextBuilder scratch;
     int end = ResultShape::FirstDataRow;
-    for (; !ExcelGetCellText(end, ResultShape::KeyColumn, scratch).isEmpty(); ++end)
+    for (; !excelGetCellText(end, ResultShape::KeyColumn, scratch).isEmpty(); ++end)
         stillWanted(cancelled);
 
     table.SetColCount(ResultShape::ColumnCount);
@@ -134,9 +134,9 @@ void readCopy(ImportCleanup &cleanup, const QString &tempPath, ImportTarget &tab
             // The workbook's cells give way to the table's as the fill goes down: the two are
             // never whole at the same time.
             if (row % RowsReleasedAtOnce == 0)
-                ExcelReleaseRowsBefore(row);
+                excelReleaseRowsBefore(row);
             for (int column = 1; column <= ResultShape::ColumnCount; ++column)
-                table.SetCells(column - 1, row - 1, ExcelGetCellText(row, column, scratch));
+                table.SetCells(column - 1, row - 1, excelGetCellText(row, column, scratch));
         }
     }
     table.setCurrentColumn(0);

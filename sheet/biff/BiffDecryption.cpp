@@ -41,25 +41,25 @@ std::unique_ptr<BiffDecryption> BiffDecryption::fromFilePass(std::span<const std
     if (biff < 8) {
         if (data.size() < 4)
             refuseHeader("the encryption header is too short");
-        return std::make_unique<XorObfuscation>(LoadU16(data.data()), LoadU16(data.data() + 2),
+        return std::make_unique<XorObfuscation>(loadU16(data.data()), loadU16(data.data() + 2),
                                                 password);
     }
     if (data.size() < 2)
         refuseHeader("the encryption header is too short");
-    const std::uint16_t type = LoadU16(data.data());
+    const std::uint16_t type = loadU16(data.data());
     const auto info = data.subspan(2);
     if (type == 0) {
         if (info.size() < 4)
             refuseHeader("the encryption header is too short");
-        return std::make_unique<XorObfuscation>(LoadU16(info.data()), LoadU16(info.data() + 2),
+        return std::make_unique<XorObfuscation>(loadU16(info.data()), loadU16(info.data() + 2),
                                                 password);
     }
     if (type != 1)
         refuseHeader("the encryption header names an unknown scheme");
     if (info.size() < 4)
         refuseHeader("the encryption header is too short");
-    const std::uint16_t major = LoadU16(info.data());
-    const std::uint16_t minor = LoadU16(info.data() + 2);
+    const std::uint16_t major = loadU16(info.data());
+    const std::uint16_t minor = loadU16(info.data() + 2);
     if (major == 1 && minor == 1)
         return Rc4Md5Decryption::fromHeader(info.subspan(4), password);
     if (major >= 2 && major <= 4 && minor == 2)
@@ -76,8 +76,8 @@ void BiffDecryption::decryptRecords(std::span<std::uint8_t> stream, std::size_t 
 {
     std::size_t pos = from;
     while (pos < stream.size() && stream.size() - pos >= 4) {
-        const std::uint16_t id = LoadU16(stream.data() + pos);
-        const std::size_t size = LoadU16(stream.data() + pos + 2);
+        const std::uint16_t id = loadU16(stream.data() + pos);
+        const std::size_t size = loadU16(stream.data() + pos + 2);
         const std::size_t data = pos + 4;
         const std::size_t end = std::min(data + size, stream.size());
         // The sheet offsets are read before the sheets, and Excel keeps them in the clear.

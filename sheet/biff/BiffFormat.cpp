@@ -7,24 +7,24 @@
 
 namespace {
 
-bool Recognizes(std::span<const std::uint8_t> bytes)
+bool recognizes(std::span<const std::uint8_t> bytes)
 {
     return CompoundFile::hasSignature(bytes) || BiffParser::startsWithBof(bytes);
 }
 
-std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
+std::shared_ptr<Workbook> readBytes(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
     const QString &password = control.password();
-    return ReadBiffWorkbook(
+    return readBiffWorkbook(
         bytes, password.isEmpty() ? BiffDecryption::DefaultPassword : QStringView(password),
         control);
 }
 
 } // namespace
 
-const WorkbookFormat BiffFormat{"BIFF", Recognizes, Read};
+const WorkbookFormat BiffFormat{"BIFF", recognizes, readBytes};
 
-std::shared_ptr<Workbook> ReadBiffWorkbook(std::span<const std::uint8_t> bytes,
+std::shared_ptr<Workbook> readBiffWorkbook(std::span<const std::uint8_t> bytes,
                                            QStringView password, const ReadControl &control)
 {
     auto book = std::make_shared<Workbook>(control.scope());

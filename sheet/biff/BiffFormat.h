@@ -13,5 +13,5 @@ extern const WorkbookFormat BiffFormat;
 
 // The same reader with a password of the caller's, for tests and tools: an encrypted workbook
 // whose verifier refuses it raises WorkbookError (Encrypted).
-std::shared_ptr<Workbook> ReadBiffWorkbook(std::span<const std::uint8_t> bytes,
+std::shared_ptr<Workbook> readBiffWorkbook(std::span<const std::uint8_t> bytes,
                                            QStringView password, const ReadControl &control = {});

@@ -61,13 +61,13 @@ public:
     {
         std::uint8_t b[2];
         read(b, 2);
-        return LoadU16(b);
+        return loadU16(b);
     }
     std::uint32_t u32()
     {
         std::uint8_t b[4];
         read(b, 4);
-        return LoadU32(b);
+        return loadU32(b);
     }
 
     void read(std::uint8_t *out, std::size_t n)
@@ -118,7 +118,7 @@ public:
                 std::memcpy(dst, p, 2 * n);
             } else if (wide) {
                 for (std::size_t i = 0; i < n; ++i)
-                    dst[i] = char16_t(LoadU16(p + 2 * i));
+                    dst[i] = char16_t(loadU16(p + 2 * i));
             } else {
                 for (std::size_t i = 0; i < n; ++i)
                     dst[i] = char16_t(p[i]);
@@ -193,7 +193,7 @@ std::span<const std::uint8_t> text8(std::span<const std::uint8_t> data, std::siz
 {
     if (data.size() < offset + lengthSize)
         throw damagedRecords("a text runs past the end of its record");
-    const std::size_t count = lengthSize == 1 ? data[offset] : LoadU16(data.data() + offset);
+    const std::size_t count = lengthSize == 1 ? data[offset] : loadU16(data.data() + offset);
     if (data.size() - offset - lengthSize < count)
         throw damagedRecords("a text runs past the end of its record");
     return data.subspan(offset + lengthSize, count);
@@ -253,8 +253,8 @@ bool BiffParser::startsWithBof(std::span<const std::uint8_t> data)
 {
     if (data.size() < 8)
         return false;
-    const std::uint16_t id = LoadU16(data.data());
-    const std::uint16_t size = LoadU16(data.data() + 2);
+    const std::uint16_t id = loadU16(data.data());
+    const std::uint16_t size = loadU16(data.data() + 2);
     return isBofId(id) && size >= 4 && size <= 32;
 }
 
@@ -264,8 +264,8 @@ bool BiffParser::next(std::size_t &pos, Record &record) const
         return false;
     if (m_stream.size() - pos < 4)
         throw damagedRecords("a record is cut short");
-    record.id = LoadU16(m_stream.data() + pos);
-    const std::size_t size = LoadU16(m_stream.data() + pos + 2);
+    record.id = loadU16(m_stream.data() + pos);
+    const std::size_t size = loadU16(m_stream.data() + pos + 2);
     if (m_stream.size() - pos - 4 < size)
         throw damagedRecords("a record runs past the end of the workbook stream");
     record.data = m_stream.subspan(pos + 4, size);
@@ -290,7 +290,7 @@ void BiffParser::readBof(const Record &record)
 {
     if (record.data.size() < 4)
         throw damagedRecords("the beginning-of-file record is too short");
-    const std::uint16_t version = LoadU16(record.data.data());
+    const std::uint16_t version = loadU16(record.data.data());
     switch (record.id) {
     case BiffRecord::Bof:
         m_biff = version >= 0x0600 ? 8 : 5;
@@ -318,7 +318,7 @@ void BiffParser::parse()
     if (!next(pos, bof) || !isBofId(bof.id))
         throw WorkbookError::notWorkbook();
     readBof(bof);
-    const std::uint16_t type = LoadU16(bof.data.data() + 2);
+    const std::uint16_t type = loadU16(bof.data.data() + 2);
     if (m_biff <= 4 && type == BiffSubstream::Workspace)
         throw WorkbookError::unsupported(QStringLiteral("an Excel 4.0 workbook"));
 
@@ -360,14 +360,14 @@ bool BiffParser::globalRecord(const Record &record, std::size_t &pos)
         return true;
     case BiffRecord::CodePage:
         if (record.data.size() >= 2 && m_biff < 8) {
-            m_codePage = LoadU16(record.data.data());
+            m_codePage = loadU16(record.data.data());
             // UTF-16 (1200) names no code page of 8-bit texts: those read as Windows-1252.
             m_decoder = TextDecoder(m_codePage == 1200 ? 1252 : m_codePage);
         }
         return true;
     case BiffRecord::DateMode:
         if (record.data.size() >= 2)
-            m_book.setDate1904(LoadU16(record.data.data()) == 1);
+            m_book.setDate1904(loadU16(record.data.data()) == 1);
         return true;
     case BiffRecord::Format:
     case BiffRecord::Format2:
@@ -410,7 +410,7 @@ void BiffParser::readFormat(const Record &record)
         // Without its number the format cannot be used; the cells show in General.
         if (data.size() < 2)
             return;
-        index = LoadU16(data.data());
+        index = loadU16(data.data());
         offset = 2;
     } else {
         index = m_nextFormat++;
@@ -439,7 +439,7 @@ void BiffParser::readXf(const Record &record)
     switch (record.id) {
     case BiffRecord::Xf:
         if (data.size() >= 4)
-            format = LoadU16(data.data() + 2);
+            format = loadU16(data.data() + 2);
         break;
     case BiffRecord::Xf2:
         if (data.size() >= 3)
@@ -459,7 +459,7 @@ void BiffParser::readSheetEntry(const Record &record)
     // Where the sheet is and what kind it is are needed; its name can be cut short.
     if (data.size() < 6)
         throw damagedRecords("a sheet list entry is too short");
-    const std::uint32_t offset = LoadU32(data.data());
+    const std::uint32_t offset = loadU32(data.data());
     const std::uint8_t type = data[5];
     StringTable &strings = m_book.strings();
     auto &chars = strings.buffer();
@@ -485,7 +485,7 @@ void BiffParser::readSharedStrings(const Record &record, std::size_t &pos)
         throw damagedRecords("the workbook has more than one shared string table");
     if (record.data.size() < 8)
         throw damagedRecords("the shared string table is too short");
-    const std::uint32_t unique = LoadU32(record.data.data() + 4);
+    const std::uint32_t unique = loadU32(record.data.data() + 4);
     auto segments = withContinues(record, pos);
     std::size_t bytes = 0;
     for (const auto &s : segments)
@@ -622,8 +622,8 @@ Worksheet::Cell BiffParser::cellHeader(const Record &record, std::size_t recordS
     if (record.data.size() < recordSize)
         throw damagedRecords("a cell record is too short");
     const std::uint8_t *d = record.data.data();
-    const std::uint16_t xf = m_biff == 2 ? (d[4] & 0x3F) : LoadU16(d + 4);
-    return Worksheet::Cell::at(LoadU16(d), LoadU16(d + 2), kind, xf);
+    const std::uint16_t xf = m_biff == 2 ? (d[4] & 0x3F) : loadU16(d + 4);
+    return Worksheet::Cell::at(loadU16(d), loadU16(d + 2), kind, xf);
 }
 
 std::size_t BiffParser::cellHeaderSize() const
@@ -637,8 +637,8 @@ void BiffParser::readDimensions(const Record &record, std::size_t pos, Worksheet
     const std::uint8_t *d = record.data.data();
     if (record.data.size() < 12 || m_biff != 8)
         return;
-    const std::uint32_t firstRow = LoadU32(d), endRow = LoadU32(d + 4);
-    const std::uint16_t firstColumn = LoadU16(d + 8), endColumn = LoadU16(d + 10);
+    const std::uint32_t firstRow = loadU32(d), endRow = loadU32(d + 4);
+    const std::uint16_t firstColumn = loadU16(d + 8), endColumn = loadU16(d + 10);
     const std::uint64_t rows =
         std::min<std::uint64_t>(endRow - std::min(firstRow, endRow), MaxSheetRows);
     const std::uint64_t columns = endColumn - std::min(firstColumn, endColumn);
@@ -649,21 +649,21 @@ void BiffParser::readDimensions(const Record &record, std::size_t pos, Worksheet
 void BiffParser::readNumber(const Record &record, Worksheet &sheet)
 {
     Worksheet::Cell cell = cellHeader(record, cellHeaderSize() + 8, Worksheet::Kind::Number);
-    cell.number = LoadDouble(record.data.data() + cellHeaderSize());
+    cell.number = loadDouble(record.data.data() + cellHeaderSize());
     sheet.add(cell);
 }
 
 void BiffParser::readInteger(const Record &record, Worksheet &sheet)
 {
     Worksheet::Cell cell = cellHeader(record, cellHeaderSize() + 2, Worksheet::Kind::Number);
-    cell.number = LoadU16(record.data.data() + cellHeaderSize());
+    cell.number = loadU16(record.data.data() + cellHeaderSize());
     sheet.add(cell);
 }
 
 void BiffParser::readRk(const Record &record, Worksheet &sheet)
 {
     Worksheet::Cell cell = cellHeader(record, 10, Worksheet::Kind::Number);
-    cell.number = RkValue(LoadU32(record.data.data() + 6));
+    cell.number = rkValue(loadU32(record.data.data() + 6));
     sheet.add(cell);
 }
 
@@ -673,15 +673,15 @@ void BiffParser::readMulRk(const Record &record, Worksheet &sheet)
     if (record.data.size() < 6)
         throw damagedRecords("a cell record is too short");
     const std::size_t count = (record.data.size() - 6) / 6;
-    const std::uint16_t row = LoadU16(d);
-    const std::uint16_t first = LoadU16(d + 2);
+    const std::uint16_t row = loadU16(d);
+    const std::uint16_t first = loadU16(d + 2);
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint32_t column = first + std::uint32_t(i);
         // A run that goes past the last column of the format holds no more cells.
         if (column > 0xFFFF)
             break;
-        sheet.add(Worksheet::Cell::numberAt(row, column, RkValue(LoadU32(d + 6 + 6 * i)),
-                                            LoadU16(d + 4 + 6 * i)));
+        sheet.add(Worksheet::Cell::numberAt(row, column, rkValue(loadU32(d + 6 + 6 * i)),
+                                            loadU16(d + 4 + 6 * i)));
     }
 }
 
@@ -698,7 +698,7 @@ void BiffParser::readBoolErr(const Record &record, Worksheet &sheet)
 void BiffParser::readLabelSst(const Record &record, Worksheet &sheet)
 {
     Worksheet::Cell cell = cellHeader(record, 10, Worksheet::Kind::Text);
-    cell.text = LoadU32(record.data.data() + 6);
+    cell.text = loadU32(record.data.data() + 6);
     if (cell.text >= m_sharedCount)
         throw damagedRecords("a cell refers to a shared string that does not exist");
     sheet.add(cell);
@@ -718,7 +718,7 @@ void BiffParser::readFormula(const Record &record, Worksheet &sheet)
     const std::uint8_t *result = record.data.data() + cellHeaderSize();
     m_pendingFormula = SIZE_MAX;
     if (result[6] != 0xFF || result[7] != 0xFF) {
-        cell.number = LoadDouble(result);
+        cell.number = loadDouble(result);
         sheet.add(cell);
         return;
     }
@@ -766,7 +766,7 @@ void BiffParser::finishFormats()
     for (std::size_t i = 0; i < m_xfFormat.size(); ++i) {
         const int format = m_xfFormat[i];
         // Before BIFF5 there are no built-in numbers: every format is in a FORMAT record.
-        isDate[i] = IsDateTimeFormat(m_biff >= 5 ? format : -1, m_formats.value(format));
+        isDate[i] = isDateTimeFormat(m_biff >= 5 ? format : -1, m_formats.value(format));
     }
     m_book.setDateStyles(std::move(isDate));
 }

@@ -46,12 +46,12 @@ CompoundFile::CompoundFile(std::span<const std::uint8_t> data)
     if (data.size() < HeaderSize)
         throw damagedContainer("the container header is truncated");
     const std::uint8_t *h = data.data();
-    if (LoadU16(h + 28) != 0xFFFE)
+    if (loadU16(h + 28) != 0xFFFE)
         throw damagedContainer("the container header has a wrong byte order mark");
-    m_sectorShift = LoadU16(h + 30);
+    m_sectorShift = loadU16(h + 30);
     if (m_sectorShift != 9 && m_sectorShift != 12)
         throw damagedContainer("the container's sector size is invalid");
-    if (LoadU16(h + 32) != 6)
+    if (loadU16(h + 32) != 6)
         throw damagedContainer("the container's mini sector size is invalid");
     m_sectorSize = 1u << m_sectorShift;
     // Sector n starts at (n + 1) * sector size; a last sector cut short by the end of the file
@@ -60,7 +60,7 @@ CompoundFile::CompoundFile(std::span<const std::uint8_t> data)
         data.size() <= m_sectorSize
             ? 0
             : static_cast<std::uint32_t>(sectorsFor(data.size() - m_sectorSize, m_sectorSize));
-    m_miniCutoff = LoadU32(h + 56);
+    m_miniCutoff = loadU32(h + 56);
     readAllocationTable();
     readDirectory();
 }
@@ -86,10 +86,10 @@ void CompoundFile::readAllocationTable()
             fatSectors.push_back(s);
     };
     for (std::uint32_t i = 0; i < 109; ++i)
-        take(LoadU32(h + 76 + 4 * i));
+        take(loadU32(h + 76 + 4 * i));
 
     std::vector<bool> seen(m_sectorCount, false);
-    std::uint32_t next = LoadU32(h + 68);
+    std::uint32_t next = loadU32(h + 68);
     while (next != EndOfChain && next != FreeSector && fatSectors.size() < neededFatSectors) {
         if (next >= m_sectorCount)
             throw damagedContainer("the allocation table's extension points outside the file");
@@ -100,15 +100,15 @@ void CompoundFile::readAllocationTable()
         if (bytes.size() < m_sectorSize)
             throw damagedContainer("the allocation table's extension is truncated");
         for (std::uint32_t i = 0; i + 1 < perSector; ++i)
-            take(LoadU32(bytes.data() + 4 * i));
-        next = LoadU32(bytes.data() + 4 * (perSector - 1));
+            take(loadU32(bytes.data() + 4 * i));
+        next = loadU32(bytes.data() + 4 * (perSector - 1));
     }
 
     m_fat.reserve(fatSectors.size() * perSector);
     for (std::uint32_t s : fatSectors) {
         const auto bytes = sector(s);
         for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4)
-            m_fat.push_back(LoadU32(bytes.data() + i));
+            m_fat.push_back(loadU32(bytes.data() + i));
         m_fat.resize(m_fat.size() + (m_sectorSize - bytes.size()) / 4, FreeSector);
     }
 }
@@ -136,7 +136,7 @@ std::vector<std::uint32_t> CompoundFile::chain(std::uint32_t start, std::uint64_
 
 void CompoundFile::readDirectory()
 {
-    const auto sectors = chain(LoadU32(m_data.data() + 48), UINT64_MAX, "directory");
+    const auto sectors = chain(loadU32(m_data.data() + 48), UINT64_MAX, "directory");
     if (sectors.empty())
         throw damagedContainer("the directory is missing");
     const std::uint32_t perSector = m_sectorSize / EntrySize;
@@ -146,18 +146,18 @@ void CompoundFile::readDirectory()
         for (std::size_t off = 0; off + EntrySize <= bytes.size(); off += EntrySize) {
             const std::uint8_t *e = bytes.data() + off;
             Entry entry;
-            const std::uint32_t nameBytes = std::min<std::uint32_t>(LoadU16(e + 64), 64);
+            const std::uint32_t nameBytes = std::min<std::uint32_t>(loadU16(e + 64), 64);
             const std::uint32_t nameChars = nameBytes >= 2 ? nameBytes / 2 - 1 : 0;
             entry.name.resize(nameChars);
             for (std::uint32_t i = 0; i < nameChars; ++i)
-                entry.name[i] = QChar(LoadU16(e + 2 * i));
+                entry.name[i] = QChar(loadU16(e + 2 * i));
             entry.type = e[66];
-            entry.left = LoadU32(e + 68);
-            entry.right = LoadU32(e + 72);
-            entry.child = LoadU32(e + 76);
-            entry.start = LoadU32(e + 116);
+            entry.left = loadU32(e + 68);
+            entry.right = loadU32(e + 72);
+            entry.child = loadU32(e + 76);
+            entry.start = loadU32(e + 116);
             // Version 3 files may leave garbage in the high half of the size.
-            entry.size = m_sectorShift == 9 ? LoadU32(e + 120) : LoadU64(e + 120);
+            entry.size = m_sectorShift == 9 ? loadU32(e + 120) : loadU64(e + 120);
             m_entries.push_back(std::move(entry));
         }
     }
@@ -241,10 +241,10 @@ void CompoundFile::readMiniAllocation()
 {
     m_miniRead = true;
     const std::uint8_t *h = m_data.data();
-    for (std::uint32_t s : chain(LoadU32(h + 60), UINT64_MAX, "mini allocation table")) {
+    for (std::uint32_t s : chain(loadU32(h + 60), UINT64_MAX, "mini allocation table")) {
         const auto bytes = sector(s);
         for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4)
-            m_miniFat.push_back(LoadU32(bytes.data() + i));
+            m_miniFat.push_back(loadU32(bytes.data() + i));
     }
     const Entry &root = m_entries.front();
     if (root.size > m_data.size())

@@ -31,7 +31,7 @@ public:
     }
     std::uint32_t entry(std::uint32_t sector, std::uint32_t index) const
     {
-        return LoadU32(m_data.data() + ((std::size_t(sector) + 1) << m_shift) + 4 * index);
+        return loadU32(m_data.data() + ((std::size_t(sector) + 1) << m_shift) + 4 * index);
     }
 
 private:
@@ -46,13 +46,13 @@ std::vector<std::uint32_t> fatSectors(std::span<const std::uint8_t> data, const 
                                       bool &fits)
 {
     const std::uint8_t *h = data.data();
-    const std::uint32_t wanted = LoadU32(h + 44);
+    const std::uint32_t wanted = loadU32(h + 44);
     std::vector<std::uint32_t> found;
     for (std::uint32_t i = 0; i < wanted && i < HeaderFatEntries; ++i)
-        found.push_back(LoadU32(h + 76 + 4 * i));
-    std::uint32_t next = LoadU32(h + 68);
+        found.push_back(loadU32(h + 76 + 4 * i));
+    std::uint32_t next = loadU32(h + 68);
     const std::uint32_t perSector = sectors.entriesPerSector() - 1;
-    for (std::uint32_t k = 0; k < LoadU32(h + 72) && next <= MaxRegularSector; ++k) {
+    for (std::uint32_t k = 0; k < loadU32(h + 72) && next <= MaxRegularSector; ++k) {
         if (!sectors.inFile(next)) {
             fits = false;
             return {};
@@ -67,13 +67,13 @@ std::vector<std::uint32_t> fatSectors(std::span<const std::uint8_t> data, const 
 bool headerCountsFit(std::span<const std::uint8_t> data, const Sectors &sectors)
 {
     const std::uint8_t *h = data.data();
-    const std::uint64_t fat = LoadU32(h + 44);
-    const std::uint64_t miniFat = LoadU32(h + 64);
-    const std::uint64_t extension = LoadU32(h + 72);
+    const std::uint64_t fat = loadU32(h + 44);
+    const std::uint64_t miniFat = loadU32(h + 64);
+    const std::uint64_t extension = loadU32(h + 72);
     if (fat + miniFat + extension > sectors.count())
         return false;
-    return sectors.inFile(LoadU32(h + 48)) && (miniFat == 0 || sectors.inFile(LoadU32(h + 60))) &&
-           (extension == 0 || sectors.inFile(LoadU32(h + 68)));
+    return sectors.inFile(loadU32(h + 48)) && (miniFat == 0 || sectors.inFile(loadU32(h + 60))) &&
+           (extension == 0 || sectors.inFile(loadU32(h + 68)));
 }
 
 // Every sector the table marks as used, and every sector a chain goes on to, is in the file.
@@ -101,17 +101,17 @@ bool compoundFileLengthFits(std::span<const std::uint8_t> data)
 {
     if (data.size() < HeaderSize)
         return false;
-    const std::uint32_t shift = LoadU16(data.data() + 30);
-    if (LoadU16(data.data() + 28) != 0xFFFE || (shift != 9 && shift != 12))
+    const std::uint32_t shift = loadU16(data.data() + 30);
+    if (loadU16(data.data() + 28) != 0xFFFE || (shift != 9 && shift != 12))
         return true;
     if (data.size() % (std::size_t(1) << shift) != 0)
         return false;
     const Sectors sectors(data, shift);
     // More allocation table sectors than the header and its extension sectors can list is
     // damage, not a short copy.
-    const std::uint64_t listable = HeaderFatEntries + std::uint64_t(LoadU32(data.data() + 72)) *
+    const std::uint64_t listable = HeaderFatEntries + std::uint64_t(loadU32(data.data() + 72)) *
                                                           (sectors.entriesPerSector() - 1);
-    if (LoadU32(data.data() + 44) > listable)
+    if (loadU32(data.data() + 44) > listable)
         return true;
     if (!headerCountsFit(data, sectors))
         return false;

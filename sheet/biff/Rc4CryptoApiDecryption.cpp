@@ -36,13 +36,13 @@ Rc4CryptoApiDecryption::fromHeader(std::span<const std::uint8_t> header, QString
 {
     if (header.size() < 8)
         refuseHeader("the encryption header is too short");
-    const std::uint32_t headerSize = LoadU32(header.data() + 4);
+    const std::uint32_t headerSize = loadU32(header.data() + 4);
     if (headerSize < FixedHeaderSize || headerSize > header.size() - 8)
         refuseHeader("the encryption header's size does not fit its record");
     const std::uint8_t *fields = header.data() + 8;
-    const std::uint32_t algorithm = LoadU32(fields + 8);
-    const std::uint32_t hashAlgorithm = LoadU32(fields + 12);
-    std::uint32_t keyBits = LoadU32(fields + 16);
+    const std::uint32_t algorithm = loadU32(fields + 8);
+    const std::uint32_t hashAlgorithm = loadU32(fields + 12);
+    std::uint32_t keyBits = loadU32(fields + 16);
     // The provider's name that follows may be anything: only the algorithms matter.
     if ((algorithm != 0 && algorithm != AlgorithmRc4) ||
         (hashAlgorithm != 0 && hashAlgorithm != AlgorithmSha1))
@@ -55,9 +55,9 @@ Rc4CryptoApiDecryption::fromHeader(std::span<const std::uint8_t> header, QString
     const auto verifier = header.subspan(8 + headerSize);
     if (verifier.size() < 4 + SaltSize + VerifierSize + 4 + SHA1_DIGEST_SIZE)
         refuseHeader("the password verifier is too short");
-    if (LoadU32(verifier.data()) != SaltSize)
+    if (loadU32(verifier.data()) != SaltSize)
         refuseHeader("the password verifier's salt is not 16 bytes");
-    if (LoadU32(verifier.data() + 4 + SaltSize + VerifierSize) != SHA1_DIGEST_SIZE)
+    if (loadU32(verifier.data() + 4 + SaltSize + VerifierSize) != SHA1_DIGEST_SIZE)
         refuseHeader("the password verifier's hash is not a SHA-1 hash");
 
     std::unique_ptr<Rc4CryptoApiDecryption> scheme(

@@ -15,7 +15,7 @@ constexpr std::uint8_t HmacKeyBlock[] = {0x5f, 0xb2, 0xad, 0x01, 0x0c, 0xb9, 0xe
 constexpr std::uint8_t HmacValueBlock[] = {0xa0, 0x67, 0x7f, 0x02, 0xb2, 0x2c, 0x84, 0x33};
 
 // The cipher parameters this reader can follow, or a refusal naming what it cannot.
-HashFunction CheckedCipher(const AgileEncryptionInfo::CipherParameters &cipher)
+HashFunction checkedCipher(const AgileEncryptionInfo::CipherParameters &cipher)
 {
     const nettle_hash *hash = HashFunction::byName(cipher.hashAlgorithm);
     if (cipher.cipherAlgorithm != "AES" || cipher.cipherChaining != "ChainingModeCBC" ||
@@ -29,15 +29,15 @@ HashFunction CheckedCipher(const AgileEncryptionInfo::CipherParameters &cipher)
 }
 
 // Decrypts a value of the password key encryptor, as a whole number of blocks.
-Bytes DecryptedValue(const Bytes &iteratedHash, std::span<const std::uint8_t> block,
+Bytes decryptedValue(const Bytes &iteratedHash, std::span<const std::uint8_t> block,
                      const AgileEncryptionInfo::CipherParameters &cipher, const Bytes &encrypted)
 {
-    const HashFunction hash = CheckedCipher(cipher);
+    const HashFunction hash = checkedCipher(cipher);
     if (encrypted.empty() || encrypted.size() % AesBlockSize != 0)
         PackageDecryption::refuse("its password verifier is damaged");
-    const Bytes key = Fitted(hash.digest({iteratedHash, block}), cipher.keyBits / 8, 0x36);
+    const Bytes key = fitted(hash.digest({iteratedHash, block}), cipher.keyBits / 8, 0x36);
     Bytes value = encrypted;
-    AesDecryptor(key).decryptCbc(Fitted(cipher.salt, AesBlockSize, 0x36), value);
+    AesDecryptor(key).decryptCbc(fitted(cipher.salt, AesBlockSize, 0x36), value);
     return value;
 }
 
@@ -47,27 +47,27 @@ std::unique_ptr<PackageDecryption> AgileEncryption::fromInfo(std::span<const std
                                                              std::u16string_view password)
 {
     AgileEncryptionInfo info = AgileEncryptionInfo::parse(xml);
-    CheckedCipher(info.keyData);
+    checkedCipher(info.keyData);
     const AgileEncryptionInfo::CipherParameters &cipher = info.password;
-    const HashFunction hash = CheckedCipher(cipher);
+    const HashFunction hash = checkedCipher(cipher);
     if (info.spinCount > MostSpins)
         PackageDecryption::refuse("its password is hashed more often than any writer does");
 
-    Bytes iterated = hash.digest({cipher.salt, PasswordBytes(password)});
+    Bytes iterated = hash.digest({cipher.salt, passwordBytes(password)});
     for (std::uint32_t i = 0; i < std::uint32_t(info.spinCount); ++i)
-        iterated = hash.digest({LittleEndian32(i), iterated});
+        iterated = hash.digest({littleEndian32(i), iterated});
 
     const Bytes input =
-        DecryptedValue(iterated, VerifierInputBlock, cipher, info.encryptedVerifierHashInput);
+        decryptedValue(iterated, VerifierInputBlock, cipher, info.encryptedVerifierHashInput);
     const Bytes value =
-        DecryptedValue(iterated, VerifierValueBlock, cipher, info.encryptedVerifierHashValue);
+        decryptedValue(iterated, VerifierValueBlock, cipher, info.encryptedVerifierHashValue);
     if (input.size() < cipher.saltSize || value.size() < hash.size())
         PackageDecryption::refuse("its password verifier is damaged");
     const Bytes expected = hash.digest({std::span(input).first(cipher.saltSize)});
     if (!std::equal(expected.begin(), expected.end(), value.begin()))
         throw WorkbookError::encrypted();
 
-    Bytes key = DecryptedValue(iterated, KeyValueBlock, cipher, info.encryptedKeyValue);
+    Bytes key = decryptedValue(iterated, KeyValueBlock, cipher, info.encryptedKeyValue);
     if (key.size() < info.keyData.keyBits / 8)
         PackageDecryption::refuse("its encrypted key is too short");
     key.resize(info.keyData.keyBits / 8);
@@ -84,7 +84,7 @@ void AgileEncryption::decryptWithBlockIv(std::span<const std::uint8_t> block,
                                          std::span<std::uint8_t> data) const
 {
     const HashFunction hash(HashFunction::byName(m_info.keyData.hashAlgorithm));
-    const Bytes iv = Fitted(hash.digest({m_info.keyData.salt, block}), AesBlockSize, 0x36);
+    const Bytes iv = fitted(hash.digest({m_info.keyData.salt, block}), AesBlockSize, 0x36);
     AesDecryptor(m_key).decryptCbc(iv, data);
 }
 
@@ -113,7 +113,7 @@ Bytes AgileEncryption::decrypt(std::span<const std::uint8_t> stream,
     Bytes plain(blocks.begin(), blocks.end());
     for (std::size_t at = 0, segment = 0; at < plain.size(); at += SegmentSize, ++segment) {
         control.stillWanted();
-        decryptWithBlockIv(LittleEndian32(std::uint32_t(segment)),
+        decryptWithBlockIv(littleEndian32(std::uint32_t(segment)),
                            std::span(plain).subspan(at, std::min(SegmentSize, plain.size() - at)));
     }
     plain.resize(statedSize(stream));

@@ -11,61 +11,61 @@ namespace {
 constexpr std::string_view PasswordEncryptor =
     "http://schemas.microsoft.com/office/2006/keyEncryptor/password";
 
-[[noreturn]] void Refuse(const QString &what)
+[[noreturn]] void refuse(const QString &what)
 {
     throw WorkbookError::damaged(QStringLiteral("its encryption descriptor %1").arg(what));
 }
 
-std::string_view Required(std::span<const XmlAttribute> attributes, std::string_view name)
+std::string_view required(std::span<const XmlAttribute> attributes, std::string_view name)
 {
-    const XmlAttribute *attribute = FindAttribute(attributes, name);
+    const XmlAttribute *attribute = findAttribute(attributes, name);
     if (!attribute)
-        Refuse(QStringLiteral("has no %1").arg(QLatin1StringView(name)));
+        refuse(QStringLiteral("has no %1").arg(QLatin1StringView(name)));
     return attribute->value;
 }
 
 std::uint64_t Number(std::span<const XmlAttribute> attributes, std::string_view name)
 {
-    const std::string_view text = Required(attributes, name);
+    const std::string_view text = required(attributes, name);
     std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size())
-        Refuse(QStringLiteral("has a %1 that is no number").arg(QLatin1StringView(name)));
+        refuse(QStringLiteral("has a %1 that is no number").arg(QLatin1StringView(name)));
     return value;
 }
 
 // Sizes stated in the descriptor; none of the format's exceeds 64 Ki.
-std::size_t Size(std::span<const XmlAttribute> attributes, std::string_view name)
+std::size_t sizeAttribute(std::span<const XmlAttribute> attributes, std::string_view name)
 {
     const std::uint64_t size = Number(attributes, name);
     if (size > 0xFFFF)
-        Refuse(QStringLiteral("states a %1 too large").arg(QLatin1StringView(name)));
+        refuse(QStringLiteral("states a %1 too large").arg(QLatin1StringView(name)));
     return std::size_t(size);
 }
 
-Bytes Base64(std::span<const XmlAttribute> attributes, std::string_view name)
+Bytes base64(std::span<const XmlAttribute> attributes, std::string_view name)
 {
-    const std::string_view text = Required(attributes, name);
+    const std::string_view text = required(attributes, name);
     const auto decoded = QByteArray::fromBase64Encoding(
         QByteArray(text.data(), qsizetype(text.size())), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
-        Refuse(QStringLiteral("has a %1 that is not base64").arg(QLatin1StringView(name)));
+        refuse(QStringLiteral("has a %1 that is not base64").arg(QLatin1StringView(name)));
     return Bytes(decoded.decoded.begin(), decoded.decoded.end());
 }
 
-AgileEncryptionInfo::CipherParameters Cipher(std::span<const XmlAttribute> attributes)
+AgileEncryptionInfo::CipherParameters cipher(std::span<const XmlAttribute> attributes)
 {
     AgileEncryptionInfo::CipherParameters cipher;
-    cipher.saltSize = Size(attributes, "saltSize");
-    cipher.blockSize = Size(attributes, "blockSize");
-    cipher.keyBits = Size(attributes, "keyBits");
-    cipher.hashSize = Size(attributes, "hashSize");
-    cipher.cipherAlgorithm = Required(attributes, "cipherAlgorithm");
-    cipher.cipherChaining = Required(attributes, "cipherChaining");
-    cipher.hashAlgorithm = Required(attributes, "hashAlgorithm");
-    cipher.salt = Base64(attributes, "saltValue");
+    cipher.saltSize = sizeAttribute(attributes, "saltSize");
+    cipher.blockSize = sizeAttribute(attributes, "blockSize");
+    cipher.keyBits = sizeAttribute(attributes, "keyBits");
+    cipher.hashSize = sizeAttribute(attributes, "hashSize");
+    cipher.cipherAlgorithm = required(attributes, "cipherAlgorithm");
+    cipher.cipherChaining = required(attributes, "cipherChaining");
+    cipher.hashAlgorithm = required(attributes, "hashAlgorithm");
+    cipher.salt = base64(attributes, "saltValue");
     if (cipher.salt.size() != cipher.saltSize)
-        Refuse(QStringLiteral("has a salt of another size than it states"));
+        refuse(QStringLiteral("has a salt of another size than it states"));
     return cipher;
 }
 
@@ -80,21 +80,21 @@ public:
     void startElement(const XmlName &name, std::span<const XmlAttribute> attributes) override
     {
         if (name.is("keyData")) {
-            m_info.keyData = Cipher(attributes);
+            m_info.keyData = cipher(attributes);
             m_keyData = true;
         } else if (name.is("dataIntegrity")) {
-            m_info.encryptedHmacKey = Base64(attributes, "encryptedHmacKey");
-            m_info.encryptedHmacValue = Base64(attributes, "encryptedHmacValue");
+            m_info.encryptedHmacKey = base64(attributes, "encryptedHmacKey");
+            m_info.encryptedHmacValue = base64(attributes, "encryptedHmacValue");
             m_info.hasIntegrity = true;
         } else if (name.is("keyEncryptor")) {
-            const XmlAttribute *uri = FindAttribute(attributes, "uri");
+            const XmlAttribute *uri = findAttribute(attributes, "uri");
             m_inPasswordEncryptor = uri && uri->value == PasswordEncryptor;
         } else if (name.is("encryptedKey") && m_inPasswordEncryptor && !m_password) {
-            m_info.password = Cipher(attributes);
+            m_info.password = cipher(attributes);
             m_info.spinCount = Number(attributes, "spinCount");
-            m_info.encryptedVerifierHashInput = Base64(attributes, "encryptedVerifierHashInput");
-            m_info.encryptedVerifierHashValue = Base64(attributes, "encryptedVerifierHashValue");
-            m_info.encryptedKeyValue = Base64(attributes, "encryptedKeyValue");
+            m_info.encryptedVerifierHashInput = base64(attributes, "encryptedVerifierHashInput");
+            m_info.encryptedVerifierHashValue = base64(attributes, "encryptedVerifierHashValue");
+            m_info.encryptedKeyValue = base64(attributes, "encryptedKeyValue");
             m_password = true;
         }
     }
@@ -108,9 +108,9 @@ public:
     void checkComplete() const
     {
         if (!m_keyData)
-            Refuse(QStringLiteral("has no keyData"));
+            refuse(QStringLiteral("has no keyData"));
         if (!m_password)
-            Refuse(QStringLiteral("has no password key encryptor"));
+            refuse(QStringLiteral("has no password key encryptor"));
     }
 
 private:

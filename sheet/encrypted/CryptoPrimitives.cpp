@@ -120,13 +120,13 @@ void AesDecryptor::decryptCbc(std::span<const std::uint8_t> iv, std::span<std::u
                 data.data(), data.data());
 }
 
-Bytes Fitted(Bytes bytes, std::size_t size, std::uint8_t pad)
+Bytes fitted(Bytes bytes, std::size_t size, std::uint8_t pad)
 {
     bytes.resize(size, pad);
     return bytes;
 }
 
-Bytes PasswordBytes(std::u16string_view password)
+Bytes passwordBytes(std::u16string_view password)
 {
     Bytes bytes;
     bytes.reserve(2 * password.size());
@@ -137,7 +137,7 @@ Bytes PasswordBytes(std::u16string_view password)
     return bytes;
 }
 
-std::array<std::uint8_t, 4> LittleEndian32(std::uint32_t value)
+std::array<std::uint8_t, 4> littleEndian32(std::uint32_t value)
 {
     return {std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16),
             std::uint8_t(value >> 24)};

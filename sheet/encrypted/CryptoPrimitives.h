@@ -59,10 +59,10 @@ private:
 };
 
 // `bytes` cut or padded with `pad` to `size`: how keys and IVs are fitted from hashes.
-Bytes Fitted(Bytes bytes, std::size_t size, std::uint8_t pad);
+Bytes fitted(Bytes bytes, std::size_t size, std::uint8_t pad);
 
 // A password as the encryption hashes it: UTF-16, little-endian.
-Bytes PasswordBytes(std::u16string_view password);
+Bytes passwordBytes(std::u16string_view password);
 
 // A 32-bit number as the encryption hashes it: little-endian.
-std::array<std::uint8_t, 4> LittleEndian32(std::uint32_t value);
+std::array<std::uint8_t, 4> littleEndian32(std::uint32_t value);

@@ -9,7 +9,7 @@
 
 namespace {
 
-bool Recognizes(std::span<const std::uint8_t> bytes)
+bool recognizes(std::span<const std::uint8_t> bytes)
 {
     if (!CompoundFile::hasSignature(bytes))
         return false;
@@ -24,19 +24,19 @@ bool Recognizes(std::span<const std::uint8_t> bytes)
     }
 }
 
-std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
+std::shared_ptr<Workbook> readBytes(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
     const QString &password = control.password();
-    return ReadEncryptedPackage(
+    return readEncryptedPackage(
         bytes, password.isEmpty() ? BiffDecryption::DefaultPassword : QStringView(password),
         control);
 }
 
 } // namespace
 
-const WorkbookFormat EncryptedPackageFormat{"encrypted OOXML", Recognizes, Read};
+const WorkbookFormat EncryptedPackageFormat{"encrypted OOXML", recognizes, readBytes};
 
-std::shared_ptr<Workbook> ReadEncryptedPackage(std::span<const std::uint8_t> bytes,
+std::shared_ptr<Workbook> readEncryptedPackage(std::span<const std::uint8_t> bytes,
                                                QStringView password, const ReadControl &control)
 {
     CompoundFile container(bytes);

@@ -11,6 +11,6 @@
 extern const WorkbookFormat EncryptedPackageFormat;
 
 // The same reader with a password of the caller's, for tests and tools.
-std::shared_ptr<Workbook> ReadEncryptedPackage(std::span<const std::uint8_t> bytes,
+std::shared_ptr<Workbook> readEncryptedPackage(std::span<const std::uint8_t> bytes,
                                                QStringView password,
                                                const ReadControl &control = {});

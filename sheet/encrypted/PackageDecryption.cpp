@@ -17,8 +17,8 @@ std::unique_ptr<PackageDecryption> PackageDecryption::fromInfo(std::span<const s
 {
     if (info.size() < 8)
         refuse("its encryption header is too short");
-    const std::uint16_t major = LoadU16(info.data());
-    const std::uint16_t minor = LoadU16(info.data() + 2);
+    const std::uint16_t major = loadU16(info.data());
+    const std::uint16_t minor = loadU16(info.data() + 2);
     if (major == 4 && minor == 4)
         return AgileEncryption::fromInfo(info.subspan(8), password);
     if (major >= 2 && major <= 4 && minor == 2)
@@ -42,7 +42,7 @@ std::size_t PackageDecryption::statedSize(std::span<const std::uint8_t> stream)
 {
     if (stream.size() < SizeField)
         refuse("its encrypted package is too short");
-    const std::uint64_t size = LoadU64(stream.data());
+    const std::uint64_t size = loadU64(stream.data());
     // Writers pad the last block; what follows it is left alone.
     if (size > stream.size() - SizeField ||
         (size + BlockSize - 1) / BlockSize * BlockSize > stream.size() - SizeField)

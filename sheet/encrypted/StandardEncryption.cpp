@@ -22,14 +22,14 @@ constexpr std::size_t EncryptedVerifierHashSize = 32;
 constexpr std::uint32_t SpinCount = 50000;
 constexpr std::size_t Segment = std::size_t(1) << 20;
 
-Bytes PasswordKey(std::span<const std::uint8_t> salt, std::u16string_view password,
+Bytes passwordKey(std::span<const std::uint8_t> salt, std::u16string_view password,
                   std::size_t keyBytes)
 {
     const HashFunction sha1(&nettle_sha1);
-    Bytes hash = sha1.digest({salt, PasswordBytes(password)});
+    Bytes hash = sha1.digest({salt, passwordBytes(password)});
     for (std::uint32_t i = 0; i < SpinCount; ++i)
-        hash = sha1.digest({LittleEndian32(i), hash});
-    const Bytes final = sha1.digest({hash, LittleEndian32(0)});
+        hash = sha1.digest({littleEndian32(i), hash});
+    const Bytes final = sha1.digest({hash, littleEndian32(0)});
     // The key is taken from the hashes of the final hash XORed into two 64-byte pads.
     Bytes inner(64, 0x36), outer(64, 0x5C);
     for (std::size_t i = 0; i < final.size(); ++i) {
@@ -50,14 +50,14 @@ std::unique_ptr<PackageDecryption> StandardEncryption::fromInfo(std::span<const 
 {
     if (info.size() < 8)
         refuse("its encryption header is too short");
-    const std::uint32_t flags = LoadU32(info.data());
-    const std::uint32_t headerSize = LoadU32(info.data() + 4);
+    const std::uint32_t flags = loadU32(info.data());
+    const std::uint32_t headerSize = loadU32(info.data() + 4);
     if (headerSize < HeaderFixedSize || headerSize > info.size() - 8)
         refuse("its encryption header is too short");
     const std::uint8_t *header = info.data() + 8;
-    const std::uint32_t algorithm = LoadU32(header + 8);
-    const std::uint32_t hash = LoadU32(header + 12);
-    const std::uint32_t keyBits = LoadU32(header + 16);
+    const std::uint32_t algorithm = loadU32(header + 8);
+    const std::uint32_t hash = loadU32(header + 12);
+    const std::uint32_t keyBits = loadU32(header + 16);
     if (!(flags & FlagCryptoApi) || !(flags & FlagAes) || algorithm < AlgorithmAes128 ||
         algorithm > AlgorithmAes256 || (hash != HashSha1 && hash != 0) ||
         keyBits != 128 + 64 * (algorithm - AlgorithmAes128))
@@ -66,10 +66,10 @@ std::unique_ptr<PackageDecryption> StandardEncryption::fromInfo(std::span<const 
     const std::span<const std::uint8_t> verifier = info.subspan(8 + headerSize);
     constexpr std::size_t VerifierFields = 4 + SaltSize + VerifierSize + 4;
     if (verifier.size() < VerifierFields + EncryptedVerifierHashSize ||
-        LoadU32(verifier.data()) != SaltSize ||
-        LoadU32(verifier.data() + 4 + SaltSize + VerifierSize) != VerifierHashSize)
+        loadU32(verifier.data()) != SaltSize ||
+        loadU32(verifier.data() + 4 + SaltSize + VerifierSize) != VerifierHashSize)
         refuse("its password verifier is damaged");
-    Bytes key = PasswordKey(verifier.subspan(4, SaltSize), password, keyBits / 8);
+    Bytes key = passwordKey(verifier.subspan(4, SaltSize), password, keyBits / 8);
 
     const AesDecryptor aes(key);
     Bytes plainVerifier(verifier.begin() + 4 + SaltSize,

@@ -62,7 +62,7 @@ std::string charsetOfContent(std::string_view content)
 
 std::optional<int> CharsetPrescan::codePageOfLabel(std::string_view label)
 {
-    const std::optional<int> codePage = EncodingLabels::CodePageOfLabel(label);
+    const std::optional<int> codePage = EncodingLabels::codePageOfLabel(label);
     // A page that says it is UTF-16 in bytes that are not could only have meant UTF-8.
     if (codePage == 1200 || codePage == 1201)
         return Utf8;

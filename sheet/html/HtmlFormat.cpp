@@ -8,12 +8,12 @@
 
 namespace {
 
-bool Recognizes(std::span<const std::uint8_t> bytes)
+bool recognizes(std::span<const std::uint8_t> bytes)
 {
     return HtmlSignature::matches(bytes);
 }
 
-std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
+std::shared_ptr<Workbook> readBytes(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
     auto book = std::make_shared<Workbook>(control.scope());
     const PageText page(bytes);
@@ -26,4 +26,4 @@ std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadCo
 
 } // namespace
 
-const WorkbookFormat HtmlFormat{"HTML", Recognizes, Read};
+const WorkbookFormat HtmlFormat{"HTML", recognizes, readBytes};

@@ -19,7 +19,7 @@ class AsciiView
 public:
     explicit AsciiView(std::span<const std::uint8_t> bytes)
     {
-        const TextEncoding::ByteOrderMark mark = TextEncoding::FindByteOrderMark(bytes);
+        const TextEncoding::ByteOrderMark mark = TextEncoding::findByteOrderMark(bytes);
         m_bytes = bytes.subspan(mark.size);
         if (mark.encoding == TextEncoding::Unicode::Utf16LE) {
             m_width = 2;

@@ -17,7 +17,7 @@ constexpr std::size_t Piece = std::size_t(1) << 20;
 
 PageText::PageText(std::span<const std::uint8_t> bytes)
 {
-    const TextEncoding::ByteOrderMark mark = TextEncoding::FindByteOrderMark(bytes);
+    const TextEncoding::ByteOrderMark mark = TextEncoding::findByteOrderMark(bytes);
     const std::span<const std::uint8_t> text = bytes.subspan(mark.size);
     switch (mark.encoding) {
     case Unicode::Utf16LE:
@@ -32,7 +32,7 @@ PageText::PageText(std::span<const std::uint8_t> bytes)
     case Unicode::None:
         m_codePage = CharsetPrescan::declaredCodePage(text).value_or(0);
         if (m_codePage == 0)
-            m_codePage = TextEncoding::UndeclaredCodePage(text);
+            m_codePage = TextEncoding::undeclaredCodePage(text);
         break;
     }
     if (m_codePage == CharsetPrescan::Utf8)

@@ -7,7 +7,7 @@
 
 // A web page's text in UTF-8, which the HTML parser reads, and the code page it came in. The
 // encoding is the byte-order mark's, else the one the page declares in a meta tag, else the
-// one TextEncoding::UndeclaredCodePage finds. A page in UTF-8 is read where it lies; any other
+// one TextEncoding::undeclaredCodePage finds. A page in UTF-8 is read where it lies; any other
 // is converted, a megabyte at a time.
 class PageText
 {

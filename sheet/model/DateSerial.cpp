@@ -4,13 +4,13 @@ namespace DateSerial {
 
 namespace {
 
-constexpr std::int64_t Day0Of1904 = DaysFromCivil(1904, 1, 1);
-constexpr std::int64_t Day0Of1900 = DaysFromCivil(1899, 12, 30);
-constexpr std::int64_t FirstMarch1900 = DaysFromCivil(1900, 3, 1);
+constexpr std::int64_t Day0Of1904 = daysFromCivil(1904, 1, 1);
+constexpr std::int64_t Day0Of1900 = daysFromCivil(1899, 12, 30);
+constexpr std::int64_t FirstMarch1900 = daysFromCivil(1900, 3, 1);
 
-static_assert(CivilFromDays(DaysFromCivil(1900, 3, 1) - 1).day == 28);
-static_assert(CivilFromDays(DaysFromCivil(2000, 3, 1) - 1).day == 29);
-static_assert(CivilFromDays(DaysFromCivil(9999, 12, 31)).year == 9999);
+static_assert(civilFromDays(daysFromCivil(1900, 3, 1) - 1).day == 28);
+static_assert(civilFromDays(daysFromCivil(2000, 3, 1) - 1).day == 29);
+static_assert(civilFromDays(daysFromCivil(9999, 12, 31)).year == 9999);
 
 // Reads exactly `count` digits at `pos`.
 bool Digits(QStringView text, qsizetype &pos, int count, int &value)
@@ -28,7 +28,7 @@ bool Digits(QStringView text, qsizetype &pos, int count, int &value)
     return true;
 }
 
-bool Expect(QStringView text, qsizetype &pos, char16_t c)
+bool expect(QStringView text, qsizetype &pos, char16_t c)
 {
     if (pos >= text.size() || text[pos] != c)
         return false;
@@ -36,25 +36,25 @@ bool Expect(QStringView text, qsizetype &pos, char16_t c)
     return true;
 }
 
-constexpr bool IsLeap(int year)
+constexpr bool isLeap(int year)
 {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
-int DaysInMonth(int year, int month)
+int daysInMonth(int year, int month)
 {
     static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeap(year) ? 29 : days[month - 1];
+    return month == 2 && isLeap(year) ? 29 : days[month - 1];
 }
 
 // "13:45:10", "13:45", with a fraction of a second; the seconds of the day, or -1.
-double TimeOfDay(QStringView text, qsizetype &pos)
+double timeOfDay(QStringView text, qsizetype &pos)
 {
     int hour = 0, minute = 0, second = 0;
-    if (!Digits(text, pos, 2, hour) || !Expect(text, pos, u':') || !Digits(text, pos, 2, minute))
+    if (!Digits(text, pos, 2, hour) || !expect(text, pos, u':') || !Digits(text, pos, 2, minute))
         return -1;
     double fraction = 0;
-    if (Expect(text, pos, u':')) {
+    if (expect(text, pos, u':')) {
         if (!Digits(text, pos, 2, second))
             return -1;
         if (pos < text.size() && (text[pos] == u'.' || text[pos] == u',')) {
@@ -77,7 +77,7 @@ double TimeOfDay(QStringView text, qsizetype &pos)
 }
 
 // A zone after the time: "Z", "+02:00", "-0500", "+02"; dropped.
-bool SkipZone(QStringView text, qsizetype &pos)
+bool skipZone(QStringView text, qsizetype &pos)
 {
     if (pos == text.size())
         return true;
@@ -89,7 +89,7 @@ bool SkipZone(QStringView text, qsizetype &pos)
     int hours = 0, minutes = 0;
     if (!Digits(text, pos, 2, hours))
         return false;
-    Expect(text, pos, u':');
+    expect(text, pos, u':');
     if (pos < text.size() && !Digits(text, pos, 2, minutes))
         return false;
     return pos == text.size() && hours <= 23 && minutes <= 59;
@@ -97,9 +97,9 @@ bool SkipZone(QStringView text, qsizetype &pos)
 
 } // namespace
 
-double FromCivil(int year, int month, int day, bool date1904)
+double fromCivil(int year, int month, int day, bool date1904)
 {
-    const std::int64_t days = DaysFromCivil(year, month, day);
+    const std::int64_t days = daysFromCivil(year, month, day);
     if (date1904)
         return double(days - Day0Of1904);
     // Serials before 1 March 1900 are one lower than the calendar's count: the fictitious
@@ -107,47 +107,47 @@ double FromCivil(int year, int month, int day, bool date1904)
     return double(days - Day0Of1900 - (days < FirstMarch1900 ? 1 : 0));
 }
 
-std::optional<double> FromIso8601(QStringView text, bool date1904)
+std::optional<double> fromIso8601(QStringView text, bool date1904)
 {
     text = text.trimmed();
     qsizetype pos = 0;
     if (text.size() >= 5 && text[2] == u':') {
-        const double seconds = TimeOfDay(text, pos);
-        if (seconds < 0 || !SkipZone(text, pos))
+        const double seconds = timeOfDay(text, pos);
+        if (seconds < 0 || !skipZone(text, pos))
             return std::nullopt;
         return seconds / 86400.0;
     }
     int year = 0, month = 0, day = 0;
-    if (!Digits(text, pos, 4, year) || !Expect(text, pos, u'-') || !Digits(text, pos, 2, month) ||
-        !Expect(text, pos, u'-') || !Digits(text, pos, 2, day))
+    if (!Digits(text, pos, 4, year) || !expect(text, pos, u'-') || !Digits(text, pos, 2, month) ||
+        !expect(text, pos, u'-') || !Digits(text, pos, 2, day))
         return std::nullopt;
-    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
+    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
         return std::nullopt;
-    double serial = FromCivil(year, month, day, date1904);
+    double serial = fromCivil(year, month, day, date1904);
     if (pos < text.size() && (text[pos] == u'T' || text[pos] == u' ')) {
         ++pos;
-        const double seconds = TimeOfDay(text, pos);
+        const double seconds = timeOfDay(text, pos);
         if (seconds < 0)
             return std::nullopt;
         serial += seconds / 86400.0;
     }
-    if (!SkipZone(text, pos))
+    if (!skipZone(text, pos))
         return std::nullopt;
     return serial;
 }
 
-std::optional<double> FromIsoDuration(QStringView text)
+std::optional<double> fromIsoDuration(QStringView text)
 {
     text = text.trimmed();
     qsizetype pos = 0;
-    const bool negative = Expect(text, pos, u'-');
-    if (!Expect(text, pos, u'P'))
+    const bool negative = expect(text, pos, u'-');
+    if (!expect(text, pos, u'P'))
         return std::nullopt;
     double seconds = 0;
     bool inTime = false;
     bool any = false;
     while (pos < text.size()) {
-        if (!inTime && Expect(text, pos, u'T')) {
+        if (!inTime && expect(text, pos, u'T')) {
             inTime = true;
             continue;
         }

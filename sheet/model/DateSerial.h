@@ -19,7 +19,7 @@ struct CivilDate
 
 // Days since 1 January 1970 and back, in integers (after Howard Hinnant's days_from_civil and
 // civil_from_days): a QDate round trip per cell costs several calls into Qt's calendar.
-constexpr std::int64_t DaysFromCivil(int year, int month, int day)
+constexpr std::int64_t daysFromCivil(int year, int month, int day)
 {
     year -= month <= 2;
     const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
@@ -30,7 +30,7 @@ constexpr std::int64_t DaysFromCivil(int year, int month, int day)
     return era * 146097 + std::int64_t(dayOfEra) - 719468;
 }
 
-constexpr CivilDate CivilFromDays(std::int64_t days)
+constexpr CivilDate civilFromDays(std::int64_t days)
 {
     days += 719468;
     const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
@@ -45,16 +45,16 @@ constexpr CivilDate CivilFromDays(std::int64_t days)
 }
 
 // The serial of a calendar day, without a time.
-double FromCivil(int year, int month, int day, bool date1904);
+double fromCivil(int year, int month, int day, bool date1904);
 
 // An ISO 8601 date, date and time, or time of day as the XML formats write them:
 // "2024-03-01", "2024-03-01T13:45:10", with fractions of a second and a zone ("Z", "+02:00",
 // which is dropped: the cell shows the wall-clock time written), or "13:45:10"; nothing for
 // text of another shape or a day no calendar has.
-std::optional<double> FromIso8601(QStringView text, bool date1904);
+std::optional<double> fromIso8601(QStringView text, bool date1904);
 
 // An ISO 8601 duration as OpenDocument writes a time of day ("PT13H45M10S", "PT36H",
 // "P1DT2H", "-PT1H"), as a fraction of days; nothing for text of another shape.
-std::optional<double> FromIsoDuration(QStringView text);
+std::optional<double> fromIsoDuration(QStringView text);
 
 } // namespace DateSerial

@@ -68,12 +68,12 @@ constexpr std::array Encodings = {
     Encoding{1200, "csunicode iso-10646-ucs-2 ucs-2 unicode unicodefeff utf-16 utf-16le"},
 };
 
-bool IsSpace(char c)
+bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-bool HasLabel(std::string_view labels, std::string_view label)
+bool hasLabel(std::string_view labels, std::string_view label)
 {
     while (!labels.empty()) {
         const std::size_t space = labels.find(' ');
@@ -88,11 +88,11 @@ bool HasLabel(std::string_view labels, std::string_view label)
 
 namespace EncodingLabels {
 
-std::optional<int> CodePageOfLabel(std::string_view label)
+std::optional<int> codePageOfLabel(std::string_view label)
 {
-    while (!label.empty() && IsSpace(label.front()))
+    while (!label.empty() && isSpace(label.front()))
         label.remove_prefix(1);
-    while (!label.empty() && IsSpace(label.back()))
+    while (!label.empty() && isSpace(label.back()))
         label.remove_suffix(1);
     if (label.empty() || label.find(' ') != std::string_view::npos)
         return std::nullopt;
@@ -100,13 +100,13 @@ std::optional<int> CodePageOfLabel(std::string_view label)
     std::transform(name.begin(), name.end(), name.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; });
     for (const Encoding &encoding : Encodings) {
-        if (HasLabel(encoding.labels, name))
+        if (hasLabel(encoding.labels, name))
             return encoding.codePage;
     }
     return std::nullopt;
 }
 
-bool IsSingleByte(int codePage)
+bool isSingleByte(int codePage)
 {
     // The multi-byte ones: Unicode, and the East Asian double-byte code pages with their Mac
     // counterparts (Japanese, Chinese, Korean).

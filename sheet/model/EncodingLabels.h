@@ -9,9 +9,9 @@
 // (65001 for UTF-8, 1200 and 1201 for UTF-16 LE and BE, 54936 for GB18030).
 namespace EncodingLabels {
 
-std::optional<int> CodePageOfLabel(std::string_view label);
+std::optional<int> codePageOfLabel(std::string_view label);
 
 // Whether every character of the code page is one byte.
-bool IsSingleByte(int codePage);
+bool isSingleByte(int codePage);
 
 } // namespace EncodingLabels

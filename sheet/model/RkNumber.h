@@ -5,7 +5,7 @@
 
 // A number as the legacy and the binary workbook formats store it in 32 bits (an RK value): a
 // 30-bit integer, or the top 30 bits of a double, either of them possibly times 100.
-inline double RkValue(std::uint32_t rk)
+inline double rkValue(std::uint32_t rk)
 {
     double value;
     if (rk & 2) {

@@ -56,7 +56,7 @@ constexpr std::array IconvNames = {
 };
 
 template<std::size_t N>
-const char *Lookup(const std::array<Named, N> &names, int codePage)
+const char *lookup(const std::array<Named, N> &names, int codePage)
 {
     for (const Named &named : names) {
         if (named.codePage == codePage)
@@ -66,9 +66,9 @@ const char *Lookup(const std::array<Named, N> &names, int codePage)
 }
 
 // ICU's name of a code page; empty when it has none.
-std::string IcuName(int codePage)
+std::string icuNameOf(int codePage)
 {
-    if (const char *name = Lookup(Names, codePage))
+    if (const char *name = lookup(Names, codePage))
         return name;
     if ((codePage >= 1250 && codePage <= 1258) || codePage == 874 || codePage == 932 ||
         codePage == 936 || codePage == 949 || codePage == 950)
@@ -142,24 +142,24 @@ TextDecoder::TextDecoder(int codePage)
 TextDecoder::TextDecoder(int codePage, const char *name)
     : m_codePage(codePage)
 {
-    if (const char *iconvName = name ? nullptr : Lookup(IconvNames, codePage)) {
+    if (const char *iconvName = name ? nullptr : lookup(IconvNames, codePage)) {
         m_iconv = std::make_unique<Iconv>(iconvName);
         if (m_iconv->handle != iconv_t(-1))
             return;
         m_iconv.reset();
     }
-    const std::string icuName = name ? std::string(name) : IcuName(codePage);
+    const std::string icuName = name ? std::string(name) : icuNameOf(codePage);
     if (!icuName.empty())
         m_icu = QStringDecoder(icuName.c_str());
     if (!m_icu.isValid()) {
         m_valid = false;
-        m_icu = QStringDecoder(IcuName(Fallback).c_str());
+        m_icu = QStringDecoder(icuNameOf(Fallback).c_str());
     }
 }
 
 TextDecoder TextDecoder::forLabel(std::string_view label)
 {
-    if (const std::optional<int> codePage = EncodingLabels::CodePageOfLabel(label))
+    if (const std::optional<int> codePage = EncodingLabels::codePageOfLabel(label))
         return TextDecoder(*codePage);
     const std::string name(label);
     return TextDecoder(0, name.c_str());

@@ -17,7 +17,7 @@ constexpr int Cyrillic = 1251;
 constexpr std::size_t Sample = 256 * 1024;
 
 // The single-byte code page uchardet finds in the bytes, if any.
-std::optional<int> DetectedSingleByte(std::span<const std::uint8_t> bytes)
+std::optional<int> detectedSingleByte(std::span<const std::uint8_t> bytes)
 {
     const std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(
         uchardet_new(), uchardet_delete);
@@ -29,8 +29,8 @@ std::optional<int> DetectedSingleByte(std::span<const std::uint8_t> bytes)
         return std::nullopt;
     uchardet_data_end(detector.get());
     const std::optional<int> codePage =
-        EncodingLabels::CodePageOfLabel(uchardet_get_charset(detector.get()));
-    if (!codePage || !EncodingLabels::IsSingleByte(*codePage))
+        EncodingLabels::codePageOfLabel(uchardet_get_charset(detector.get()));
+    if (!codePage || !EncodingLabels::isSingleByte(*codePage))
         return std::nullopt;
     return codePage;
 }
@@ -39,7 +39,7 @@ std::optional<int> DetectedSingleByte(std::span<const std::uint8_t> bytes)
 
 namespace TextEncoding {
 
-ByteOrderMark FindByteOrderMark(std::span<const std::uint8_t> bytes)
+ByteOrderMark findByteOrderMark(std::span<const std::uint8_t> bytes)
 {
     if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF)
         return {Unicode::Utf8, 3};
@@ -50,7 +50,7 @@ ByteOrderMark FindByteOrderMark(std::span<const std::uint8_t> bytes)
     return {};
 }
 
-bool IsValidUtf8(std::span<const std::uint8_t> bytes)
+bool isValidUtf8(std::span<const std::uint8_t> bytes)
 {
     const std::uint8_t *p = bytes.data();
     const std::uint8_t *const end = p + bytes.size();
@@ -104,7 +104,7 @@ bool IsValidUtf8(std::span<const std::uint8_t> bytes)
 
 namespace TextEncoding {
 
-Unicode FindUtf16ByZeros(std::span<const std::uint8_t> bytes)
+Unicode findUtf16ByZeros(std::span<const std::uint8_t> bytes)
 {
     const std::size_t units = std::min(bytes.size(), Sample) / 2;
     std::size_t evenZeros = 0, oddZeros = 0;
@@ -126,10 +126,10 @@ Unicode FindUtf16ByZeros(std::span<const std::uint8_t> bytes)
     return Unicode::None;
 }
 
-int UndeclaredCodePage(std::span<const std::uint8_t> bytes)
+int undeclaredCodePage(std::span<const std::uint8_t> bytes)
 {
     // UTF-16 first: ASCII and Cyrillic in UTF-16 are valid UTF-8 byte for byte.
-    switch (FindUtf16ByZeros(bytes)) {
+    switch (findUtf16ByZeros(bytes)) {
     case Unicode::Utf16LE:
         return 1200;
     case Unicode::Utf16BE:
@@ -137,9 +137,9 @@ int UndeclaredCodePage(std::span<const std::uint8_t> bytes)
     default:
         break;
     }
-    if (IsValidUtf8(bytes))
+    if (isValidUtf8(bytes))
         return Utf8;
-    return DetectedSingleByte(bytes).value_or(Cyrillic);
+    return detectedSingleByte(bytes).value_or(Cyrillic);
 }
 
 } // namespace TextEncoding

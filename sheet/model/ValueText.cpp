@@ -32,7 +32,7 @@ constexpr std::array<std::uint64_t, 20> PowersOfTen = [] {
 }();
 
 // Writes the decimal digits of `value` to end just before `end`; returns where they start.
-char16_t *WriteDigits(char16_t *end, std::uint64_t value)
+char16_t *writeDigits(char16_t *end, std::uint64_t value)
 {
     while (value >= 100) {
         const std::size_t pair = std::size_t(value % 100) * 2;
@@ -49,21 +49,21 @@ char16_t *WriteDigits(char16_t *end, std::uint64_t value)
     return end;
 }
 
-void AppendDigits(TextBuilder &text, std::uint64_t value)
+void appendDigits(TextBuilder &text, std::uint64_t value)
 {
     char16_t buffer[20];
-    const char16_t *start = WriteDigits(buffer + 20, value);
+    const char16_t *start = writeDigits(buffer + 20, value);
     text.append(start, buffer + 20 - start);
 }
 
-void AppendZeros(TextBuilder &text, int count)
+void appendZeros(TextBuilder &text, int count)
 {
     for (int i = 0; i < count; ++i)
         text.append(u'0');
 }
 
 // Excel's elapsed-time codes: "[h]", "[mm]", "[ss]" and the like.
-bool IsElapsedTimeBracket(const QString &code, qsizetype open, qsizetype close)
+bool isElapsedTimeBracket(const QString &code, qsizetype open, qsizetype close)
 {
     if (close - open < 2)
         return false;
@@ -79,7 +79,7 @@ bool IsElapsedTimeBracket(const QString &code, qsizetype open, qsizetype close)
 
 // Excel's named formats, which XML Spreadsheet 2003 writes by name: whether each shows a
 // date or a time. Their letters would read as date codes ("Fixed" has a d, "Currency" a y).
-std::optional<bool> NamedFormatShowsDate(const QString &format)
+std::optional<bool> namedFormatShowsDate(const QString &format)
 {
     static constexpr std::array<std::pair<std::u16string_view, bool>, 17> Names = {{
         {u"General Date", true},
@@ -108,7 +108,7 @@ std::optional<bool> NamedFormatShowsDate(const QString &format)
     return std::nullopt;
 }
 
-bool IsDateChar(QChar c)
+bool isDateChar(QChar c)
 {
     switch (c.unicode()) {
     case u'y':
@@ -140,7 +140,7 @@ struct RoundedDigits
 __extension__ using UInt128 = unsigned __int128;
 
 // floor(log10(2^exponent)), for the small exponents it is used with.
-constexpr int FloorLog10OfPowerOfTwo(int exponent)
+constexpr int floorLog10OfPowerOfTwo(int exponent)
 {
     return (exponent * 78913) >> 18;
 }
@@ -149,7 +149,7 @@ constexpr int FloorLog10OfPowerOfTwo(int exponent)
 // 10^exponent down, the digits are mantissa * 10^(14 - exponent) / 2^shift rounded, which fits
 // in 128 bits for the magnitudes cells usually hold (1E-8 to 1E15, whole numbers aside). False
 // for other magnitudes.
-bool RoundInIntegers(double magnitude, RoundedDigits &out)
+bool roundInIntegers(double magnitude, RoundedDigits &out)
 {
     std::uint64_t bits = 0;
     std::memcpy(&bits, &magnitude, sizeof bits);
@@ -160,7 +160,7 @@ bool RoundInIntegers(double magnitude, RoundedDigits &out)
     const int shift = 1075 - biasedExponent;
     if (shift <= 0 || shift >= 128)
         return false;
-    int exponent = FloorLog10OfPowerOfTwo(52 - shift);
+    int exponent = floorLog10OfPowerOfTwo(52 - shift);
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int scale = MaxDigits - 1 - exponent;
         if (scale < 0 || scale > 22)
@@ -202,7 +202,7 @@ bool RoundInIntegers(double magnitude, RoundedDigits &out)
 }
 
 // The same from the standard library's "d.dddddddddddddde-xx", for any magnitude.
-RoundedDigits RoundWithToChars(double magnitude)
+RoundedDigits roundWithToChars(double magnitude)
 {
     char buffer[48];
     const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
@@ -224,50 +224,50 @@ RoundedDigits RoundWithToChars(double magnitude)
     return rounded;
 }
 
-RoundedDigits RoundToMaxDigits(double magnitude)
+RoundedDigits roundToMaxDigits(double magnitude)
 {
     RoundedDigits rounded;
-    if (!RoundInIntegers(magnitude, rounded))
-        rounded = RoundWithToChars(magnitude);
+    if (!roundInIntegers(magnitude, rounded))
+        rounded = roundWithToChars(magnitude);
     return rounded;
 }
 
 using DateSerial::CivilDate;
-using DateSerial::CivilFromDays;
-using DateSerial::DaysFromCivil;
+using DateSerial::civilFromDays;
+using DateSerial::daysFromCivil;
 
-void AppendDate(TextBuilder &text, std::int64_t days, bool date1904, const LocaleTexts &locale)
+void appendDate(TextBuilder &text, std::int64_t days, bool date1904, const LocaleTexts &locale)
 {
-    constexpr std::int64_t Day0Of1904 = DaysFromCivil(1904, 1, 1);
+    constexpr std::int64_t Day0Of1904 = daysFromCivil(1904, 1, 1);
     // Excel counts 1900 as a leap year: serial 60 is 29 February 1900, and every serial
     // before it is one day later than the calendar's count from 30 December 1899.
-    constexpr std::int64_t Day0Of1900 = DaysFromCivil(1899, 12, 30);
-    constexpr std::int64_t FictitiousDay = 60;
-    if (!date1904 && days == FictitiousDay) {
+    constexpr std::int64_t Day0Of1900 = daysFromCivil(1899, 12, 30);
+    constexpr std::int64_t fictitiousDay = 60;
+    if (!date1904 && days == fictitiousDay) {
         locale.appendShortDate(text, 1900, 2, 29);
         return;
     }
     const std::int64_t base =
-        date1904 ? Day0Of1904 : (days < FictitiousDay ? Day0Of1900 + 1 : Day0Of1900);
-    const CivilDate date = CivilFromDays(base + days);
+        date1904 ? Day0Of1904 : (days < fictitiousDay ? Day0Of1900 + 1 : Day0Of1900);
+    const CivilDate date = civilFromDays(base + days);
     locale.appendShortDate(text, date.year, date.month, date.day);
 }
 
 } // namespace
 
-QString NumberText(double value, const QLocale &locale)
+QString numberText(double value, const QLocale &locale)
 {
-    return NumberText(value, LocaleTexts::of(locale));
+    return numberText(value, LocaleTexts::of(locale));
 }
 
-QString NumberText(double value, const LocaleTexts &locale)
+QString numberText(double value, const LocaleTexts &locale)
 {
     TextBuilder text;
-    AppendNumberText(text, value, locale);
+    appendNumberText(text, value, locale);
     return text.toString();
 }
 
-void AppendNumberText(TextBuilder &text, double value, const LocaleTexts &locale)
+void appendNumberText(TextBuilder &text, double value, const LocaleTexts &locale)
 {
     if (std::isnan(value))
         return text.append(u"NaN");
@@ -282,15 +282,15 @@ void AppendNumberText(TextBuilder &text, double value, const LocaleTexts &locale
 
     // Whole numbers below 10^15 are the common case: no rounding, no separator.
     if (magnitude < 1e15 && double(std::int64_t(magnitude)) == magnitude) {
-        AppendDigits(text, std::uint64_t(magnitude));
+        appendDigits(text, std::uint64_t(magnitude));
         return;
     }
 
-    const RoundedDigits rounded = RoundToMaxDigits(magnitude);
+    const RoundedDigits rounded = roundToMaxDigits(magnitude);
     const int count = rounded.count;
     const int exponent = rounded.exponent;
     char16_t digitBuffer[MaxDigits];
-    const char16_t *digits = WriteDigits(digitBuffer + count, rounded.digits);
+    const char16_t *digits = writeDigits(digitBuffer + count, rounded.digits);
     const auto appendDigitRange = [&](int from, int to) {
         text.append(digits + from, to - from);
     };
@@ -306,13 +306,13 @@ void AppendNumberText(TextBuilder &text, double value, const LocaleTexts &locale
         text.append(u'E');
         if (exponent < 0)
             text.append(locale.negativeSign());
-        AppendDigits(text, std::uint64_t(std::abs(exponent)));
+        appendDigits(text, std::uint64_t(std::abs(exponent)));
         return;
     }
     if (exponent >= 0) {
         const int integerDigits = exponent + 1;
         appendDigitRange(0, std::min(count, integerDigits));
-        AppendZeros(text, integerDigits - count);
+        appendZeros(text, integerDigits - count);
         if (count > integerDigits) {
             text.append(locale.decimalPoint());
             appendDigitRange(integerDigits, count);
@@ -320,16 +320,16 @@ void AppendNumberText(TextBuilder &text, double value, const LocaleTexts &locale
     } else {
         text.append(u'0');
         text.append(locale.decimalPoint());
-        AppendZeros(text, -exponent - 1);
+        appendZeros(text, -exponent - 1);
         appendDigitRange(0, count);
     }
 }
 
-bool IsDateTimeFormat(int formatIndex, const QString &formatCode)
+bool isDateTimeFormat(int formatIndex, const QString &formatCode)
 {
     if ((formatIndex >= 14 && formatIndex <= 22) || (formatIndex >= 45 && formatIndex <= 47))
         return true;
-    if (const std::optional<bool> named = NamedFormatShowsDate(formatCode))
+    if (const std::optional<bool> named = namedFormatShowsDate(formatCode))
         return *named;
 
     // Date codes have to outnumber the digit placeholders, so that a stray letter in a number
@@ -356,7 +356,7 @@ bool IsDateTimeFormat(int formatIndex, const QString &formatCode)
                 i = size;
                 break;
             }
-            if (IsElapsedTimeBracket(formatCode, i, close))
+            if (isElapsedTimeBracket(formatCode, i, close))
                 dateChars += int(close - i - 1);
             i = close;
             break;
@@ -367,7 +367,7 @@ bool IsDateTimeFormat(int formatIndex, const QString &formatCode)
             ++numberChars;
             break;
         default:
-            if (IsDateChar(c))
+            if (isDateChar(c))
                 ++dateChars;
             break;
         }
@@ -375,24 +375,24 @@ bool IsDateTimeFormat(int formatIndex, const QString &formatCode)
     return dateChars > numberChars;
 }
 
-QString DateTimeText(double serial, bool date1904, const QLocale &locale)
+QString dateTimeText(double serial, bool date1904, const QLocale &locale)
 {
-    return DateTimeText(serial, date1904, LocaleTexts::of(locale));
+    return dateTimeText(serial, date1904, LocaleTexts::of(locale));
 }
 
-QString DateTimeText(double serial, bool date1904, const LocaleTexts &locale)
+QString dateTimeText(double serial, bool date1904, const LocaleTexts &locale)
 {
     TextBuilder text;
-    AppendDateTimeText(text, serial, date1904, locale);
+    appendDateTimeText(text, serial, date1904, locale);
     return text.toString();
 }
 
-void AppendDateTimeText(TextBuilder &text, double serial, bool date1904, const LocaleTexts &locale)
+void appendDateTimeText(TextBuilder &text, double serial, bool date1904, const LocaleTexts &locale)
 {
     // The last day each system can show is 31 December 9999.
     const std::int64_t lastSerial = date1904 ? 2957003 : 2958465;
     if (!(serial >= 0 && serial < double(lastSerial + 1)))
-        return AppendNumberText(text, serial, locale);
+        return appendNumberText(text, serial, locale);
 
     // Rounded to the nearest second, halves up; the difference from the whole part is exact.
     const double exactSeconds = serial * double(SecondsPerDay);
@@ -403,11 +403,11 @@ void AppendDateTimeText(TextBuilder &text, double serial, bool date1904, const L
     const std::int64_t timeOfDay = seconds % SecondsPerDay;
     const bool hasTime = serial != double(std::int64_t(serial));
     if (days > lastSerial)
-        return AppendNumberText(text, serial, locale);
+        return appendNumberText(text, serial, locale);
 
     // Serials below one day carry no date in either system: they are times of day.
     if (days > 0) {
-        AppendDate(text, days, date1904, locale);
+        appendDate(text, days, date1904, locale);
         if (!hasTime)
             return;
         text.append(u' ');
@@ -419,7 +419,7 @@ void AppendDateTimeText(TextBuilder &text, double serial, bool date1904, const L
     text.appendTwoDigits(int(timeOfDay % 60));
 }
 
-QString ErrorText(std::uint8_t biffErrorCode)
+QString errorText(std::uint8_t biffErrorCode)
 {
     switch (biffErrorCode) {
     case 0x00:
@@ -443,22 +443,22 @@ QString ErrorText(std::uint8_t biffErrorCode)
     }
 }
 
-std::optional<std::uint8_t> ErrorCodeFromText(QStringView text)
+std::optional<std::uint8_t> errorCodeFromText(QStringView text)
 {
     static constexpr std::uint8_t Codes[] = {0x00, 0x07, 0x0F, 0x17, 0x1D, 0x24, 0x2A, 0x2B};
     for (const std::uint8_t code : Codes) {
-        if (text == ErrorText(code))
+        if (text == errorText(code))
             return code;
     }
     return std::nullopt;
 }
 
-QString BooleanText(bool value)
+QString booleanText(bool value)
 {
     return value ? QStringLiteral("True") : QStringLiteral("False");
 }
 
-QStringView BooleanTextView(bool value)
+QStringView booleanTextView(bool value)
 {
     return value ? QStringView(u"True") : QStringView(u"False");
 }

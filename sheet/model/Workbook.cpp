@@ -111,17 +111,17 @@ QStringView Workbook::cellTextView(const Worksheet &sheet, qint64 row, qint64 co
     case Worksheet::Kind::DateTime:
         scratch.clear();
         if (showsDate(*cell))
-            AppendDateTimeText(scratch, cell->number, m_date1904, locale);
+            appendDateTimeText(scratch, cell->number, m_date1904, locale);
         else
-            AppendNumberText(scratch, cell->number, locale);
+            appendNumberText(scratch, cell->number, locale);
         return scratch.view();
     case Worksheet::Kind::Text:
         return m_strings.chars(cell->chars);
     case Worksheet::Kind::Boolean:
-        return BooleanTextView(cell->code != 0);
+        return booleanTextView(cell->code != 0);
     case Worksheet::Kind::Error:
         scratch.clear();
-        scratch.append(ErrorText(cell->code));
+        scratch.append(errorText(cell->code));
         return scratch.view();
     case Worksheet::Kind::EmptyText:
         break;

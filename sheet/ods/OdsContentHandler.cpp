@@ -9,15 +9,15 @@
 
 namespace {
 
-bool IsIn(const XmlName &name, std::string_view space, std::string_view local)
+bool isIn(const XmlName &name, std::string_view space, std::string_view local)
 {
     return name.local == local && name.space == space;
 }
 
-std::uint64_t RepeatCount(std::string_view text)
+std::uint64_t repeatCount(std::string_view text)
 {
     // A count that is not a number or is 0 stands for one, as spreadsheet programs read it.
-    const std::optional<std::uint64_t> count = ParseXmlCount(text);
+    const std::optional<std::uint64_t> count = parseXmlCount(text);
     return count && *count > 0 ? *count : 1;
 }
 
@@ -52,7 +52,7 @@ struct CellAttributes
                     stringValue = attribute.value;
             } else if (name.space == OdsNames::Table) {
                 if (name.local == "number-columns-repeated")
-                    repeat = RepeatCount(attribute.value);
+                    repeat = repeatCount(attribute.value);
                 else if (name.local == "formula")
                     formula = attribute.value;
             } else if (name.space == OdsNames::CalcExtension && name.local == "value-type") {
@@ -99,15 +99,15 @@ void OdsContentHandler::startElement(const XmlName &name, std::span<const XmlAtt
             skipElement();
     } else if (m_tableDepth) {
         // Rows count wherever they stand in the table: in header rows, groups, row lists.
-        if (IsIn(name, OdsNames::Table, "table-row"))
+        if (isIn(name, OdsNames::Table, "table-row"))
             startRow(attributes);
-        else if (name.space == OdsNames::Drawing || IsIn(name, OdsNames::Table, "table") ||
-                 IsIn(name, OdsNames::Table, "shapes") || IsIn(name, OdsNames::Office, "forms"))
+        else if (name.space == OdsNames::Drawing || isIn(name, OdsNames::Table, "table") ||
+                 isIn(name, OdsNames::Table, "shapes") || isIn(name, OdsNames::Office, "forms"))
             skipElement();
     } else if (m_spreadsheetDepth) {
-        if (m_depth == m_spreadsheetDepth + 1 && IsIn(name, OdsNames::Table, "table"))
+        if (m_depth == m_spreadsheetDepth + 1 && isIn(name, OdsNames::Table, "table"))
             startTable(attributes);
-    } else if (IsIn(name, OdsNames::Office, "spreadsheet")) {
+    } else if (isIn(name, OdsNames::Office, "spreadsheet")) {
         m_spreadsheetDepth = m_depth;
         m_sawSpreadsheet = true;
     }
@@ -144,7 +144,7 @@ void OdsContentHandler::characters(std::string_view text)
 void OdsContentHandler::startTable(std::span<const XmlAttribute> attributes)
 {
     QString name;
-    if (const XmlAttribute *attribute = FindAttribute(attributes, "name", OdsNames::Table))
+    if (const XmlAttribute *attribute = findAttribute(attributes, "name", OdsNames::Table))
         name = QString::fromUtf8(attribute->value.data(), qsizetype(attribute->value.size()));
     Worksheet &sheet = m_book->addWorksheet(std::move(name));
     // All tables are in the one document: a table outside the scope is passed over, its
@@ -159,8 +159,8 @@ void OdsContentHandler::startTable(std::span<const XmlAttribute> attributes)
 
 void OdsContentHandler::startRow(std::span<const XmlAttribute> attributes)
 {
-    const XmlAttribute *repeat = FindAttribute(attributes, "number-rows-repeated", OdsNames::Table);
-    m_table->beginRow(repeat ? RepeatCount(repeat->value) : 1);
+    const XmlAttribute *repeat = findAttribute(attributes, "number-rows-repeated", OdsNames::Table);
+    m_table->beginRow(repeat ? repeatCount(repeat->value) : 1);
     m_rowDepth = m_depth;
 }
 
@@ -180,17 +180,17 @@ void OdsContentHandler::startCell(std::span<const XmlAttribute> attributes, bool
     if (cell.resultType == "error") {
         // The value is in the text.
     } else if (type == "float" || type == "percentage" || type == "currency") {
-        if (const std::optional<double> number = ParseXmlNumber(cell.value)) {
+        if (const std::optional<double> number = parseXmlNumber(cell.value)) {
             m_cell = Worksheet::Cell::numberAt(0, 0, *number);
             m_value = Value::Ready;
         }
     } else if (type == "date") {
-        if (const std::optional<double> serial = ParseXmlDateTime(cell.dateValue, false)) {
+        if (const std::optional<double> serial = parseXmlDateTime(cell.dateValue, false)) {
             m_cell = Worksheet::Cell::dateTimeAt(0, 0, *serial);
             m_value = Value::Ready;
         }
     } else if (type == "time") {
-        if (const std::optional<double> days = ParseXmlDuration(cell.timeValue)) {
+        if (const std::optional<double> days = parseXmlDuration(cell.timeValue)) {
             m_cell = Worksheet::Cell::dateTimeAt(0, 0, *days);
             m_value = Value::Ready;
         }
@@ -217,7 +217,7 @@ void OdsContentHandler::endCell()
         const QStringView text = m_text->view();
         std::optional<std::uint8_t> error;
         if (m_mayBeError)
-            error = ErrorCodeFromText(text);
+            error = errorCodeFromText(text);
         if (text.isEmpty()) {
             m_text->discard();
             m_table->skip(m_repeat);
@@ -250,8 +250,8 @@ void OdsContentHandler::startInCell(const XmlName &name, std::span<const XmlAttr
         } else if (!m_paragraphDepth) {
             // Lists and sections hold paragraphs; nothing else outside one is text.
         } else if (name.local == "s") {
-            const XmlAttribute *count = FindAttribute(attributes, "c", OdsNames::Text);
-            m_text->spaces(count ? RepeatCount(count->value) : 1);
+            const XmlAttribute *count = findAttribute(attributes, "c", OdsNames::Text);
+            m_text->spaces(count ? repeatCount(count->value) : 1);
         } else if (name.local == "tab") {
             m_text->put(u'\t');
         } else if (name.local == "line-break") {
@@ -260,7 +260,7 @@ void OdsContentHandler::startInCell(const XmlName &name, std::span<const XmlAttr
             skipElement();
         }
     } else if (name.space == OdsNames::Drawing || name.space == OdsNames::Table ||
-               IsIn(name, OdsNames::Office, "annotation")) {
+               isIn(name, OdsNames::Office, "annotation")) {
         // Shapes, nested tables and comments are not part of the cell's text.
         skipElement();
     }

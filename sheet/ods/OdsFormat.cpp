@@ -18,7 +18,7 @@ namespace {
 
 constexpr std::uint64_t SmallPartLimit = std::uint64_t(1) << 20;
 
-bool IsSpreadsheetType(std::string_view type)
+bool isSpreadsheetType(std::string_view type)
 {
     while (!type.empty() && (type.back() == '\n' || type.back() == '\r' || type.back() == ' '))
         type.remove_suffix(1);
@@ -29,52 +29,52 @@ bool IsSpreadsheetType(std::string_view type)
 
 // OpenDocument packages begin with their "mimetype" entry, stored: its name and its content
 // stand at fixed places of the first local header. Nothing when the file does not begin so.
-std::optional<std::string_view> LeadingMimetype(std::span<const std::uint8_t> bytes)
+std::optional<std::string_view> leadingMimetype(std::span<const std::uint8_t> bytes)
 {
     constexpr std::size_t NameAt = 30;
     if (bytes.size() < NameAt + 8 || std::memcmp(bytes.data() + NameAt, "mimetype", 8) != 0)
         return std::nullopt;
-    const std::uint16_t method = LoadU16(bytes.data() + 8);
-    const std::uint32_t size = LoadU32(bytes.data() + 18);
-    const std::size_t at = NameAt + LoadU16(bytes.data() + 26) + LoadU16(bytes.data() + 28);
+    const std::uint16_t method = loadU16(bytes.data() + 8);
+    const std::uint32_t size = loadU32(bytes.data() + 18);
+    const std::size_t at = NameAt + loadU16(bytes.data() + 26) + loadU16(bytes.data() + 28);
     if (method != 0 || size > 256 || at + size > bytes.size())
         return std::nullopt;
     return std::string_view(reinterpret_cast<const char *>(bytes.data() + at), size);
 }
 
-std::string_view View(const QByteArray &bytes)
+std::string_view viewOf(const QByteArray &bytes)
 {
     return std::string_view(bytes.constData(), std::size_t(bytes.size()));
 }
 
 // Whether a package is an OpenDocument spreadsheet by its directory and small parts; a
 // package with a content.xml and nothing that says what it is may be one.
-bool IsSpreadsheetPackage(const ZipPackage &package)
+bool isSpreadsheetPackage(const ZipPackage &package)
 {
     if (const std::optional<std::uint64_t> mimetype = package.find("mimetype"))
-        return IsSpreadsheetType(View(package.readAll(*mimetype, 256)));
+        return isSpreadsheetType(viewOf(package.readAll(*mimetype, 256)));
     if (const std::optional<std::uint64_t> manifest = package.find("META-INF/manifest.xml")) {
         const OdsManifest about = OdsManifest::read(package.readAll(*manifest, SmallPartLimit));
         if (!about.mediaType().empty())
-            return IsSpreadsheetType(about.mediaType());
+            return isSpreadsheetType(about.mediaType());
     }
     return package.contains("content.xml") && !package.contains("[Content_Types].xml");
 }
 
-bool RecognizesPackage(std::span<const std::uint8_t> bytes)
+bool recognizesPackage(std::span<const std::uint8_t> bytes)
 {
     if (!ZipPackage::hasSignature(bytes))
         return false;
-    if (const std::optional<std::string_view> mimetype = LeadingMimetype(bytes))
-        return IsSpreadsheetType(*mimetype);
+    if (const std::optional<std::string_view> mimetype = leadingMimetype(bytes))
+        return isSpreadsheetType(*mimetype);
     try {
-        return IsSpreadsheetPackage(ZipPackage(bytes));
+        return isSpreadsheetPackage(ZipPackage(bytes));
     } catch (...) {
         return false;
     }
 }
 
-std::shared_ptr<Workbook> Finished(const OdsContentHandler &content, const char *format)
+std::shared_ptr<Workbook> finished(const OdsContentHandler &content, const char *format)
 {
     // A text document or a drawing is OpenDocument too, but no workbook.
     if (!content.sawSpreadsheet())
@@ -85,7 +85,7 @@ std::shared_ptr<Workbook> Finished(const OdsContentHandler &content, const char 
     return book;
 }
 
-std::shared_ptr<Workbook> ReadPackage(std::span<const std::uint8_t> bytes,
+std::shared_ptr<Workbook> readPackage(std::span<const std::uint8_t> bytes,
                                       const ReadControl &control)
 {
     const ZipPackage package(bytes);
@@ -99,29 +99,29 @@ std::shared_ptr<Workbook> ReadPackage(std::span<const std::uint8_t> bytes,
     OdsContentHandler handler(RepeatBudget(), control.scope());
     // Inflated on a thread of its own while it is scanned, each reading anew: with no second
     // reader beside it, that took 217 ms against 226 ms (bench/README.md, "InflateAhead").
-    ParseXmlPart([&](const auto &consume) { InflateAhead(bytes, *content, control).read(consume); },
+    parseXmlPart([&](const auto &consume) { InflateAhead(bytes, *content, control).read(consume); },
                  handler, QStringLiteral("content.xml"), [&handler] { handler.restart(); });
-    return Finished(handler, "ODS");
+    return finished(handler, "ODS");
 }
 
-bool RecognizesFlat(std::span<const std::uint8_t> bytes)
+bool recognizesFlat(std::span<const std::uint8_t> bytes)
 {
     const std::optional<XmlRootElement> root = XmlRootElement::read(bytes);
     if (!root || !root->is(OdsNames::Office, "document"))
         return false;
     const std::optional<std::string_view> type = root->attribute(OdsNames::Office, "mimetype");
-    return !type || IsSpreadsheetType(*type);
+    return !type || isSpreadsheetType(*type);
 }
 
-std::shared_ptr<Workbook> ReadFlat(std::span<const std::uint8_t> bytes, const ReadControl &control)
+std::shared_ptr<Workbook> readFlat(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
     OdsContentHandler handler(RepeatBudget(), control.scope());
-    ParseXmlDocument(
+    parseXmlDocument(
         bytes, handler, QStringLiteral("the document"), [&handler] { handler.restart(); }, control);
-    return Finished(handler, "FODS");
+    return finished(handler, "FODS");
 }
 
 } // namespace
 
-const WorkbookFormat OdsFormat{"ODS", RecognizesPackage, ReadPackage};
-const WorkbookFormat FodsFormat{"FODS", RecognizesFlat, ReadFlat};
+const WorkbookFormat OdsFormat{"ODS", recognizesPackage, readPackage};
+const WorkbookFormat FodsFormat{"FODS", recognizesFlat, readFlat};

@@ -17,8 +17,8 @@ void OdsManifest::startElement(const XmlName &name, std::span<const XmlAttribute
     if (name.space != OdsNames::Manifest)
         return;
     if (name.local == "file-entry") {
-        const XmlAttribute *path = FindAttribute(attributes, "full-path", OdsNames::Manifest);
-        const XmlAttribute *type = FindAttribute(attributes, "media-type", OdsNames::Manifest);
+        const XmlAttribute *path = findAttribute(attributes, "full-path", OdsNames::Manifest);
+        const XmlAttribute *type = findAttribute(attributes, "media-type", OdsNames::Manifest);
         if (path && path->value == "/" && type)
             m_mediaType = type->value;
         m_inContentEntry = path && path->value == "content.xml";

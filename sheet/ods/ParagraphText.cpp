@@ -6,7 +6,7 @@
 
 namespace {
 
-bool IsXmlSpace(char c)
+bool isXmlSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -55,14 +55,14 @@ void ParagraphText::characters(std::string_view text)
     std::size_t at = 0;
     while (at < text.size()) {
         std::size_t end = at;
-        while (end < text.size() && !IsXmlSpace(text[end]))
+        while (end < text.size() && !isXmlSpace(text[end]))
             ++end;
         if (end > at) {
             flushSpace();
-            AppendUtf8(out, text.substr(at, end - at));
+            appendUtf8(out, text.substr(at, end - at));
         }
         at = end;
-        while (at < text.size() && IsXmlSpace(text[at]))
+        while (at < text.size() && isXmlSpace(text[at]))
             ++at;
         if (at > end && !m_atParagraphStart)
             m_pendingSpace = true;
@@ -85,7 +85,7 @@ void ParagraphText::put(char16_t c)
 
 void ParagraphText::verbatim(std::string_view text)
 {
-    AppendUtf8(m_strings.buffer(), text);
+    appendUtf8(m_strings.buffer(), text);
 }
 
 QStringView ParagraphText::view()

@@ -7,7 +7,7 @@
 
 namespace {
 
-std::uint64_t Advanced(std::uint64_t place, std::uint64_t count)
+std::uint64_t advanced(std::uint64_t place, std::uint64_t count)
 {
     return count > std::numeric_limits<std::uint64_t>::max() - place
                ? std::numeric_limits<std::uint64_t>::max()
@@ -41,13 +41,13 @@ void TableFiller::endRow()
         }
         m_rowCells.clear();
     }
-    m_row = Advanced(m_row, m_rowRepeat);
+    m_row = advanced(m_row, m_rowRepeat);
     m_rowRepeat = 1;
 }
 
 void TableFiller::skip(std::uint64_t columns)
 {
-    m_column = Advanced(m_column, columns);
+    m_column = advanced(m_column, columns);
 }
 
 void TableFiller::add(Worksheet::Cell cell, std::uint64_t repeat)

@@ -4,11 +4,11 @@
 
 namespace {
 
-std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
+std::shared_ptr<Workbook> readBytes(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
     return OoxmlReader::read(bytes, control);
 }
 
 } // namespace
 
-const WorkbookFormat OoxmlFormat{"OOXML", OoxmlReader::recognizes, Read};
+const WorkbookFormat OoxmlFormat{"OOXML", OoxmlReader::recognizes, readBytes};

@@ -30,19 +30,19 @@ inline constexpr std::string_view WorkbookContentTypes[] = {
     "application/vnd.ms-excel.addin.macroEnabled.main+xml",
 };
 
-inline bool IsSpreadsheetNamespace(std::string_view space)
+inline bool isSpreadsheetNamespace(std::string_view space)
 {
     return space == SpreadsheetTransitional || space == SpreadsheetStrict;
 }
 
-inline bool IsRelationshipsNamespace(std::string_view space)
+inline bool isRelationshipsNamespace(std::string_view space)
 {
     return space == RelationshipsTransitional || space == RelationshipsStrict;
 }
 
 // Whether a relationship type is `kind` ("officeDocument", "worksheet", "sharedStrings",
 // "styles") in either vocabulary.
-inline bool IsRelationshipType(std::string_view type, std::string_view kind)
+inline bool isRelationshipType(std::string_view type, std::string_view kind)
 {
     for (const std::string_view base : {RelationshipsTransitional, RelationshipsStrict}) {
         if (type.size() == base.size() + 1 + kind.size() && type.substr(0, base.size()) == base &&

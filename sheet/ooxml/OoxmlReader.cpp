@@ -26,7 +26,7 @@ struct SheetPart
     std::string part;
 };
 
-std::uint64_t RequiredEntry(const ZipPackage &package, const std::string &part)
+std::uint64_t requiredEntry(const ZipPackage &package, const std::string &part)
 {
     const std::optional<std::uint64_t> entry = package.find(part);
     if (!entry)
@@ -37,7 +37,7 @@ std::uint64_t RequiredEntry(const ZipPackage &package, const std::string &part)
 
 // The workbook part the package's relationships lead to, when its content type is
 // SpreadsheetML's.
-std::string WorkbookPart(const ZipPackage &package)
+std::string findWorkbookPart(const ZipPackage &package)
 {
     const PackageRelationships relationships = PackageRelationships::read(package, "");
     const PackageRelationships::Relationship *office = relationships.firstOfKind("officeDocument");
@@ -55,7 +55,7 @@ std::string WorkbookPart(const ZipPackage &package)
 
 // Each worksheet's part, as the relationships name it; whether it is in the package is asked
 // only of the sheets read.
-std::vector<SheetPart> WorksheetParts(const std::vector<WorkbookPartReader::Sheet> &sheets,
+std::vector<SheetPart> worksheetParts(const std::vector<WorkbookPartReader::Sheet> &sheets,
                                       const PackageRelationships &relationships)
 {
     std::vector<SheetPart> parts;
@@ -66,18 +66,18 @@ std::vector<SheetPart> WorksheetParts(const std::vector<WorkbookPartReader::Shee
             throw WorkbookError::damaged(
                 QStringLiteral("its sheet \"%1\" has no part").arg(sheet.name));
         // Chart sheets, dialog sheets and macro sheets are no worksheets.
-        if (!OoxmlNames::IsRelationshipType(relationship->type, "worksheet"))
+        if (!OoxmlNames::isRelationshipType(relationship->type, "worksheet"))
             continue;
         parts.push_back({sheet.name, relationship->target});
     }
     return parts;
 }
 
-void ReadWorksheet(const ZipPackage &package, const SheetPart &part, Worksheet &sheet,
+void readWorksheet(const ZipPackage &package, const SheetPart &part, Worksheet &sheet,
                    StringTable &ownTexts, bool date1904, const ReadControl &control,
                    const OoxmlReader::Options &options, const std::function<void()> &goOn)
 {
-    const std::uint64_t entry = RequiredEntry(package, part.part);
+    const std::uint64_t entry = requiredEntry(package, part.part);
     const std::uint64_t size = std::min(package.inflatedSize(entry), package.inflateLimit(entry));
     sheet.reserve(std::size_t(size / SmallestCellBytes));
     WorksheetReader reader(sheet, ownTexts, date1904, QString::fromStdString(part.part));
@@ -87,9 +87,9 @@ void ReadWorksheet(const ZipPackage &package, const SheetPart &part, Worksheet &
     // Inflated on this thread: with the shared strings on the other core, a third thread
     // inflating ahead cost more than it saved (bench/README.md, "InflateAhead").
     if (options.fastScanner)
-        PackagePart::ParseFast(package, entry, part.part, reader, restart, control, goOn);
+        PackagePart::parseFast(package, entry, part.part, reader, restart, control, goOn);
     else
-        PackagePart::ParseWithExpat(package, entry, part.part, reader, control);
+        PackagePart::parseWithExpat(package, entry, part.part, reader, control);
 }
 
 // A worksheet being read and the texts of its own (inline strings, formula results): they
@@ -104,7 +104,7 @@ struct SheetBeingRead
 // Puts each sheet's own texts after the finished shared strings and gives their cells the
 // joined numbers; a cell that names a shared string the table does not have makes the workbook
 // damaged.
-void JoinTexts(StringTable &strings, std::vector<SheetBeingRead> &sheets)
+void joinTexts(StringTable &strings, std::vector<SheetBeingRead> &sheets)
 {
     const std::size_t shared = strings.size();
     for (SheetBeingRead &being : sheets) {
@@ -139,7 +139,7 @@ void JoinTexts(StringTable &strings, std::vector<SheetBeingRead> &sheets)
 }
 
 // Whether the first local file header of a ZIP file names a part OOXML packages begin with.
-bool StartsLikeOoxml(std::span<const std::uint8_t> bytes)
+bool startsLikeOoxml(std::span<const std::uint8_t> bytes)
 {
     constexpr std::size_t NameAt = 30;
     if (bytes.size() < NameAt)
@@ -165,7 +165,7 @@ bool OoxmlReader::recognizes(std::span<const std::uint8_t> bytes)
         // A package too damaged to open (cut short, its directory broken) is taken when its
         // first entry is what writers of OOXML packages put first: its reading says what is
         // wrong with it. Any other broken ZIP file is no workbook.
-        return StartsLikeOoxml(bytes);
+        return startsLikeOoxml(bytes);
     } catch (...) {
         return false;
     }
@@ -181,9 +181,9 @@ std::shared_ptr<Workbook> OoxmlReader::read(std::span<const std::uint8_t> bytes,
                                             const ReadControl &control, Options options)
 {
     const ZipPackage package(bytes);
-    const std::string workbookPart = WorkbookPart(package);
+    const std::string workbookPart = findWorkbookPart(package);
     WorkbookPartReader workbookReader;
-    PackagePart::ParseWithExpat(package, RequiredEntry(package, workbookPart), workbookPart,
+    PackagePart::parseWithExpat(package, requiredEntry(package, workbookPart), workbookPart,
                                 workbookReader, control);
     const PackageRelationships relationships = PackageRelationships::read(package, workbookPart);
 
@@ -192,16 +192,16 @@ std::shared_ptr<Workbook> OoxmlReader::read(std::span<const std::uint8_t> bytes,
     book->setDate1904(workbookReader.date1904());
     if (const auto *styles = relationships.firstOfKind("styles")) {
         StylesReader stylesReader;
-        PackagePart::ParseWithExpat(package, RequiredEntry(package, styles->target), styles->target,
+        PackagePart::parseWithExpat(package, requiredEntry(package, styles->target), styles->target,
                                     stylesReader, control);
         book->setDateStyles(stylesReader.dateStyles());
     }
-    const std::vector<SheetPart> sheets = WorksheetParts(workbookReader.sheets(), relationships);
+    const std::vector<SheetPart> sheets = worksheetParts(workbookReader.sheets(), relationships);
 
     std::optional<SharedStringsThread> stringsThread;
     std::function<void()> goOn;
     if (const auto *strings = relationships.firstOfKind("sharedStrings")) {
-        const std::uint64_t entry = RequiredEntry(package, strings->target);
+        const std::uint64_t entry = requiredEntry(package, strings->target);
         if (options.parallel && !sheets.empty()) {
             stringsThread.emplace(bytes, entry, strings->target, book->strings(), control,
                                   options.fastScanner);
@@ -209,7 +209,7 @@ std::shared_ptr<Workbook> OoxmlReader::read(std::span<const std::uint8_t> bytes,
                 stringsThread->checkStillGood();
             };
         } else {
-            ReadSharedStrings(package, entry, strings->target, book->strings(), control,
+            readSharedStrings(package, entry, strings->target, book->strings(), control,
                               options.fastScanner);
         }
     }
@@ -224,12 +224,12 @@ std::shared_ptr<Workbook> OoxmlReader::read(std::span<const std::uint8_t> bytes,
         if (!listed[i]->isRead())
             continue;
         SheetBeingRead &being = read.emplace_back(SheetBeingRead{listed[i], StringTable()});
-        ReadWorksheet(package, sheets[i], *being.sheet, being.ownTexts, workbookReader.date1904(),
+        readWorksheet(package, sheets[i], *being.sheet, being.ownTexts, workbookReader.date1904(),
                       control, options, goOn);
     }
     if (stringsThread)
         stringsThread->wait();
-    JoinTexts(book->strings(), read);
+    joinTexts(book->strings(), read);
     book->finish();
     return book;
 }

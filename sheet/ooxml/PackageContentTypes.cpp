@@ -12,7 +12,7 @@
 namespace {
 
 // Part names and content types compare without regard to ASCII case.
-std::string Lower(std::string_view text)
+std::string lowered(std::string_view text)
 {
     std::string out(text);
     for (char &c : out) {
@@ -33,19 +33,19 @@ public:
 
     void startElement(const XmlName &name, std::span<const XmlAttribute> attributes) override
     {
-        const XmlAttribute *type = FindAttribute(attributes, "ContentType");
+        const XmlAttribute *type = findAttribute(attributes, "ContentType");
         if (!type)
             return;
         if (name.is("Override")) {
-            if (const XmlAttribute *part = FindAttribute(attributes, "PartName")) {
+            if (const XmlAttribute *part = findAttribute(attributes, "PartName")) {
                 std::string key = PackageRelationships::decodedName(part->value);
                 if (!key.empty() && key.front() == '/')
                     key.erase(0, 1);
-                m_add(true, Lower(key), Lower(type->value));
+                m_add(true, lowered(key), lowered(type->value));
             }
         } else if (name.is("Default")) {
-            if (const XmlAttribute *extension = FindAttribute(attributes, "Extension"))
-                m_add(false, Lower(extension->value), Lower(type->value));
+            if (const XmlAttribute *extension = findAttribute(attributes, "Extension"))
+                m_add(false, lowered(extension->value), lowered(type->value));
         }
     }
     void endElement(const XmlName &) override {}
@@ -67,13 +67,13 @@ PackageContentTypes PackageContentTypes::read(const ZipPackage &package)
         (isOverride ? types.m_overrides : types.m_defaults)
             .push_back({std::move(key), std::move(type)});
     });
-    PackagePart::ParseWithExpat(package, *entry, "[Content_Types].xml", handler);
+    PackagePart::parseWithExpat(package, *entry, "[Content_Types].xml", handler);
     return types;
 }
 
 std::string PackageContentTypes::of(std::string_view part) const
 {
-    const std::string key = Lower(part);
+    const std::string key = lowered(part);
     for (const Entry &entry : m_overrides) {
         if (entry.key == key)
             return entry.type;
@@ -102,9 +102,9 @@ bool PackageContentTypes::namesWorkbook() const
 
 bool PackageContentTypes::isWorkbookType(std::string_view contentType)
 {
-    const std::string type = Lower(contentType);
+    const std::string type = lowered(contentType);
     for (const std::string_view known : OoxmlNames::WorkbookContentTypes) {
-        if (type == Lower(known))
+        if (type == lowered(known))
             return true;
     }
     return false;

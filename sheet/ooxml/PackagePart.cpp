@@ -7,7 +7,7 @@
 
 namespace {
 
-XmlSource EntrySource(const ZipPackage &package, std::uint64_t entry, const ReadControl &control,
+XmlSource entrySource(const ZipPackage &package, std::uint64_t entry, const ReadControl &control,
                       const std::function<void()> &goOn)
 {
     return [&package, entry, &control, &goOn](const auto &consume) {
@@ -24,18 +24,18 @@ XmlSource EntrySource(const ZipPackage &package, std::uint64_t entry, const Read
 
 } // namespace
 
-void PackagePart::ParseWithExpat(const ZipPackage &package, std::uint64_t entry,
+void PackagePart::parseWithExpat(const ZipPackage &package, std::uint64_t entry,
                                  const std::string &name, XmlHandler &handler,
                                  const ReadControl &control)
 {
-    ParseXmlPartWithExpat(EntrySource(package, entry, control, {}), handler,
+    parseXmlPartWithExpat(entrySource(package, entry, control, {}), handler,
                           QString::fromStdString(name));
 }
 
-void PackagePart::ParseFast(const ZipPackage &package, std::uint64_t entry, const std::string &name,
+void PackagePart::parseFast(const ZipPackage &package, std::uint64_t entry, const std::string &name,
                             XmlHandler &handler, const std::function<void()> &restart,
                             const ReadControl &control, const std::function<void()> &goOn)
 {
-    ParseXmlPart(EntrySource(package, entry, control, goOn), handler, QString::fromStdString(name),
+    parseXmlPart(entrySource(package, entry, control, goOn), handler, QString::fromStdString(name),
                  restart);
 }

@@ -21,10 +21,10 @@ public:
     {
         if (!name.is("Relationship"))
             return;
-        const XmlAttribute *id = FindAttribute(attributes, "Id");
-        const XmlAttribute *type = FindAttribute(attributes, "Type");
-        const XmlAttribute *target = FindAttribute(attributes, "Target");
-        const XmlAttribute *mode = FindAttribute(attributes, "TargetMode");
+        const XmlAttribute *id = findAttribute(attributes, "Id");
+        const XmlAttribute *type = findAttribute(attributes, "Type");
+        const XmlAttribute *target = findAttribute(attributes, "Target");
+        const XmlAttribute *mode = findAttribute(attributes, "TargetMode");
         if (!id || !type || !target)
             return;
         PackageRelationships::Relationship relationship{
@@ -44,7 +44,7 @@ private:
     std::vector<PackageRelationships::Relationship> &m_out;
 };
 
-int HexValue(char c)
+int hexValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -62,9 +62,9 @@ std::string PackageRelationships::decodedName(std::string_view text)
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
-            out.push_back(char(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
+        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
+            hexValue(text[i + 2]) >= 0) {
+            out.push_back(char(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
             i += 2;
         } else {
             out.push_back(text[i] == '\\' ? '/' : text[i]);
@@ -82,7 +82,7 @@ PackageRelationships PackageRelationships::read(const ZipPackage &package,
     if (!entry)
         return relationships;
     RelationshipsHandler handler(sourcePart, relationships.m_relationships);
-    PackagePart::ParseWithExpat(package, *entry, part, handler);
+    PackagePart::parseWithExpat(package, *entry, part, handler);
     return relationships;
 }
 
@@ -99,7 +99,7 @@ const PackageRelationships::Relationship *
 PackageRelationships::firstOfKind(std::string_view kind) const
 {
     for (const Relationship &relationship : m_relationships) {
-        if (OoxmlNames::IsRelationshipType(relationship.type, kind))
+        if (OoxmlNames::isRelationshipType(relationship.type, kind))
             return &relationship;
     }
     return nullptr;

@@ -7,15 +7,15 @@ using namespace XmlByteClasses;
 namespace {
 
 // Plain text and then the end tag of the one-letter element `name`: past the end tag, or null.
-const char *TextThenEndTag(const char *p, char name, std::string_view &text)
+const char *textThenEndTag(const char *p, char name, std::string_view &text)
 {
     const char *const from = p;
-    while (Is(*p, TextPlain))
+    while (isOfClass(*p, TextPlain))
         ++p;
     if (p[0] != '<' || p[1] != '/' || p[2] != name)
         return nullptr;
     text = std::string_view(from, std::size_t(p - from));
-    p = SkipSpace(p + 3);
+    p = skipSpace(p + 3);
     return *p == '>' ? p + 1 : nullptr;
 }
 
@@ -28,7 +28,7 @@ const char *PlainCellMarkup::readAttributes(const char *p, Attributes &out, std:
     empty = false;
     for (;;) {
         const char *const beforeSpace = p;
-        p = SkipSpace(p);
+        p = skipSpace(p);
         if (*p == '>')
             return p + 1;
         if (*p == '/') {
@@ -36,23 +36,23 @@ const char *PlainCellMarkup::readAttributes(const char *p, Attributes &out, std:
             return p[1] == '>' ? p + 2 : nullptr;
         }
         // Attributes stand apart; a name goes on into the element's name otherwise.
-        if (p == beforeSpace || !Is(*p, NameStart) || count == out.size())
+        if (p == beforeSpace || !isOfClass(*p, NameStart) || count == out.size())
             return nullptr;
         const char *const name = p;
-        while (Is(*p, NameChar))
+        while (isOfClass(*p, NameChar))
             ++p;
         const std::string_view local(name, std::size_t(p - name));
         if (*p == ':' || local.starts_with("xmlns"))
             return nullptr;
-        p = SkipSpace(p);
+        p = skipSpace(p);
         if (*p != '=')
             return nullptr;
-        p = SkipSpace(p + 1);
+        p = skipSpace(p + 1);
         const char quote = *p;
         if (quote != '"' && quote != '\'')
             return nullptr;
         const char *const value = ++p;
-        while (Is(*p, ValuePlain))
+        while (isOfClass(*p, ValuePlain))
             ++p;
         if (*p != quote)
             return nullptr;
@@ -69,12 +69,12 @@ const char *PlainCellMarkup::readValue(const char *p)
 {
     m_hasValue = true;
     m_value = {};
-    p = SkipSpace(p);
+    p = skipSpace(p);
     if (*p == '/')
         return p[1] == '>' ? p + 2 : nullptr;
     if (*p != '>')
         return nullptr;
-    return TextThenEndTag(p + 1, 'v', m_value);
+    return textThenEndTag(p + 1, 'v', m_value);
 }
 
 const char *PlainCellMarkup::readFormula(const char *p)
@@ -85,7 +85,7 @@ const char *PlainCellMarkup::readFormula(const char *p)
     p = readAttributes(p, ignored, count, empty);
     m_formula = true;
     std::string_view text;
-    return p && !empty ? TextThenEndTag(p, 'f', text) : p;
+    return p && !empty ? textThenEndTag(p, 'f', text) : p;
 }
 
 std::size_t PlainCellMarkup::read(const char *from)
@@ -100,14 +100,14 @@ std::size_t PlainCellMarkup::read(const char *from)
     if (!p || empty)
         return p ? std::size_t(p - from) : 0;
     for (;;) {
-        while (Is(*p, TextPlain))
+        while (isOfClass(*p, TextPlain))
             ++p; // text between a cell's elements means nothing
         if (*p != '<')
             return 0;
         if (p[1] == '/') {
             if (p[2] != 'c')
                 return 0;
-            p = SkipSpace(p + 3);
+            p = skipSpace(p + 3);
             return *p == '>' ? std::size_t(p + 1 - from) : 0;
         }
         if (p[1] == 'v')

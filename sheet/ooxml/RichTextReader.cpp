@@ -7,7 +7,7 @@
 
 namespace {
 
-int HexDigit(char16_t c)
+int hexDigit(char16_t c)
 {
     if (c >= u'0' && c <= u'9')
         return c - u'0';
@@ -20,7 +20,7 @@ int HexDigit(char16_t c)
 
 } // namespace
 
-void DecodeCharacterEscapes(StringTable::Buffer &chars, std::size_t from)
+void decodeCharacterEscapes(StringTable::Buffer &chars, std::size_t from)
 {
     std::size_t to = from;
     const std::size_t size = chars.size();
@@ -29,7 +29,7 @@ void DecodeCharacterEscapes(StringTable::Buffer &chars, std::size_t from)
             int value = 0;
             bool hex = true;
             for (std::size_t k = i + 2; k < i + 6 && hex; ++k) {
-                const int digit = HexDigit(chars[k]);
+                const int digit = hexDigit(chars[k]);
                 hex = digit >= 0;
                 value = value * 16 + digit;
             }
@@ -46,7 +46,7 @@ void DecodeCharacterEscapes(StringTable::Buffer &chars, std::size_t from)
 
 void RichTextReader::startElement(const XmlName &name)
 {
-    if (!OoxmlNames::IsSpreadsheetNamespace(name.space))
+    if (!OoxmlNames::isSpreadsheetNamespace(name.space))
         return;
     if (name.is("rPh")) {
         ++m_phoneticDepth;
@@ -59,14 +59,14 @@ void RichTextReader::startElement(const XmlName &name)
 
 void RichTextReader::endElement(const XmlName &name)
 {
-    if (!OoxmlNames::IsSpreadsheetNamespace(name.space))
+    if (!OoxmlNames::isSpreadsheetNamespace(name.space))
         return;
     if (name.is("rPh")) {
         --m_phoneticDepth;
     } else if (name.is("t") && m_inText) {
         m_inText = false;
         if (m_escapes)
-            DecodeCharacterEscapes(m_out, m_textStart);
+            decodeCharacterEscapes(m_out, m_textStart);
     }
 }
 
@@ -77,5 +77,5 @@ void RichTextReader::characters(std::string_view text)
     // Escapes are rare: a look for their '_' keeps most texts from the decoding pass.
     if (!m_escapes && std::memchr(text.data(), '_', text.size()))
         m_escapes = true;
-    AppendUtf8(m_out, text);
+    appendUtf8(m_out, text);
 }

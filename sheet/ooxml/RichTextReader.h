@@ -35,4 +35,4 @@ private:
 };
 
 // Decodes the _xHHHH_ escapes in `chars` from `from` on, in place (_x005F_ stands for "_").
-void DecodeCharacterEscapes(StringTable::Buffer &chars, std::size_t from);
+void decodeCharacterEscapes(StringTable::Buffer &chars, std::size_t from);

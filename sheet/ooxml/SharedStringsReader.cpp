@@ -30,11 +30,11 @@ void SharedStringsReader::startElement(const XmlName &name,
 {
     if (m_inItem) {
         m_item.startElement(name);
-    } else if (name.is("si") && OoxmlNames::IsSpreadsheetNamespace(name.space)) {
+    } else if (name.is("si") && OoxmlNames::isSpreadsheetNamespace(name.space)) {
         m_inItem = true;
         m_item.reset();
-    } else if (name.is("sst") && OoxmlNames::IsSpreadsheetNamespace(name.space)) {
-        if (const XmlAttribute *unique = FindAttribute(attributes, "uniqueCount")) {
+    } else if (name.is("sst") && OoxmlNames::isSpreadsheetNamespace(name.space)) {
+        if (const XmlAttribute *unique = findAttribute(attributes, "uniqueCount")) {
             std::size_t count = 0;
             std::from_chars(unique->value.data(), unique->value.data() + unique->value.size(),
                             count);
@@ -47,7 +47,7 @@ void SharedStringsReader::endElement(const XmlName &name)
 {
     if (!m_inItem)
         return;
-    if (name.is("si") && OoxmlNames::IsSpreadsheetNamespace(name.space)) {
+    if (name.is("si") && OoxmlNames::isSpreadsheetNamespace(name.space)) {
         m_strings.finish();
         m_inItem = false;
     } else {

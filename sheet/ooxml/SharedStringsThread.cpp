@@ -15,7 +15,7 @@ struct Abandoned
 
 } // namespace
 
-void ReadSharedStrings(const ZipPackage &package, std::uint64_t entry, const std::string &part,
+void readSharedStrings(const ZipPackage &package, std::uint64_t entry, const std::string &part,
                        StringTable &strings, const ReadControl &control, bool fastScanner,
                        const std::function<void()> &goOn)
 {
@@ -25,10 +25,10 @@ void ReadSharedStrings(const ZipPackage &package, std::uint64_t entry, const std
         0, std::size_t(std::min(package.inflatedSize(entry), package.inflateLimit(entry))));
     SharedStringsReader reader(strings);
     if (fastScanner)
-        PackagePart::ParseFast(
+        PackagePart::parseFast(
             package, entry, part, reader, [&reader] { reader.restart(); }, control, goOn);
     else
-        PackagePart::ParseWithExpat(package, entry, part, reader, control);
+        PackagePart::parseWithExpat(package, entry, part, reader, control);
 }
 
 SharedStringsThread::SharedStringsThread(std::span<const std::uint8_t> package, std::uint64_t entry,
@@ -53,7 +53,7 @@ void SharedStringsThread::run(std::span<const std::uint8_t> package, std::uint64
 {
     try {
         const ZipPackage own(package);
-        ReadSharedStrings(own, entry, part, strings, control, fastScanner, [this] {
+        readSharedStrings(own, entry, part, strings, control, fastScanner, [this] {
             if (m_abandoned.load(std::memory_order_relaxed))
                 throw Abandoned();
         });

@@ -45,6 +45,6 @@ private:
 };
 
 // Reads the shared strings part into `strings`, on the calling thread.
-void ReadSharedStrings(const ZipPackage &package, std::uint64_t entry, const std::string &part,
+void readSharedStrings(const ZipPackage &package, std::uint64_t entry, const std::string &part,
                        StringTable &strings, const ReadControl &control, bool fastScanner,
                        const std::function<void()> &goOn = {});

@@ -8,10 +8,10 @@
 
 namespace {
 
-int FormatId(std::span<const XmlAttribute> attributes)
+int formatId(std::span<const XmlAttribute> attributes)
 {
     int id = 0;
-    if (const XmlAttribute *attribute = FindAttribute(attributes, "numFmtId")) {
+    if (const XmlAttribute *attribute = findAttribute(attributes, "numFmtId")) {
         const std::string_view value = attribute->value;
         if (std::from_chars(value.data(), value.data() + value.size(), id).ec != std::errc())
             id = 0;
@@ -23,25 +23,25 @@ int FormatId(std::span<const XmlAttribute> attributes)
 
 void StylesReader::startElement(const XmlName &name, std::span<const XmlAttribute> attributes)
 {
-    if (!OoxmlNames::IsSpreadsheetNamespace(name.space))
+    if (!OoxmlNames::isSpreadsheetNamespace(name.space))
         return;
     if (name.is("cellXfs")) {
         m_inCellFormats = true;
     } else if (name.is("numFmts")) {
         m_inNumberFormats = true;
     } else if (name.is("xf") && m_inCellFormats) {
-        m_cellFormats.push_back(FormatId(attributes));
+        m_cellFormats.push_back(formatId(attributes));
     } else if (name.is("numFmt") && m_inNumberFormats) {
-        if (const XmlAttribute *code = FindAttribute(attributes, "formatCode"))
+        if (const XmlAttribute *code = findAttribute(attributes, "formatCode"))
             m_formatCodes.insert(
-                FormatId(attributes),
+                formatId(attributes),
                 QString::fromUtf8(code->value.data(), qsizetype(code->value.size())));
     }
 }
 
 void StylesReader::endElement(const XmlName &name)
 {
-    if (!OoxmlNames::IsSpreadsheetNamespace(name.space))
+    if (!OoxmlNames::isSpreadsheetNamespace(name.space))
         return;
     if (name.is("cellXfs"))
         m_inCellFormats = false;
@@ -57,6 +57,6 @@ std::vector<bool> StylesReader::dateStyles() const
         std::min<std::size_t>(m_cellFormats.size(), std::numeric_limits<std::uint16_t>::max());
     std::vector<bool> isDate(count);
     for (std::size_t i = 0; i < count; ++i)
-        isDate[i] = IsDateTimeFormat(m_cellFormats[i], m_formatCodes.value(m_cellFormats[i]));
+        isDate[i] = isDateTimeFormat(m_cellFormats[i], m_formatCodes.value(m_cellFormats[i]));
     return isDate;
 }

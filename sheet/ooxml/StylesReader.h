@@ -8,7 +8,7 @@
 
 // Reads the styles part: for each cell format (cellXfs), its number format, and from the
 // custom number formats (numFmts) their codes; which cell formats show numbers as dates is
-// judged by IsDateTimeFormat, as for the legacy format.
+// judged by isDateTimeFormat, as for the legacy format.
 class StylesReader : public XmlHandler
 {
 public:

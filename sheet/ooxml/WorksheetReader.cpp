@@ -15,7 +15,7 @@ namespace {
 enum class Reference { Good, Malformed, OutsideSheet };
 
 // "B7" -> row 6, column 1 (0-based).
-Reference ParseReference(std::string_view text, std::uint32_t &row, std::uint32_t &column)
+Reference parseReference(std::string_view text, std::uint32_t &row, std::uint32_t &column)
 {
     std::size_t i = 0;
     std::uint64_t letters = 0;
@@ -50,13 +50,13 @@ Reference ParseReference(std::string_view text, std::uint32_t &row, std::uint32_
     return Reference::Good;
 }
 
-bool ParseUnsigned(std::string_view text, std::uint64_t &value)
+bool parseUnsigned(std::string_view text, std::uint64_t &value)
 {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size();
 }
 
-std::string_view Trimmed(std::string_view text)
+std::string_view trimmed(std::string_view text)
 {
     const auto space = [](char c) {
         return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -104,7 +104,7 @@ bool WorksheetReader::inSpreadsheetNamespace(std::string_view space)
         return false;
     if (space.data() == m_knownSpace.data() && space.size() == m_knownSpace.size())
         return true;
-    if (!OoxmlNames::IsSpreadsheetNamespace(space))
+    if (!OoxmlNames::isSpreadsheetNamespace(space))
         return false;
     m_knownSpace = space;
     return true;
@@ -224,9 +224,9 @@ std::size_t WorksheetReader::plainElement(const char *from, std::string_view def
 void WorksheetReader::startRow(std::span<const XmlAttribute> attributes)
 {
     std::uint32_t row = m_nextRow;
-    if (const XmlAttribute *number = FindAttribute(attributes, "r")) {
+    if (const XmlAttribute *number = findAttribute(attributes, "r")) {
         std::uint64_t value = 0;
-        if (!ParseUnsigned(number->value, value) || value == 0 || value > Worksheet::MaxRows)
+        if (!parseUnsigned(number->value, value) || value == 0 || value > Worksheet::MaxRows)
             damaged(QStringLiteral("has a row numbered %1, outside the sheet")
                         .arg(Utf16(number->value)));
         row = std::uint32_t(value - 1);
@@ -253,7 +253,7 @@ void WorksheetReader::startCell(std::span<const XmlAttribute> attributes)
         const std::string_view value = attribute.value;
         switch (local[0]) {
         case 'r':
-            switch (ParseReference(value, m_cellRow, m_cellColumn)) {
+            switch (parseReference(value, m_cellRow, m_cellColumn)) {
             case Reference::Good:
                 placed = true;
                 break;
@@ -266,7 +266,7 @@ void WorksheetReader::startCell(std::span<const XmlAttribute> attributes)
             break;
         case 's': {
             std::uint64_t style = 0;
-            if (ParseUnsigned(value, style))
+            if (parseUnsigned(value, style))
                 m_style = std::uint16_t(std::min<std::uint64_t>(style, 0xFFFF));
             break;
         }
@@ -351,16 +351,16 @@ void WorksheetReader::addText(std::string_view utf8)
         return;
     }
     const std::size_t start = m_texts.buffer().size();
-    AppendUtf8(m_texts.buffer(), utf8);
+    appendUtf8(m_texts.buffer(), utf8);
     if (utf8.find('_') != std::string_view::npos)
-        DecodeCharacterEscapes(m_texts.buffer(), start);
+        decodeCharacterEscapes(m_texts.buffer(), start);
     const std::uint32_t text = m_texts.finish();
     m_sheet.add(Worksheet::Cell::textAt(m_cellRow, m_cellColumn, text | OwnText, m_style));
 }
 
 void WorksheetReader::addNumber()
 {
-    const std::string_view text = Trimmed(m_value);
+    const std::string_view text = trimmed(m_value);
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || text.empty() ||
@@ -373,7 +373,7 @@ void WorksheetReader::addNumber()
 void WorksheetReader::addShared()
 {
     std::uint64_t index = 0;
-    if (!ParseUnsigned(Trimmed(m_value), index) || index >= OwnText)
+    if (!parseUnsigned(trimmed(m_value), index) || index >= OwnText)
         damaged(QStringLiteral("has \"%1\" for the shared string of cell %2")
                     .arg(Utf16(m_value), cellName()));
     m_sheet.add(Worksheet::Cell::textAt(m_cellRow, m_cellColumn, std::uint32_t(index), m_style));
@@ -381,7 +381,7 @@ void WorksheetReader::addShared()
 
 void WorksheetReader::addBoolean()
 {
-    const std::string_view text = Trimmed(m_value);
+    const std::string_view text = trimmed(m_value);
     if (text != "0" && text != "1" && text != "true" && text != "false")
         damaged(QStringLiteral("has \"%1\" for the boolean in cell %2")
                     .arg(Utf16(m_value), cellName()));
@@ -391,7 +391,7 @@ void WorksheetReader::addBoolean()
 void WorksheetReader::addErrorOrText()
 {
     // An error text no format has a code for stays what it says.
-    if (const std::optional<std::uint8_t> code = ErrorCodeFromText(Utf16(Trimmed(m_value))))
+    if (const std::optional<std::uint8_t> code = errorCodeFromText(Utf16(trimmed(m_value))))
         m_sheet.add(Worksheet::Cell::errorAt(m_cellRow, m_cellColumn, *code));
     else
         addText(m_value);
@@ -400,7 +400,7 @@ void WorksheetReader::addErrorOrText()
 void WorksheetReader::addDate()
 {
     if (const std::optional<double> serial =
-            DateSerial::FromIso8601(Utf16(Trimmed(m_value)), m_date1904))
+            DateSerial::fromIso8601(Utf16(trimmed(m_value)), m_date1904))
         m_sheet.add(Worksheet::Cell::dateTimeAt(m_cellRow, m_cellColumn, *serial));
     else
         addText(m_value);

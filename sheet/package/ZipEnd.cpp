@@ -19,10 +19,10 @@ bool closesFile(std::span<const std::uint8_t> bytes, std::size_t at)
 {
     const std::uint8_t *record = bytes.data() + at;
     if (std::memcmp(record, EndSignature, 4) != 0 ||
-        at + EndRecordSize + LoadU16(record + 20) != bytes.size())
+        at + EndRecordSize + loadU16(record + 20) != bytes.size())
         return false;
-    const std::uint64_t size = LoadU32(record + 12);
-    const std::uint64_t offset = LoadU32(record + 16);
+    const std::uint64_t size = loadU32(record + 12);
+    const std::uint64_t offset = loadU32(record + 16);
     if (size == 0xFFFFFFFF || offset == 0xFFFFFFFF)
         return at >= Zip64LocatorSize &&
                std::memcmp(record - Zip64LocatorSize, Zip64LocatorSignature, 4) == 0;

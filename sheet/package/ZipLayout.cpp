@@ -22,7 +22,7 @@ constexpr std::uint16_t Zip64ExtraId = 1;
         QStringLiteral("its package cannot be read (%1)").arg(QLatin1StringView(what)));
 }
 
-bool HasSignature(std::span<const std::uint8_t> bytes, std::uint64_t at, const char *signature)
+bool hasSignature(std::span<const std::uint8_t> bytes, std::uint64_t at, const char *signature)
 {
     return at <= bytes.size() && bytes.size() - at >= 4 &&
            std::memcmp(bytes.data() + at, signature, 4) == 0;
@@ -35,11 +35,11 @@ struct Wide
     bool inExtra;
 };
 
-void ReadZip64Extra(const std::uint8_t *extra, std::size_t size, std::span<Wide> wide)
+void readZip64Extra(const std::uint8_t *extra, std::size_t size, std::span<Wide> wide)
 {
     while (size >= 4) {
-        const std::uint16_t id = LoadU16(extra);
-        const std::size_t length = LoadU16(extra + 2);
+        const std::uint16_t id = loadU16(extra);
+        const std::size_t length = loadU16(extra + 2);
         if (length > size - 4)
             Damaged("zip archive inconsistent");
         if (id == Zip64ExtraId) {
@@ -49,7 +49,7 @@ void ReadZip64Extra(const std::uint8_t *extra, std::size_t size, std::span<Wide>
                     continue;
                 if (length - at < 8)
                     Damaged("zip archive inconsistent");
-                *field.value = LoadU64(extra + 4 + at);
+                *field.value = loadU64(extra + 4 + at);
                 at += 8;
             }
             return;
@@ -75,24 +75,24 @@ ZipLayout::ZipLayout(std::span<const std::uint8_t> bytes)
     const std::uint64_t lowest =
         bytes.size() > EndSize + MostCommentBytes ? bytes.size() - EndSize - MostCommentBytes : 0;
     std::uint64_t end = bytes.size() - EndSize;
-    while (!HasSignature(bytes, end, "PK\5\6") ||
-           LoadU16(bytes.data() + end + 20) > bytes.size() - end - EndSize) {
+    while (!hasSignature(bytes, end, "PK\5\6") ||
+           loadU16(bytes.data() + end + 20) > bytes.size() - end - EndSize) {
         if (end == lowest)
             Damaged("not a zip archive");
         --end;
     }
     const std::uint8_t *record = bytes.data() + end;
-    std::uint64_t count = LoadU16(record + 10);
-    std::uint64_t size = LoadU32(record + 12);
-    std::uint64_t offset = LoadU32(record + 16);
-    if (end >= Zip64LocatorSize && HasSignature(bytes, end - Zip64LocatorSize, "PK\6\7")) {
-        const std::uint64_t at = LoadU64(bytes.data() + end - Zip64LocatorSize + 8);
+    std::uint64_t count = loadU16(record + 10);
+    std::uint64_t size = loadU32(record + 12);
+    std::uint64_t offset = loadU32(record + 16);
+    if (end >= Zip64LocatorSize && hasSignature(bytes, end - Zip64LocatorSize, "PK\6\7")) {
+        const std::uint64_t at = loadU64(bytes.data() + end - Zip64LocatorSize + 8);
         if (at > bytes.size() || bytes.size() - at < Zip64EndSize ||
-            !HasSignature(bytes, at, "PK\6\6"))
+            !hasSignature(bytes, at, "PK\6\6"))
             Damaged("zip archive inconsistent");
-        count = LoadU64(bytes.data() + at + 32);
-        size = LoadU64(bytes.data() + at + 40);
-        offset = LoadU64(bytes.data() + at + 48);
+        count = loadU64(bytes.data() + at + 32);
+        size = loadU64(bytes.data() + at + 40);
+        offset = loadU64(bytes.data() + at + 48);
     }
     if (offset > bytes.size() || size > bytes.size() - offset)
         Damaged("zip archive inconsistent");
@@ -113,25 +113,25 @@ void ZipLayout::readDirectory(std::uint64_t offset, std::uint64_t size, std::uin
     for (std::uint64_t i = 0; i < count; ++i) {
         if (left < CentralSize || std::memcmp(p, "PK\1\2", 4) != 0)
             Damaged("zip archive inconsistent");
-        const std::size_t nameLength = LoadU16(p + 28);
-        const std::size_t extraLength = LoadU16(p + 30);
-        const std::size_t commentLength = LoadU16(p + 32);
+        const std::size_t nameLength = loadU16(p + 28);
+        const std::size_t extraLength = loadU16(p + 30);
+        const std::size_t commentLength = loadU16(p + 32);
         const std::size_t total = CentralSize + nameLength + extraLength + commentLength;
         if (total > left)
             Damaged("zip archive inconsistent");
-        std::uint64_t inflated = LoadU32(p + 24);
-        std::uint64_t compressed = LoadU32(p + 20);
-        std::uint64_t headerOffset = LoadU32(p + 42);
+        std::uint64_t inflated = loadU32(p + 24);
+        std::uint64_t compressed = loadU32(p + 20);
+        std::uint64_t headerOffset = loadU32(p + 42);
         Wide wide[] = {{&inflated, inflated == 0xFFFFFFFF},
                        {&compressed, compressed == 0xFFFFFFFF},
                        {&headerOffset, headerOffset == 0xFFFFFFFF}};
-        ReadZip64Extra(p + CentralSize + nameLength, extraLength, wide);
+        readZip64Extra(p + CentralSize + nameLength, extraLength, wide);
         Entry entry{std::string(reinterpret_cast<const char *>(p + CentralSize), nameLength),
                     headerOffset, 0, 0};
-        checkLocalHeader(entry, LoadU16(p + 10));
+        checkLocalHeader(entry, loadU16(p + 10));
         const std::uint8_t *local = m_bytes.data() + headerOffset;
         const std::uint64_t dataStart =
-            headerOffset + LocalSize + LoadU16(local + 26) + LoadU16(local + 28);
+            headerOffset + LocalSize + loadU16(local + 26) + loadU16(local + 28);
         if (compressed > m_directoryOffset || dataStart > m_directoryOffset - compressed)
             Damaged("zip archive inconsistent");
         entry.dataStart = dataStart;
@@ -146,11 +146,11 @@ void ZipLayout::checkLocalHeader(const Entry &entry, std::uint16_t method) const
 {
     const std::uint64_t at = entry.headerOffset;
     if (at > m_directoryOffset || m_directoryOffset - at < LocalSize ||
-        !HasSignature(m_bytes, at, "PK\3\4"))
+        !hasSignature(m_bytes, at, "PK\3\4"))
         Damaged("zip archive inconsistent");
     const std::uint8_t *local = m_bytes.data() + at;
-    const std::size_t nameLength = LoadU16(local + 26);
-    if (LoadU16(local + 8) != method || nameLength != entry.name.size() ||
+    const std::size_t nameLength = loadU16(local + 26);
+    if (loadU16(local + 8) != method || nameLength != entry.name.size() ||
         m_directoryOffset - at - LocalSize < nameLength ||
         std::memcmp(local + LocalSize, entry.name.data(), nameLength) != 0)
         Damaged("zip archive inconsistent");

@@ -19,7 +19,7 @@ constexpr std::uint64_t LargestRatio = 250;
 // How far a reading goes between its hand-backs of what it has passed.
 constexpr std::uint64_t PassedStep = std::uint64_t(1) << 20;
 
-void Discard(zip *archive)
+void discard(zip *archive)
 {
     if (archive)
         zip_discard(archive);
@@ -30,7 +30,7 @@ struct FileCloser
     void operator()(zip_file_t *file) const { zip_fclose(file); }
 };
 
-void AsciiLower(std::string &text)
+void asciiLower(std::string &text)
 {
     for (char &c : text) {
         if (c >= 'A' && c <= 'Z')
@@ -55,7 +55,7 @@ bool ZipPackage::hasSignature(std::span<const std::uint8_t> bytes)
 
 ZipPackage::ZipPackage(std::span<const std::uint8_t> bytes)
     : m_bytes(bytes)
-    , m_zip(nullptr, Discard)
+    , m_zip(nullptr, discard)
 {
     // libzip's own consistency check would refuse sizes and CRC left to a data descriptor;
     // the layout makes the same checks without that.
@@ -97,7 +97,7 @@ void ZipPackage::indexNames()
         std::string name = stored ? stored : "";
         std::ranges::replace(name, '\\', '/');
         std::string key = name;
-        AsciiLower(key);
+        asciiLower(key);
         // Part names differ by more than ASCII case, but a package that holds one name twice
         // has no one part of that name to read.
         const auto [place, added] = m_index.emplace(std::move(key), std::uint64_t(i));
@@ -115,7 +115,7 @@ void ZipPackage::raise(const std::string &what) const
 std::optional<std::uint64_t> ZipPackage::find(std::string_view name) const
 {
     std::string key(name);
-    AsciiLower(key);
+    asciiLower(key);
     const auto found = m_index.find(key);
     if (found == m_index.end())
         return std::nullopt;

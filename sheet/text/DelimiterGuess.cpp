@@ -58,7 +58,7 @@ Split splitBy(const Unit *begin, const Unit *end, Unit delimiter)
 } // namespace
 
 template<typename Unit>
-Unit GuessDelimiter(const Unit *begin, const Unit *end)
+Unit guessDelimiter(const Unit *begin, const Unit *end)
 {
     const Unit *const lineEnd =
         std::find_if(begin, end, [](Unit c) { return c == '\n' || c == '\r'; });
@@ -84,5 +84,5 @@ Unit GuessDelimiter(const Unit *begin, const Unit *end)
     return comma.first > semicolon.first ? Unit(',') : Unit(';');
 }
 
-template std::uint8_t GuessDelimiter(const std::uint8_t *, const std::uint8_t *);
-template char16_t GuessDelimiter(const char16_t *, const char16_t *);
+template std::uint8_t guessDelimiter(const std::uint8_t *, const std::uint8_t *);
+template char16_t guessDelimiter(const char16_t *, const char16_t *);

@@ -10,7 +10,7 @@
 // and numbers with decimal commas split evenly at their commas too. When neither does, the one
 // that splits the first record into more fields; semicolon again on a tie.
 template<typename Unit>
-Unit GuessDelimiter(const Unit *begin, const Unit *end);
+Unit guessDelimiter(const Unit *begin, const Unit *end);
 
-extern template std::uint8_t GuessDelimiter(const std::uint8_t *, const std::uint8_t *);
-extern template char16_t GuessDelimiter(const char16_t *, const char16_t *);
+extern template std::uint8_t guessDelimiter(const std::uint8_t *, const std::uint8_t *);
+extern template char16_t guessDelimiter(const char16_t *, const char16_t *);

@@ -55,7 +55,7 @@ public:
         if (!m_sheet.keepsColumn(m_column))
             return;
         if (m_hasText) {
-            UnwrapFormulaText(m_strings.buffer(), m_fieldStart);
+            unwrapFormulaText(m_strings.buffer(), m_fieldStart);
             m_sheet.add(Worksheet::Cell::textAt(m_row, m_column, m_strings.finish()));
         }
         m_hasText = false;
@@ -79,7 +79,7 @@ private:
     // ="0012", the way files written for spreadsheet programs keep a text from being read as a
     // number, is a formula whose value is the text: the field reads as that text, its doubled
     // quotes single. Anything else after "=" stays as written.
-    static void UnwrapFormulaText(StringTable::Buffer &buffer, std::size_t start)
+    static void unwrapFormulaText(StringTable::Buffer &buffer, std::size_t start)
     {
         const std::size_t end = buffer.size();
         if (end - start < 3 || buffer[start] != u'=' || buffer[start + 1] != u'"' ||

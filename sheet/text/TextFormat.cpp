@@ -27,7 +27,7 @@ bool isUtf16(Unicode encoding)
 // zero bytes; None for the 8-bit code pages and UTF-8.
 Unicode unicodeOf(const TextEncoding::ByteOrderMark &mark, std::span<const std::uint8_t> text)
 {
-    return mark.encoding != Unicode::None ? mark.encoding : TextEncoding::FindUtf16ByZeros(text);
+    return mark.encoding != Unicode::None ? mark.encoding : TextEncoding::findUtf16ByZeros(text);
 }
 
 // UTF-16 code units from the bytes after the mark; an odd last byte is dropped.
@@ -52,14 +52,14 @@ bool hasNulUnit(std::span<const std::uint8_t> bytes)
 
 bool isText(std::span<const std::uint8_t> bytes)
 {
-    const TextEncoding::ByteOrderMark mark = TextEncoding::FindByteOrderMark(bytes);
+    const TextEncoding::ByteOrderMark mark = TextEncoding::findByteOrderMark(bytes);
     const std::span<const std::uint8_t> text = bytes.subspan(mark.size);
     if (isUtf16(unicodeOf(mark, text)))
         return !hasNulUnit(text);
     return std::memchr(text.data(), 0, text.size()) == nullptr;
 }
 
-bool Recognizes(std::span<const std::uint8_t> bytes)
+bool recognizes(std::span<const std::uint8_t> bytes)
 {
     return !bytes.empty() && isText(bytes);
 }
@@ -70,15 +70,15 @@ void readFields(const Unit *begin, const Unit *end, Workbook &book, const ReadCo
 {
     Worksheet &sheet = book.addWorksheet(QStringLiteral("Sheet1"));
     FieldCells<Unit> cells(book, sheet, control, decoder);
-    DelimitedSplitter<Unit>::split(begin, end, GuessDelimiter(begin, end), cells);
+    DelimitedSplitter<Unit>::split(begin, end, guessDelimiter(begin, end), cells);
 }
 
-std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
+std::shared_ptr<Workbook> readBytes(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
     if (bytes.empty() || !isText(bytes))
         throw WorkbookError::notWorkbook();
     auto book = std::make_shared<Workbook>(control.scope());
-    const TextEncoding::ByteOrderMark mark = TextEncoding::FindByteOrderMark(bytes);
+    const TextEncoding::ByteOrderMark mark = TextEncoding::findByteOrderMark(bytes);
     const std::span<const std::uint8_t> text = bytes.subspan(mark.size);
     const Unicode unicode = unicodeOf(mark, text);
     if (isUtf16(unicode)) {
@@ -89,7 +89,7 @@ std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadCo
         readFields(units.data(), units.data() + units.size(), *book, control, TextDecoder());
     } else {
         const int codePage =
-            mark.encoding == Unicode::Utf8 ? Utf8CodePage : TextEncoding::UndeclaredCodePage(text);
+            mark.encoding == Unicode::Utf8 ? Utf8CodePage : TextEncoding::undeclaredCodePage(text);
         book->setFormat(QStringLiteral("Text"), codePage);
         // No byte decodes to more than one UTF-16 unit.
         book->strings().reserve(0, text.size());
@@ -101,4 +101,4 @@ std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadCo
 
 } // namespace
 
-const WorkbookFormat DelimitedTextFormat{"Text", Recognizes, Read};
+const WorkbookFormat DelimitedTextFormat{"Text", recognizes, readBytes};

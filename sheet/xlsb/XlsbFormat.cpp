@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::uint64_t ContentTypesLimit = std::uint64_t(1) << 20;
 
-bool Recognizes(std::span<const std::uint8_t> bytes)
+bool recognizes(std::span<const std::uint8_t> bytes)
 {
     if (!ZipPackage::hasSignature(bytes))
         return false;
@@ -26,7 +26,7 @@ bool Recognizes(std::span<const std::uint8_t> bytes)
     }
 }
 
-std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
+std::shared_ptr<Workbook> readBytes(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
     auto book = std::make_shared<Workbook>(control.scope());
     XlsbReader(bytes, *book, control).read();
@@ -35,4 +35,4 @@ std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadCo
 
 } // namespace
 
-const WorkbookFormat XlsbFormat{"XLSB", Recognizes, Read};
+const WorkbookFormat XlsbFormat{"XLSB", recognizes, readBytes};

@@ -48,7 +48,7 @@ void XlsbReader::read()
         readStyles(styles->target);
     std::vector<bool> isDate(m_xfFormat.size());
     for (std::size_t i = 0; i < m_xfFormat.size(); ++i)
-        isDate[i] = IsDateTimeFormat(m_xfFormat[i], m_formats.value(m_xfFormat[i]));
+        isDate[i] = isDateTimeFormat(m_xfFormat[i], m_formats.value(m_xfFormat[i]));
     m_book.setDateStyles(std::move(isDate));
     if (const auto *strings = workbook.firstOfKind("sharedStrings"))
         readSharedStrings(strings->target);
@@ -97,12 +97,12 @@ void XlsbReader::readBundleSheet(Data data, const PackageRelationships &relation
     // Visibility, tab number, then the relationship's id and the sheet's name.
     if (data.size() < 12)
         damaged("a sheet list entry is too short");
-    const std::uint32_t idLength = LoadU32(data.data() + 8);
+    const std::uint32_t idLength = loadU32(data.data() + 8);
     if (idLength == 0xFFFFFFFF || idLength > (data.size() - 12) / 2)
         damaged("a sheet list entry is too short");
     std::string id;
     for (std::uint32_t i = 0; i < idLength; ++i)
-        id.push_back(char(LoadU16(data.data() + 12 + 2 * i)));
+        id.push_back(char(loadU16(data.data() + 12 + 2 * i)));
     StringTable &strings = m_book.strings();
     auto &chars = strings.buffer();
     const std::size_t start = chars.size();
@@ -114,7 +114,7 @@ void XlsbReader::readBundleSheet(Data data, const PackageRelationships &relation
     if (!sheet || sheet->target.empty())
         damaged("a sheet has no part");
     // Chart sheets, macro sheets and dialog sheets are not worksheets (hidden ones are).
-    if (OoxmlNames::IsRelationshipType(sheet->type, "worksheet"))
+    if (OoxmlNames::isRelationshipType(sheet->type, "worksheet"))
         m_sheets.push_back({std::move(name), sheet->target});
 }
 
@@ -122,7 +122,7 @@ void XlsbReader::readWorkbookProperties(Data data)
 {
     if (data.size() < 4)
         damaged("the workbook properties are too short");
-    m_book.setDate1904(LoadU32(data.data()) & 1);
+    m_book.setDate1904(loadU32(data.data()) & 1);
 }
 
 void XlsbReader::readStyles(const std::string &part)
@@ -156,7 +156,7 @@ void XlsbReader::readFormat(Data data)
     auto &chars = strings.buffer();
     const std::size_t start = chars.size();
     appendWideString(data, 2);
-    m_formats.insert(LoadU16(data.data()),
+    m_formats.insert(loadU16(data.data()),
                      QString(reinterpret_cast<const QChar *>(chars.data() + start),
                              static_cast<qsizetype>(chars.size() - start)));
     strings.discard();
@@ -166,7 +166,7 @@ void XlsbReader::readXf(Data data)
 {
     if (data.size() < 4)
         damaged("a cell style record is too short");
-    m_xfFormat.push_back(LoadU16(data.data() + 2));
+    m_xfFormat.push_back(loadU16(data.data() + 2));
 }
 
 void XlsbReader::readSharedStrings(const std::string &part)
@@ -243,7 +243,7 @@ void XlsbReader::readRowHeader(Data data)
 {
     if (data.size() < 4)
         damaged("a row record is too short");
-    m_row = LoadU32(data.data());
+    m_row = loadU32(data.data());
     if (m_row >= Worksheet::MaxRows)
         damaged("a row lies outside the sheet");
     m_inRow = true;
@@ -258,12 +258,12 @@ Worksheet::Cell XlsbReader::cellHeader(Data data, std::size_t head, std::size_t 
     if (!m_inRow)
         damaged("a cell comes before its row");
     const std::uint8_t *d = data.data();
-    const std::uint32_t column = head == CellSize ? LoadU32(d) : m_nextColumn;
+    const std::uint32_t column = head == CellSize ? loadU32(d) : m_nextColumn;
     if (column >= Worksheet::MaxColumns)
         damaged("a cell lies outside the sheet");
     m_nextColumn = column + 1;
     // The style is 24 bits; styles past the 16-bit ones the model keeps read as General.
-    const std::uint32_t style = LoadU32(d + head - 4) & 0xFFFFFF;
+    const std::uint32_t style = loadU32(d + head - 4) & 0xFFFFFF;
     return Worksheet::Cell::at(m_row, column, kind,
                                std::uint16_t(std::min<std::uint32_t>(style, 0xFFFF)));
 }
@@ -277,14 +277,14 @@ void XlsbReader::readBlank(Data data, std::size_t head)
 void XlsbReader::readRk(Data data, std::size_t head, Worksheet &sheet)
 {
     Worksheet::Cell cell = cellHeader(data, head, head + 4, Worksheet::Kind::Number);
-    cell.number = RkValue(LoadU32(data.data() + head));
+    cell.number = rkValue(loadU32(data.data() + head));
     sheet.add(cell);
 }
 
 void XlsbReader::readReal(Data data, std::size_t head, Worksheet &sheet)
 {
     Worksheet::Cell cell = cellHeader(data, head, head + 8, Worksheet::Kind::Number);
-    cell.number = LoadDouble(data.data() + head);
+    cell.number = loadDouble(data.data() + head);
     sheet.add(cell);
 }
 
@@ -305,7 +305,7 @@ void XlsbReader::readError(Data data, std::size_t head, Worksheet &sheet)
 void XlsbReader::readSharedStringCell(Data data, std::size_t head, Worksheet &sheet)
 {
     Worksheet::Cell cell = cellHeader(data, head, head + 4, Worksheet::Kind::Text);
-    cell.text = LoadU32(data.data() + head);
+    cell.text = loadU32(data.data() + head);
     if (cell.text >= m_sharedCount)
         damaged("a cell refers to a shared string that does not exist");
     sheet.add(cell);
@@ -338,7 +338,7 @@ std::size_t XlsbReader::appendWideString(Data data, std::size_t offset)
 {
     if (data.size() < offset + 4)
         damaged("a text runs past the end of its record");
-    const std::size_t count = LoadU32(data.data() + offset);
+    const std::size_t count = loadU32(data.data() + offset);
     if ((data.size() - offset - 4) / 2 < count)
         damaged("a text runs past the end of its record");
     if (count == 0)
@@ -352,7 +352,7 @@ std::size_t XlsbReader::appendWideString(Data data, std::size_t offset)
         std::memcpy(chars.data() + start, p, 2 * count);
     } else {
         for (std::size_t i = 0; i < count; ++i)
-            chars[start + i] = char16_t(LoadU16(p + 2 * i));
+            chars[start + i] = char16_t(loadU16(p + 2 * i));
     }
     return offset + 4 + 2 * count;
 }

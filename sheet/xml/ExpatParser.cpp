@@ -17,7 +17,7 @@ constexpr char NamespaceSeparator = '\x01';
 constexpr int Utf8 = 65001;
 
 // The encodings expat reads itself.
-bool IsExpatEncoding(std::string_view label)
+bool isExpatEncoding(std::string_view label)
 {
     std::string lower(label);
     for (char &c : lower)
@@ -26,11 +26,11 @@ bool IsExpatEncoding(std::string_view label)
 }
 
 // Expat's table of a single-byte encoding it does not know itself, from TextDecoder.
-int OnUnknownEncoding(void *, const char *name, XML_Encoding *info)
+int onUnknownEncoding(void *, const char *name, XML_Encoding *info)
 {
     // Only single-byte encodings come here: start() turns the others into UTF-8.
     const TextDecoder decoder = TextDecoder::forLabel(name);
-    if (!decoder.isValid() || !EncodingLabels::IsSingleByte(decoder.codePage()))
+    if (!decoder.isValid() || !EncodingLabels::isSingleByte(decoder.codePage()))
         return XML_STATUS_ERROR;
     StringTable::Buffer units;
     for (int byte = 0; byte < 256; ++byte) {
@@ -60,7 +60,7 @@ ExpatParser::ExpatParser(XmlHandler &handler, QString part)
     XML_SetCharacterDataHandler(m_parser.get(), onText);
     XML_SetStartDoctypeDeclHandler(m_parser.get(), onDoctype);
     XML_SetEntityDeclHandler(m_parser.get(), onEntity);
-    XML_SetUnknownEncodingHandler(m_parser.get(), OnUnknownEncoding, nullptr);
+    XML_SetUnknownEncodingHandler(m_parser.get(), onUnknownEncoding, nullptr);
     // Parameter entities, and with them any external subset, are never read.
     XML_SetParamEntityParsing(m_parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
 }
@@ -139,16 +139,16 @@ void ExpatParser::stop(std::exception_ptr error)
 void ExpatParser::start(std::span<const char> &piece)
 {
     const std::string_view text(piece.data(), piece.size());
-    const std::size_t junk = XmlDeclaration::LeadingJunk(text);
+    const std::size_t junk = XmlDeclaration::leadingJunk(text);
     piece = piece.subspan(junk);
     if (piece.empty())
         return; // more white space may follow in the next piece
     m_started = true;
     const std::optional<std::string_view> label = XmlDeclaration::Encoding(text.substr(junk));
-    if (!label || IsExpatEncoding(*label))
+    if (!label || isExpatEncoding(*label))
         return;
     TextDecoder decoder = TextDecoder::forLabel(*label);
-    if (!decoder.isValid() || EncodingLabels::IsSingleByte(decoder.codePage()) ||
+    if (!decoder.isValid() || EncodingLabels::isSingleByte(decoder.codePage()) ||
         decoder.codePage() == Utf8)
         return;
     XML_SetEncoding(m_parser.get(), "UTF-8");

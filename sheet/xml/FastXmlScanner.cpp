@@ -20,7 +20,7 @@ constexpr std::string_view XmlnsSpace = "http://www.w3.org/2000/xmlns/";
 
 // The length of the UTF-8 sequence at `p` when it is a well-formed XML character; 0 when the
 // bytes end before it does, -1 when it is no such character (expat refuses what this refuses).
-int Utf8Sequence(const char *from, const char *end)
+int utf8Sequence(const char *from, const char *end)
 {
     const auto *p = reinterpret_cast<const std::uint8_t *>(from);
     const unsigned b = p[0];
@@ -56,13 +56,13 @@ int Utf8Sequence(const char *from, const char *end)
     return n;
 }
 
-bool IsXmlChar(std::uint32_t c)
+bool isXmlChar(std::uint32_t c)
 {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
            (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-int EncodeUtf8(std::uint32_t c, char *out)
+int encodeUtf8(std::uint32_t c, char *out)
 {
     if (c < 0x80) {
         out[0] = char(c);
@@ -88,7 +88,7 @@ int EncodeUtf8(std::uint32_t c, char *out)
 
 // Whether `word` follows at `p`: 1 yes, 0 no, -1 the bytes end first. The buffer's NUL after
 // its last byte never matches, so this never reads past it.
-int Follows(const char *p, const char *end, std::string_view word)
+int wordFollows(const char *p, const char *end, std::string_view word)
 {
     for (std::size_t i = 0; i < word.size(); ++i) {
         if (p + i == end)
@@ -101,7 +101,7 @@ int Follows(const char *p, const char *end, std::string_view word)
 
 // Whether the first `n` bytes (n <= 16) of `a` and `b` are the same; both must have 16 bytes
 // that may be read. Names are short, and a call into the library costs more than they do.
-bool SameShort(const char *a, const char *b, std::size_t n)
+bool sameShort(const char *a, const char *b, std::size_t n)
 {
     std::uint64_t a0, a1, b0, b1;
     std::memcpy(&a0, a, 8);
@@ -122,18 +122,18 @@ bool SameShort(const char *a, const char *b, std::size_t n)
 // A name with at most one colon, neither first nor last: where it ends, and its colon's
 // position in `colon` (0 for none). Null when the name is malformed; `end` when the bytes end
 // right after a colon, before it can tell.
-const char *QualifiedName(const char *p, const char *end, std::uint32_t &colon)
+const char *qualifiedName(const char *p, const char *end, std::uint32_t &colon)
 {
     const char *const start = p;
     colon = 0;
     for (;;) {
-        while (Is(*p, NameChar))
+        while (isOfClass(*p, NameChar))
             ++p;
         if (*p != ':')
             return p;
         if (p + 1 == end)
             return end;
-        if (colon != 0 || !Is(p[1], NameStart))
+        if (colon != 0 || !isOfClass(p[1], NameStart))
             return nullptr;
         colon = std::uint32_t(p - start);
         ++p;
@@ -196,7 +196,7 @@ FastXmlScanner::Step FastXmlScanner::scan(bool last)
             if (m_size - m_pos < 6 && !last)
                 return Step::NeedMore;
         }
-        if (Follows(p, m_end, "<?xml") == 1 && Is(p[5], Space)) {
+        if (wordFollows(p, m_end, "<?xml") == 1 && isOfClass(p[5], Space)) {
             const Step step = declaration(p);
             if (step != Step::Done)
                 return step;
@@ -231,14 +231,14 @@ FastXmlScanner::Step FastXmlScanner::declaration(const char *p)
     // version, then optionally encoding (UTF-8 only) and standalone, in that order.
     const char *q = p + 5;
     const auto pseudoAttribute = [&q, close](std::string_view name, auto &&valueOk) {
-        const char *r = SkipSpace(q);
+        const char *r = skipSpace(q);
         if (r == q || std::size_t(close - r) < name.size() ||
             std::memcmp(r, name.data(), name.size()) != 0)
             return false;
-        r = SkipSpace(r + name.size());
+        r = skipSpace(r + name.size());
         if (*r != '=')
             return false;
-        r = SkipSpace(r + 1);
+        r = skipSpace(r + 1);
         const char quote = *r;
         if (quote != '"' && quote != '\'')
             return false;
@@ -264,7 +264,7 @@ FastXmlScanner::Step FastXmlScanner::declaration(const char *p)
         return equalsNoCase(v, "utf-8") || equalsNoCase(v, "utf8");
     });
     pseudoAttribute("standalone", [](std::string_view v) { return v == "yes" || v == "no"; });
-    if (SkipSpace(q) != close)
+    if (skipSpace(q) != close)
         return Step::Outside;
     m_pos = std::size_t(close + 2 - m_buffer.data());
     return Step::Done;
@@ -275,7 +275,7 @@ FastXmlScanner::Step FastXmlScanner::markup(const char *p)
     const char next = p[1];
     if (next == '/')
         return endTag(p);
-    if (Is(next, NameStart)) {
+    if (isOfClass(next, NameStart)) {
         if (!m_open.empty()) {
             if (const std::size_t taken = m_handler.plainElement(p, m_defaultSpace)) {
                 m_pos += taken;
@@ -296,7 +296,7 @@ FastXmlScanner::Step FastXmlScanner::startTag(const char *p)
     const char *q = p + 1;
     const char *const name = q;
     std::uint32_t colon = 0;
-    q = QualifiedName(q, m_end, colon);
+    q = qualifiedName(q, m_end, colon);
     if (!q)
         return Step::Outside;
     const auto nameLength = std::uint32_t(q - name);
@@ -306,7 +306,7 @@ FastXmlScanner::Step FastXmlScanner::startTag(const char *p)
     bool empty = false;
     for (;;) {
         const char *const beforeSpace = q;
-        q = SkipSpace(q);
+        q = skipSpace(q);
         if (*q == '>') {
             ++q;
             break;
@@ -318,19 +318,19 @@ FastXmlScanner::Step FastXmlScanner::startTag(const char *p)
         }
         if (q == m_end || (*q == '/' && q + 1 == m_end))
             return tooLong(p) ? Step::Outside : Step::NeedMore;
-        if (q == beforeSpace || !Is(*q, NameStart))
+        if (q == beforeSpace || !isOfClass(*q, NameStart))
             return Step::Outside;
         RawAttribute &attribute = m_raw.emplace_back();
         attribute.name = q;
-        q = QualifiedName(q, m_end, attribute.colon);
+        q = qualifiedName(q, m_end, attribute.colon);
         if (!q)
             return Step::Outside;
         attribute.nameLength = std::uint32_t(q - attribute.name);
         m_declarations |= attribute.nameLength >= 5 && attribute.name[0] == 'x' &&
                           std::memcmp(attribute.name, "xmlns", 5) == 0;
-        q = SkipSpace(q);
+        q = skipSpace(q);
         if (*q == '=')
-            q = SkipSpace(q + 1);
+            q = skipSpace(q + 1);
         else if (q != m_end)
             return Step::Outside;
         if (q == m_end)
@@ -361,7 +361,7 @@ FastXmlScanner::Step FastXmlScanner::attributeValue(const char *&p, RawAttribute
         m_values.append(from, std::size_t(to - from));
     };
     for (;;) {
-        while (Is(*q, ValuePlain))
+        while (isOfClass(*q, ValuePlain))
             ++q;
         const char c = *q;
         if (c == quote)
@@ -400,7 +400,7 @@ FastXmlScanner::Step FastXmlScanner::attributeValue(const char *&p, RawAttribute
         }
         if (std::uint8_t(c) < 0x80)
             return Step::Outside; // '<' or a control character
-        const int n = Utf8Sequence(q, m_end);
+        const int n = utf8Sequence(q, m_end);
         if (n < 0)
             return Step::Outside;
         if (n == 0)
@@ -450,16 +450,16 @@ bool FastXmlScanner::reference(const char *&p, char *decoded, int &length, bool 
             incomplete = true;
             return false;
         }
-        if (*q != ';' || q == digits || !IsXmlChar(value))
+        if (*q != ';' || q == digits || !isXmlChar(value))
             return false;
-        length = EncodeUtf8(value, decoded);
+        length = encodeUtf8(value, decoded);
         p = q + 1;
         return true;
     }
     static constexpr std::pair<std::string_view, char> Entities[] = {
         {"lt;", '<'}, {"gt;", '>'}, {"amp;", '&'}, {"quot;", '"'}, {"apos;", '\''}};
     for (const auto &[entity, c] : Entities) {
-        const int follows = Follows(q, m_end, entity);
+        const int follows = wordFollows(q, m_end, entity);
         if (follows == 1) {
             decoded[0] = c;
             length = 1;
@@ -522,7 +522,7 @@ bool FastXmlScanner::openElement(const char *name, std::uint32_t nameLength, std
         for (std::size_t j = i + 1; j < m_raw.size(); ++j) {
             const std::uint32_t length = m_raw[i].nameLength;
             if (length == m_raw[j].nameLength &&
-                (length <= ShortName ? SameShort(m_raw[i].name, m_raw[j].name, length)
+                (length <= ShortName ? sameShort(m_raw[i].name, m_raw[j].name, length)
                                      : std::memcmp(m_raw[i].name, m_raw[j].name, length) == 0))
                 return false;
         }
@@ -615,10 +615,10 @@ FastXmlScanner::Step FastXmlScanner::endTag(const char *p)
     const char *q = p + 2;
     if (std::size_t(m_end - q) <= open.nameLength)
         return tooLong(p) ? Step::Outside : Step::NeedMore;
-    if (open.nameLength <= ShortName ? !SameShort(q, open.shortName, open.nameLength)
+    if (open.nameLength <= ShortName ? !sameShort(q, open.shortName, open.nameLength)
                                      : std::memcmp(q, open.name(m_names), open.nameLength) != 0)
         return Step::Outside;
-    q = SkipSpace(q + open.nameLength);
+    q = skipSpace(q + open.nameLength);
     if (*q != '>')
         return q == m_end ? Step::NeedMore : Step::Outside;
     m_pos = std::size_t(q + 1 - m_buffer.data());
@@ -637,13 +637,13 @@ FastXmlScanner::Step FastXmlScanner::text(const char *p, bool last)
     const char *const base = m_buffer.data();
     if (m_open.empty()) {
         // Before and after the document element only white space may stand.
-        p = SkipSpace(p);
+        p = skipSpace(p);
         m_pos = std::size_t(p - base);
         return *p == '<' || p == m_end ? Step::Done : Step::Outside;
     }
     const char *from = p;
     for (;;) {
-        while (Is(*p, TextPlain))
+        while (isOfClass(*p, TextPlain))
             ++p;
         const char c = *p;
         if (c == '<' || p == m_end) {
@@ -690,7 +690,7 @@ FastXmlScanner::Step FastXmlScanner::text(const char *p, bool last)
         }
         if (std::uint8_t(c) < 0x80)
             return Step::Outside; // a control character, NUL among them
-        const int n = Utf8Sequence(p, m_end);
+        const int n = utf8Sequence(p, m_end);
         if (n < 0)
             return Step::Outside;
         if (n == 0) {

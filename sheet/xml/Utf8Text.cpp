@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-void AppendUtf8(StringTable::Buffer &out, std::string_view text)
+void appendUtf8(StringTable::Buffer &out, std::string_view text)
 {
     // A UTF-16 text never has more code units than its UTF-8 form has bytes.
     const std::size_t start = out.size();

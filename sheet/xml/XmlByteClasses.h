@@ -38,14 +38,14 @@ inline constexpr std::array<std::uint8_t, 256> Classes = [] {
     return classes;
 }();
 
-inline bool Is(char c, std::uint8_t cls)
+inline bool isOfClass(char c, std::uint8_t cls)
 {
     return (Classes[std::uint8_t(c)] & cls) != 0;
 }
 
-inline const char *SkipSpace(const char *p)
+inline const char *skipSpace(const char *p)
 {
-    while (Is(*p, Space))
+    while (isOfClass(*p, Space))
         ++p;
     return p;
 }

@@ -2,7 +2,7 @@
 
 namespace {
 
-bool IsSpace(char c)
+bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -13,11 +13,11 @@ constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 namespace XmlDeclaration {
 
-std::size_t LeadingJunk(std::string_view text)
+std::size_t leadingJunk(std::string_view text)
 {
     std::size_t at = 0;
     for (;;) {
-        if (at < text.size() && IsSpace(text[at]))
+        if (at < text.size() && isSpace(text[at]))
             ++at;
         else if (text.substr(at, ByteOrderMark.size()) == ByteOrderMark)
             at += ByteOrderMark.size();
@@ -28,8 +28,8 @@ std::size_t LeadingJunk(std::string_view text)
 
 std::optional<std::string_view> Encoding(std::string_view text)
 {
-    text.remove_prefix(LeadingJunk(text));
-    if (!text.starts_with("<?xml") || text.size() < 6 || !IsSpace(text[5]))
+    text.remove_prefix(leadingJunk(text));
+    if (!text.starts_with("<?xml") || text.size() < 6 || !isSpace(text[5]))
         return std::nullopt;
     const std::size_t close = text.find("?>");
     if (close == std::string_view::npos)
@@ -39,12 +39,12 @@ std::optional<std::string_view> Encoding(std::string_view text)
     if (at == std::string_view::npos)
         return std::nullopt;
     at += 8;
-    while (at < declaration.size() && IsSpace(declaration[at]))
+    while (at < declaration.size() && isSpace(declaration[at]))
         ++at;
     if (at == declaration.size() || declaration[at] != '=')
         return std::nullopt;
     ++at;
-    while (at < declaration.size() && IsSpace(declaration[at]))
+    while (at < declaration.size() && isSpace(declaration[at]))
         ++at;
     if (at == declaration.size() || (declaration[at] != '"' && declaration[at] != '\''))
         return std::nullopt;

@@ -11,9 +11,9 @@
 namespace XmlDeclaration {
 
 // The bytes of white space and UTF-8 byte-order marks at the start of `text`.
-std::size_t LeadingJunk(std::string_view text);
+std::size_t leadingJunk(std::string_view text);
 
-// The encoding label of the declaration `text` starts with (after LeadingJunk), if it has one
+// The encoding label of the declaration `text` starts with (after leadingJunk), if it has one
 // and the declaration ends within `text`.
 std::optional<std::string_view> Encoding(std::string_view text);
 

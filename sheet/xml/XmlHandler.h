@@ -51,7 +51,7 @@ protected:
 };
 
 // Looks an attribute up by its local name (and namespace, when given).
-inline const XmlAttribute *FindAttribute(std::span<const XmlAttribute> attributes,
+inline const XmlAttribute *findAttribute(std::span<const XmlAttribute> attributes,
                                          std::string_view local, std::string_view space = {})
 {
     for (const XmlAttribute &attribute : attributes) {

@@ -12,7 +12,7 @@ struct OutsideScanner
 
 } // namespace
 
-void ParseXmlPart(const XmlSource &source, XmlHandler &handler, const QString &part,
+void parseXmlPart(const XmlSource &source, XmlHandler &handler, const QString &part,
                   const std::function<void()> &restart)
 {
     bool scanned = false;
@@ -29,10 +29,10 @@ void ParseXmlPart(const XmlSource &source, XmlHandler &handler, const QString &p
         return;
     if (restart)
         restart();
-    ParseXmlPartWithExpat(source, handler, part);
+    parseXmlPartWithExpat(source, handler, part);
 }
 
-void ParseXmlPartWithExpat(const XmlSource &source, XmlHandler &handler, const QString &part)
+void parseXmlPartWithExpat(const XmlSource &source, XmlHandler &handler, const QString &part)
 {
     ExpatParser parser(handler, part);
     source([&parser](std::span<const char> piece) { parser.feed(piece); });

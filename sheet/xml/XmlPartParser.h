@@ -14,9 +14,9 @@ using XmlSource = std::function<void(const std::function<void(std::span<const ch
 // reads, once more from the start with ExpatParser, after `restart` has told the handler to
 // forget what it was told so far. Either way the handler ends up with what expat reports, and a
 // malformed document raises expat's WorkbookError (Damaged), naming `part`.
-void ParseXmlPart(const XmlSource &source, XmlHandler &handler, const QString &part,
+void parseXmlPart(const XmlSource &source, XmlHandler &handler, const QString &part,
                   const std::function<void()> &restart);
 
 // The same with expat alone, for documents too small to gain from the scanner and for
 // measuring what it gains.
-void ParseXmlPartWithExpat(const XmlSource &source, XmlHandler &handler, const QString &part);
+void parseXmlPartWithExpat(const XmlSource &source, XmlHandler &handler, const QString &part);

@@ -8,16 +8,16 @@
 
 namespace {
 
-bool Recognizes(std::span<const std::uint8_t> bytes)
+bool recognizes(std::span<const std::uint8_t> bytes)
 {
     const std::optional<XmlRootElement> root = XmlRootElement::read(bytes);
     return root && root->is(Xml2003Names::Spreadsheet, "Workbook");
 }
 
-std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadControl &control)
+std::shared_ptr<Workbook> readBytes(std::span<const std::uint8_t> bytes, const ReadControl &control)
 {
     Xml2003Handler handler(control.scope());
-    ParseXmlDocument(
+    parseXmlDocument(
         bytes, handler, QStringLiteral("the document"), [&handler] { handler.restart(); }, control);
     const std::shared_ptr<Workbook> book = handler.workbook();
     book->setFormat(QStringLiteral("XML Spreadsheet 2003"));
@@ -27,4 +27,4 @@ std::shared_ptr<Workbook> Read(std::span<const std::uint8_t> bytes, const ReadCo
 
 } // namespace
 
-const WorkbookFormat Xml2003Format{"XML Spreadsheet 2003", Recognizes, Read};
+const WorkbookFormat Xml2003Format{"XML Spreadsheet 2003", recognizes, readBytes};

@@ -13,7 +13,7 @@
 
 namespace {
 
-bool IsIn(const XmlName &name, std::string_view local)
+bool isIn(const XmlName &name, std::string_view local)
 {
     return name.local == local && name.space == Xml2003Names::Spreadsheet;
 }
@@ -21,16 +21,16 @@ bool IsIn(const XmlName &name, std::string_view local)
 // The ss: attributes by their local name; writers other than Excel leave the prefix off.
 std::string_view Attribute(std::span<const XmlAttribute> attributes, std::string_view local)
 {
-    const XmlAttribute *attribute = FindAttribute(attributes, local);
+    const XmlAttribute *attribute = findAttribute(attributes, local);
     return attribute ? attribute->value : std::string_view();
 }
 
-std::uint64_t CountAttribute(std::span<const XmlAttribute> attributes, std::string_view local)
+std::uint64_t countAttribute(std::span<const XmlAttribute> attributes, std::string_view local)
 {
-    const XmlAttribute *attribute = FindAttribute(attributes, local);
+    const XmlAttribute *attribute = findAttribute(attributes, local);
     if (!attribute)
         return 0;
-    const std::optional<std::uint64_t> count = ParseXmlCount(attribute->value);
+    const std::optional<std::uint64_t> count = parseXmlCount(attribute->value);
     if (!count)
         throw WorkbookError::damaged(
             QStringLiteral("its ss:%1 \"%2\" is not a count")
@@ -41,24 +41,24 @@ std::uint64_t CountAttribute(std::span<const XmlAttribute> attributes, std::stri
 }
 
 // A 1-based ss:Index as a 0-based place; `otherwise` without one.
-std::uint64_t IndexAttribute(std::span<const XmlAttribute> attributes, std::uint64_t otherwise)
+std::uint64_t indexAttribute(std::span<const XmlAttribute> attributes, std::uint64_t otherwise)
 {
-    if (!FindAttribute(attributes, "Index"))
+    if (!findAttribute(attributes, "Index"))
         return otherwise;
-    const std::uint64_t index = CountAttribute(attributes, "Index");
+    const std::uint64_t index = countAttribute(attributes, "Index");
     if (index == 0)
         throw WorkbookError::damaged(QStringLiteral("it has an ss:Index of 0"));
     return index - 1;
 }
 
-std::uint64_t Advanced(std::uint64_t place, std::uint64_t count)
+std::uint64_t advanced(std::uint64_t place, std::uint64_t count)
 {
     return count > std::numeric_limits<std::uint64_t>::max() - place
                ? std::numeric_limits<std::uint64_t>::max()
                : place + count;
 }
 
-std::optional<bool> TruthValue(std::string_view text)
+std::optional<bool> truthValue(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\n'))
         text.remove_prefix(1);
@@ -102,38 +102,38 @@ void Xml2003Handler::startElement(const XmlName &name, std::span<const XmlAttrib
     if (m_skipDepth || m_dataDepth)
         return;
     if (m_cellDepth) {
-        if (IsIn(name, "Data") && !m_cellHasData)
+        if (isIn(name, "Data") && !m_cellHasData)
             startData(attributes);
         else
             skipElement(); // comments, named cells, phonetic text
     } else if (m_rowDepth) {
-        if (IsIn(name, "Cell"))
+        if (isIn(name, "Cell"))
             startCell(attributes);
         else
             skipElement();
     } else if (m_tableDepth) {
-        if (IsIn(name, "Row"))
+        if (isIn(name, "Row"))
             startRow(attributes);
-        else if (IsIn(name, "Column"))
+        else if (isIn(name, "Column"))
             startColumn(attributes);
         else
             skipElement();
     } else if (m_worksheetDepth) {
-        if (IsIn(name, "Table") && !m_sheetHasTable) {
+        if (isIn(name, "Table") && !m_sheetHasTable) {
             m_tableDepth = m_depth;
             m_sheetHasTable = true;
         } else {
             skipElement(); // worksheet options, conditional formats, ...
         }
     } else if (m_styleDepth) {
-        if (IsIn(name, "NumberFormat"))
+        if (isIn(name, "NumberFormat"))
             m_styles.setFormat(m_style, Attribute(attributes, "Format"));
     } else if (m_stylesDepth) {
-        if (IsIn(name, "Style"))
+        if (isIn(name, "Style"))
             startStyle(attributes);
-    } else if (m_depth == 2 && IsIn(name, "Worksheet")) {
+    } else if (m_depth == 2 && isIn(name, "Worksheet")) {
         startWorksheet(attributes);
-    } else if (m_depth == 2 && IsIn(name, "Styles")) {
+    } else if (m_depth == 2 && isIn(name, "Styles")) {
         m_stylesDepth = m_depth;
     } else if (name.local == "Date1904" && name.space == Xml2003Names::Excel) {
         m_date1904 = true;
@@ -170,7 +170,7 @@ void Xml2003Handler::characters(std::string_view text)
     if (!m_dataDepth || m_skipDepth)
         return;
     if (m_type == DataType::String)
-        AppendUtf8(m_book->strings().buffer(), text);
+        appendUtf8(m_book->strings().buffer(), text);
     else
         m_value.append(text);
 }
@@ -178,7 +178,7 @@ void Xml2003Handler::characters(std::string_view text)
 void Xml2003Handler::startStyle(std::span<const XmlAttribute> attributes)
 {
     m_style = m_styles.number(Attribute(attributes, "ID"));
-    if (const XmlAttribute *parent = FindAttribute(attributes, "Parent"))
+    if (const XmlAttribute *parent = findAttribute(attributes, "Parent"))
         m_styles.setParent(m_style, parent->value);
     m_styleDepth = m_depth;
 }
@@ -197,18 +197,18 @@ void Xml2003Handler::startWorksheet(std::span<const XmlAttribute> attributes)
 std::uint16_t Xml2003Handler::styleOf(std::span<const XmlAttribute> attributes,
                                       std::uint16_t otherwise)
 {
-    const XmlAttribute *style = FindAttribute(attributes, "StyleID");
+    const XmlAttribute *style = findAttribute(attributes, "StyleID");
     return style ? m_styles.number(style->value) : otherwise;
 }
 
 void Xml2003Handler::startColumn(std::span<const XmlAttribute> attributes)
 {
-    const std::uint64_t first = IndexAttribute(attributes, m_nextColumnElement);
+    const std::uint64_t first = indexAttribute(attributes, m_nextColumnElement);
     // Excel writes columns in order, each after the last; holding them to that keeps the
     // work of a column's span to one pass over the sheet's columns.
     if (first < m_nextColumnElement)
         throw WorkbookError::damaged(QStringLiteral("its columns overlap"));
-    const std::uint64_t end = Advanced(Advanced(first, CountAttribute(attributes, "Span")), 1);
+    const std::uint64_t end = advanced(advanced(first, countAttribute(attributes, "Span")), 1);
     m_nextColumnElement = end;
     const std::uint16_t style = styleOf(attributes, 0);
     if (style == 0 || first >= Worksheet::MaxColumns)
@@ -222,10 +222,10 @@ void Xml2003Handler::startColumn(std::span<const XmlAttribute> attributes)
 
 void Xml2003Handler::startRow(std::span<const XmlAttribute> attributes)
 {
-    m_row = IndexAttribute(attributes, m_nextRow);
+    m_row = indexAttribute(attributes, m_nextRow);
     // A span is that many more rows like this one, without cells.
-    m_nextRow = Advanced(Advanced(m_row, CountAttribute(attributes, "Span")), 1);
-    m_rowHasStyle = FindAttribute(attributes, "StyleID") != nullptr;
+    m_nextRow = advanced(advanced(m_row, countAttribute(attributes, "Span")), 1);
+    m_rowHasStyle = findAttribute(attributes, "StyleID") != nullptr;
     m_rowStyle = styleOf(attributes, 0);
     m_column = 0;
     m_rowDepth = m_depth;
@@ -233,8 +233,8 @@ void Xml2003Handler::startRow(std::span<const XmlAttribute> attributes)
 
 void Xml2003Handler::startCell(std::span<const XmlAttribute> attributes)
 {
-    m_column = IndexAttribute(attributes, m_column);
-    m_merged = CountAttribute(attributes, "MergeAcross");
+    m_column = indexAttribute(attributes, m_column);
+    m_merged = countAttribute(attributes, "MergeAcross");
     std::uint16_t otherwise = 0;
     if (m_rowHasStyle)
         otherwise = m_rowStyle;
@@ -248,7 +248,7 @@ void Xml2003Handler::startCell(std::span<const XmlAttribute> attributes)
 void Xml2003Handler::endCell()
 {
     // The cells a merge takes after the first are empty.
-    m_column = Advanced(Advanced(m_column, m_merged), 1);
+    m_column = advanced(advanced(m_column, m_merged), 1);
     m_cellDepth = 0;
 }
 
@@ -293,20 +293,20 @@ void Xml2003Handler::endData()
         addTextCell(strings.finish());
         return;
     case DataType::Number:
-        if (const std::optional<double> number = ParseXmlNumber(m_value))
+        if (const std::optional<double> number = parseXmlNumber(m_value))
             cell = Worksheet::Cell::numberAt(row, column, *number, m_cellStyle);
         break;
     case DataType::DateTime:
         // A date is its serial number, which only a date style shows as a date.
-        if (const std::optional<double> serial = ParseXmlDateTime(m_value, m_date1904))
+        if (const std::optional<double> serial = parseXmlDateTime(m_value, m_date1904))
             cell = Worksheet::Cell::numberAt(row, column, *serial, m_cellStyle);
         break;
     case DataType::Boolean:
-        if (const std::optional<bool> truth = TruthValue(m_value))
+        if (const std::optional<bool> truth = truthValue(m_value))
             cell = Worksheet::Cell::booleanAt(row, column, *truth);
         break;
     case DataType::Error:
-        if (const std::optional<std::uint8_t> code = ErrorCodeFromText(
+        if (const std::optional<std::uint8_t> code = errorCodeFromText(
                 QString::fromUtf8(m_value.data(), qsizetype(m_value.size())).trimmed()))
             cell = Worksheet::Cell::errorAt(row, column, *code);
         break;
@@ -315,7 +315,7 @@ void Xml2003Handler::endData()
         m_sheet->add(*cell);
     } else if (!m_value.empty()) {
         // A value of another form than its type's reads as the text it is.
-        AppendUtf8(strings.buffer(), m_value);
+        appendUtf8(strings.buffer(), m_value);
         addTextCell(strings.finish());
     }
 }

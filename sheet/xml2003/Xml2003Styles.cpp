@@ -36,7 +36,7 @@ void Xml2003Styles::setFormat(std::uint16_t style, std::string_view format)
     Style &entry = m_styles[style];
     entry.hasFormat = true;
     entry.showsDate =
-        IsDateTimeFormat(-1, QString::fromUtf8(format.data(), qsizetype(format.size())));
+        isDateTimeFormat(-1, QString::fromUtf8(format.data(), qsizetype(format.size())));
 }
 
 std::vector<bool> Xml2003Styles::dateStyles() const

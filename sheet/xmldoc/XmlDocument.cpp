@@ -30,23 +30,23 @@ bool declaresUtf8(std::span<const std::uint8_t> document)
     const std::optional<std::string_view> label =
         XmlDeclaration::Encoding(std::string_view(reinterpret_cast<const char *>(document.data()),
                                                   std::min<std::size_t>(document.size(), 4096)));
-    return !label || EncodingLabels::CodePageOfLabel(*label) == 65001;
+    return !label || EncodingLabels::codePageOfLabel(*label) == 65001;
 }
 
 } // namespace
 
-void ParseXmlDocument(std::span<const std::uint8_t> document, XmlHandler &handler,
+void parseXmlDocument(std::span<const std::uint8_t> document, XmlHandler &handler,
                       const QString &part, const std::function<void()> &restart,
                       const ReadControl &control)
 {
     const std::optional<XmlRootElement> root = XmlRootElement::read(document);
     if (!root || root->hasDoctype() || !declaresUtf8(document)) {
-        ParseXmlPartWithExpat([&](const auto &consume) { Feed(document, 0, consume, control); },
+        parseXmlPartWithExpat([&](const auto &consume) { Feed(document, 0, consume, control); },
                               handler, part);
         return;
     }
     bool first = true;
-    ParseXmlPart(
+    parseXmlPart(
         [&](const std::function<void(std::span<const char>)> &consume) {
             Feed(document, first ? root->offset() : 0, consume, control);
             first = false;

@@ -16,6 +16,6 @@ class XmlHandler;
 // document up, expat reads it once more from its very start, after `restart`, and its outcome
 // is the one that counts. A document type declaration goes to expat at once, which refuses it, and
 // so does a document that declares an encoding other than UTF-8.
-void ParseXmlDocument(std::span<const std::uint8_t> document, XmlHandler &handler,
+void parseXmlDocument(std::span<const std::uint8_t> document, XmlHandler &handler,
                       const QString &part, const std::function<void()> &restart,
                       const ReadControl &control);

@@ -7,15 +7,15 @@
 
 namespace {
 
-bool IsSpace(char c)
+bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 // Ends of names: anything that cannot be part of one in a start tag.
-bool EndsName(char c)
+bool endsName(char c)
 {
-    return IsSpace(c) || c == '=' || c == '>' || c == '/' || c == '<' || c == '"' || c == '\'';
+    return isSpace(c) || c == '=' || c == '>' || c == '/' || c == '<' || c == '"' || c == '\'';
 }
 
 // Reads the prologue and the root's start tag of a text; each step returns false when the
@@ -39,7 +39,7 @@ public:
 
     void skipSpace()
     {
-        while (!atEnd() && IsSpace(m_text[m_pos]))
+        while (!atEnd() && isSpace(m_text[m_pos]))
             ++m_pos;
     }
 
@@ -79,7 +79,7 @@ public:
     std::string_view name()
     {
         const std::size_t start = m_pos;
-        while (!atEnd() && !EndsName(m_text[m_pos]))
+        while (!atEnd() && !endsName(m_text[m_pos]))
             ++m_pos;
         return m_text.substr(start, m_pos - start);
     }
@@ -102,7 +102,7 @@ private:
     std::size_t m_pos = 0;
 };
 
-std::pair<std::string_view, std::string_view> SplitPrefix(std::string_view name)
+std::pair<std::string_view, std::string_view> splitPrefix(std::string_view name)
 {
     const std::size_t colon = name.find(':');
     if (colon == std::string_view::npos)
@@ -118,7 +118,7 @@ std::optional<XmlRootElement> XmlRootElement::read(std::span<const std::uint8_t>
     std::string_view text(reinterpret_cast<const char *>(bytes.data()),
                           std::min(bytes.size(), limit));
     // White space and byte-order marks, in any order, before the declaration.
-    const std::size_t skipped = XmlDeclaration::LeadingJunk(text);
+    const std::size_t skipped = XmlDeclaration::leadingJunk(text);
     text.remove_prefix(skipped);
     Cursor at(text);
     XmlRootElement root;
@@ -160,7 +160,7 @@ std::optional<XmlRootElement> XmlRootElement::read(std::span<const std::uint8_t>
             return std::nullopt;
         root.m_attributes.push_back({name, value});
     }
-    const auto [prefix, local] = SplitPrefix(tag);
+    const auto [prefix, local] = splitPrefix(tag);
     const std::optional<std::string_view> space = root.namespaceOf(prefix);
     if (!space && !prefix.empty())
         return std::nullopt; // a prefix nothing here declares: undecidable from the tag alone
@@ -172,7 +172,7 @@ std::optional<XmlRootElement> XmlRootElement::read(std::span<const std::uint8_t>
 std::optional<std::string_view> XmlRootElement::namespaceOf(std::string_view prefix) const
 {
     for (const Attribute &attribute : m_attributes) {
-        const auto [declaring, declared] = SplitPrefix(attribute.name);
+        const auto [declaring, declared] = splitPrefix(attribute.name);
         if (prefix.empty() ? attribute.name == "xmlns" : declaring == "xmlns" && declared == prefix)
             return attribute.value;
     }
@@ -183,7 +183,7 @@ std::optional<std::string_view> XmlRootElement::attribute(std::string_view space
                                                           std::string_view local) const
 {
     for (const Attribute &attribute : m_attributes) {
-        const auto [prefix, name] = SplitPrefix(attribute.name);
+        const auto [prefix, name] = splitPrefix(attribute.name);
         if (name != local || prefix == "xmlns")
             continue;
         if (prefix.empty() ? space.empty() : namespaceOf(prefix) == space)

@@ -9,7 +9,7 @@
 
 namespace {
 
-std::string_view Trimmed(std::string_view text)
+std::string_view trimmed(std::string_view text)
 {
     const auto isSpace = [](char c) {
         return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -23,10 +23,10 @@ std::string_view Trimmed(std::string_view text)
 
 // Dates and durations are short and ASCII: they are widened on the stack for the date parser.
 template<typename Parse>
-auto WithWideText(std::string_view text, Parse parse) -> decltype(parse(QStringView()))
+auto withWideText(std::string_view text, Parse parse) -> decltype(parse(QStringView()))
 {
     constexpr std::size_t Longest = 64;
-    text = Trimmed(text);
+    text = trimmed(text);
     if (text.size() > Longest)
         return std::nullopt;
     char16_t wide[Longest];
@@ -40,9 +40,9 @@ auto WithWideText(std::string_view text, Parse parse) -> decltype(parse(QStringV
 
 } // namespace
 
-std::optional<double> ParseXmlNumber(std::string_view text)
+std::optional<double> parseXmlNumber(std::string_view text)
 {
-    text = Trimmed(text);
+    text = trimmed(text);
     if (text.starts_with('+'))
         text.remove_prefix(1);
     double value = 0;
@@ -53,9 +53,9 @@ std::optional<double> ParseXmlNumber(std::string_view text)
     return value;
 }
 
-std::optional<std::uint64_t> ParseXmlCount(std::string_view text)
+std::optional<std::uint64_t> parseXmlCount(std::string_view text)
 {
-    text = Trimmed(text);
+    text = trimmed(text);
     if (text.empty())
         return std::nullopt;
     std::uint64_t count = 0;
@@ -71,13 +71,13 @@ std::optional<std::uint64_t> ParseXmlCount(std::string_view text)
     return count;
 }
 
-std::optional<double> ParseXmlDateTime(std::string_view text, bool date1904)
+std::optional<double> parseXmlDateTime(std::string_view text, bool date1904)
 {
-    return WithWideText(
-        text, [date1904](QStringView wide) { return DateSerial::FromIso8601(wide, date1904); });
+    return withWideText(
+        text, [date1904](QStringView wide) { return DateSerial::fromIso8601(wide, date1904); });
 }
 
-std::optional<double> ParseXmlDuration(std::string_view text)
+std::optional<double> parseXmlDuration(std::string_view text)
 {
-    return WithWideText(text, [](QStringView wide) { return DateSerial::FromIsoDuration(wide); });
+    return withWideText(text, [](QStringView wide) { return DateSerial::fromIsoDuration(wide); });
 }

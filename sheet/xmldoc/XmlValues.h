@@ -9,14 +9,14 @@
 
 // A finite number in xsd:double form ("12.57", "-1E-3", "+5"), white space around it allowed;
 // nothing for anything else, infinities and NaN too.
-std::optional<double> ParseXmlNumber(std::string_view text);
+std::optional<double> parseXmlNumber(std::string_view text);
 
 // A count of decimal digits ("16384"); nothing for anything else. Counts too large for 64 bits
 // read as the largest one.
-std::optional<std::uint64_t> ParseXmlCount(std::string_view text);
+std::optional<std::uint64_t> parseXmlCount(std::string_view text);
 
-// An ISO 8601 date, date and time or time of day, as a date serial (DateSerial::FromIso8601).
-std::optional<double> ParseXmlDateTime(std::string_view text, bool date1904);
+// An ISO 8601 date, date and time or time of day, as a date serial (DateSerial::fromIso8601).
+std::optional<double> parseXmlDateTime(std::string_view text, bool date1904);
 
-// An ISO 8601 duration as a fraction of days (DateSerial::FromIsoDuration).
-std::optional<double> ParseXmlDuration(std::string_view text);
+// An ISO 8601 duration as a fraction of days (DateSerial::fromIsoDuration).
+std::optional<double> parseXmlDuration(std::string_view text);

@@ -358,7 +358,7 @@ void TestForm::sameSnapshotIsNotReadAgain()
     form->TimerScanTimer();
     form->TimerScanOpenFileTimer();
     QTRY_VERIFY(!form->scheduler().attempting() && !form->scheduler().importing());
-    const std::shared_ptr<const Workbook> firstRead = ExcelAppWorkbook();
+    const std::shared_ptr<const Workbook> firstRead = excelAppWorkbook();
     QVERIFY(firstRead);
     ResultGrid &grid = *form->GridResult;
     grid.setCurrentColumn(5);
@@ -372,7 +372,7 @@ void TestForm::sameSnapshotIsNotReadAgain()
     form->TimerScanTimer();
     form->TimerScanOpenFileTimer();
     QTRY_VERIFY(!form->scheduler().attempting() && !form->scheduler().importing());
-    QCOMPARE(ExcelAppWorkbook() != firstRead, readAgain);
+    QCOMPARE(excelAppWorkbook() != firstRead, readAgain);
     QCOMPARE(grid.table().RowCount(), 4);
     QCOMPARE(grid.table().Cells(12, 3), QString::fromLatin1(bytes.right(3)));
     QCOMPARE(grid.table().Cells(0, 0), QStringLiteral("1"));

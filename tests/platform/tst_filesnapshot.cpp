@@ -79,7 +79,7 @@ public:
     ~WriterProcess() { finish(); }
 
     bool ready() const { return m_ready; }
-    bool Running() { return !m_process.waitForFinished(0); }
+    bool running() { return !m_process.waitForFinished(0); }
     // The number of rewrites a rewriting writer reports at its end.
     int finish()
     {
@@ -91,7 +91,7 @@ public:
         return report.at(0).toInt();
     }
     // The longest a single rewrite took, from its open to its close.
-    qint64 SlowestRewriteMs() const { return m_slowestRewriteMs; }
+    qint64 slowestRewriteMs() const { return m_slowestRewriteMs; }
 
 private:
     QProcess m_process;
@@ -368,7 +368,7 @@ void TestFileSnapshot::inPlaceRewriterNeverGivesMixedCopy()
     int torn = 0;
     int mixed = 0;
     QList<char> takenVersions;
-    while (writer.Running()) {
+    while (writer.running()) {
         const SnapshotResult result = snapshot.take(m_path, buffer);
         switch (result.outcome) {
         case SnapshotOutcome::Taken:
@@ -391,13 +391,13 @@ void TestFileSnapshot::inPlaceRewriterNeverGivesMixedCopy()
     }
     const int rewrites = writer.finish();
     qInfo("%s: %d rewrites (slowest %lld ms); %d taken, %d mixed, %d refused, %d torn",
-          qPrintable(mode), rewrites, static_cast<long long>(writer.SlowestRewriteMs()), taken,
+          qPrintable(mode), rewrites, static_cast<long long>(writer.slowestRewriteMs()), taken,
           mixed, refused, torn);
     QVERIFY(rewrites > 10);
     // With a lease never. Without one, only a writer that stood still for longer than the
     // quiet time in the middle of a rewrite (a loaded machine's scheduler can do that) can
     // be copied half way, which is the documented limit of that mode.
-    if (mixed > 0 && (leases != FileSnapshot::Leases::Never || writer.SlowestRewriteMs() < 100))
+    if (mixed > 0 && (leases != FileSnapshot::Leases::Never || writer.slowestRewriteMs() < 100))
         QFAIL("a copy that is neither version");
     if (leases == FileSnapshot::Leases::Never) {
         QCOMPARE(refused, 0);
@@ -425,7 +425,7 @@ void TestFileSnapshot::replacedByRenameGivesWholeVersions()
     QVERIFY(writer.ready());
     int taken = 0;
     int other = 0;
-    while (writer.Running()) {
+    while (writer.running()) {
         const SnapshotOutcome outcome = m_snapshot.take(m_path, buffer).outcome;
         if (outcome == SnapshotOutcome::Taken) {
             ++taken;

@@ -6,7 +6,7 @@
 
 namespace {
 
-const QString DataDir = QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/");
+const QString dataDir = QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/");
 
 QByteArray contentOf(const QString &path)
 {
@@ -58,8 +58,8 @@ void TestDeclaredLength::cutAtEverySectorBoundary_data()
                                   QStringLiteral("*.ods")};
     int rows = 0;
     for (const QString &dir : {QStringLiteral("formats"), QStringLiteral("fixtures")}) {
-        for (const QString &name : QDir(DataDir + dir).entryList(patterns, QDir::Files)) {
-            const QByteArray bytes = contentOf(DataDir + dir + u'/' + name);
+        for (const QString &name : QDir(dataDir + dir).entryList(patterns, QDir::Files)) {
+            const QByteArray bytes = contentOf(dataDir + dir + u'/' + name);
             const bool zip = bytes.startsWith("PK\x03\x04");
             if ((!isCompoundFile(bytes) && !zip) || name.contains(QStringLiteral("clusterfuzz")) ||
                 bytes.size() > 400'000)
@@ -68,7 +68,7 @@ void TestDeclaredLength::cutAtEverySectorBoundary_data()
             ++rows;
         }
     }
-    const QByteArray xlsx = contentOf(DataDir + QStringLiteral("formats/sjs__interview.xlsx"));
+    const QByteArray xlsx = contentOf(dataDir + QStringLiteral("formats/sjs__interview.xlsx"));
     QTest::newRow("ZIP with a comment") << withComment(xlsx, "made by hand, PK\x05\x06 and all");
     QVERIFY(rows > 40);
 }

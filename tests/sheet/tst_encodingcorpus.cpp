@@ -23,7 +23,7 @@ namespace {
 
 const QString Folder = QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/encodings/");
 
-QByteArray Contents(const QString &path)
+QByteArray contents(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -37,7 +37,7 @@ void tst_EncodingCorpus::readsAsWritten_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("codePage");
-    for (const QByteArray &line : Contents(Folder + QStringLiteral("cases.tsv")).split('\n')) {
+    for (const QByteArray &line : contents(Folder + QStringLiteral("cases.tsv")).split('\n')) {
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         const QList<QByteArray> fields = line.split('\t');
@@ -52,11 +52,11 @@ void tst_EncodingCorpus::readsAsWritten()
 {
     QFETCH(QString, file);
     QFETCH(QString, codePage);
-    const QByteArray bytes = Contents(Folder + file);
+    const QByteArray bytes = contents(Folder + file);
     std::shared_ptr<Workbook> book;
-    const QString error = WorkbookErrorOf([&] { book = ReadWorkbook(bytes); });
+    const QString error = workbookErrorOf([&] { book = readWorkbook(bytes); });
     QCOMPARE(error, QStringLiteral("none"));
-    QCOMPARE(SheetText(*book), QString::fromUtf8(Contents(Folder + QStringLiteral("expected/") +
+    QCOMPARE(sheetText(*book), QString::fromUtf8(contents(Folder + QStringLiteral("expected/") +
                                                           file + QStringLiteral(".txt"))));
     if (codePage != u'-')
         QCOMPARE(book->codePage(), codePage.toInt());

@@ -62,7 +62,7 @@ namespace {
 
 QString cellOf(const QByteArray &file, int row, int column, int sheet = 1)
 {
-    const auto book = ReadWorkbook(file);
+    const auto book = readWorkbook(file);
     return book->cellText(book->worksheet(sheet), row, column, QLocale::system());
 }
 
@@ -100,12 +100,12 @@ WorkbookError::Kind kindOf(const std::function<void()> &action, QString *message
 
 void TestExceling::init()
 {
-    ExcelRelease();
+    excelRelease();
 }
 
 void TestExceling::cleanupTestCase()
 {
-    ExcelRelease();
+    excelRelease();
 }
 
 QString TestExceling::writeFile(const QString &name, const QByteArray &bytes)
@@ -118,12 +118,12 @@ void TestExceling::cellValues_data()
     const QLocale locale = QLocale::system();
     QTest::addColumn<QByteArray>("cells");
     QTest::addColumn<QString>("text");
-    QTest::newRow("NUMBER fraction") << number(0, 0, 1.5) << NumberText(1.5, locale);
+    QTest::newRow("NUMBER fraction") << number(0, 0, 1.5) << numberText(1.5, locale);
     QTest::newRow("NUMBER negative integer") << number(0, 0, -42) << QStringLiteral("-42");
-    QTest::newRow("NUMBER 0.1+0.2") << number(0, 0, 0.1 + 0.2) << NumberText(0.3, locale);
+    QTest::newRow("NUMBER 0.1+0.2") << number(0, 0, 0.1 + 0.2) << numberText(0.3, locale);
     QTest::newRow("RK integer") << rk(0, 0, rkInt(-7)) << QStringLiteral("-7");
-    QTest::newRow("RK hundredths") << rk(0, 0, rkInt(1234, true)) << NumberText(12.34, locale);
-    QTest::newRow("RK double") << rk(0, 0, rkDouble(2.5)) << NumberText(2.5, locale);
+    QTest::newRow("RK hundredths") << rk(0, 0, rkInt(1234, true)) << numberText(12.34, locale);
+    QTest::newRow("RK double") << rk(0, 0, rkDouble(2.5)) << numberText(2.5, locale);
     QTest::newRow("MULRK first") << mulRk(0, 0, {rkInt(1), rkInt(2), rkInt(3)})
                                  << QStringLiteral("1");
     QTest::newRow("LABEL 8-bit") << label8(0, 0, QStringLiteral("Grüße"))
@@ -138,7 +138,7 @@ void TestExceling::cellValues_data()
     QTest::newRow("BOOLERR false") << boolErr(0, 0, 0, false) << QStringLiteral("False");
     QTest::newRow("BOOLERR #DIV/0!") << boolErr(0, 0, 0x07, true) << QStringLiteral("#DIV/0!");
     QTest::newRow("BOOLERR #N/A") << boolErr(0, 0, 0x2A, true) << QStringLiteral("#N/A");
-    QTest::newRow("FORMULA number") << formulaNumber(0, 0, 0.25) << NumberText(0.25, locale);
+    QTest::newRow("FORMULA number") << formulaNumber(0, 0, 0.25) << numberText(0.25, locale);
     QTest::newRow("FORMULA text") << formulaSpecial(0, 0, 0) + stringRecord(QStringLiteral("Σ = 3"))
                                   << QStringLiteral("Σ = 3");
     QTest::newRow("FORMULA text after shared formula")
@@ -152,11 +152,11 @@ void TestExceling::cellValues_data()
     QTest::newRow("BLANK") << blank(0, 0) << QString();
     QTest::newRow("MULBLANK") << mulBlank(0, 0, 3) << QString();
     QTest::newRow("built-in date format")
-        << number(0, 0, 45000, 1) << DateTimeText(45000, false, locale);
+        << number(0, 0, 45000, 1) << dateTimeText(45000, false, locale);
     QTest::newRow("custom date-time format")
-        << number(0, 0, 45000.5, 2) << DateTimeText(45000.5, false, locale);
-    QTest::newRow("quoted d is no date") << number(0, 0, 3, 3) << NumberText(3, locale);
-    QTest::newRow("RK date") << rk(0, 0, rkInt(45000), 1) << DateTimeText(45000, false, locale);
+        << number(0, 0, 45000.5, 2) << dateTimeText(45000.5, false, locale);
+    QTest::newRow("quoted d is no date") << number(0, 0, 3, 3) << numberText(3, locale);
+    QTest::newRow("RK date") << rk(0, 0, rkInt(45000), 1) << dateTimeText(45000, false, locale);
     QTest::newRow("style index without XF") << number(0, 0, 2, 999) << QStringLiteral("2");
     QTest::newRow("later record wins")
         << number(0, 0, 1) + label8(0, 0, QStringLiteral("second")) << QStringLiteral("second");
@@ -175,10 +175,10 @@ void TestExceling::cellValues()
     ExcelSelectSheet(1);
     TextBuilder scratch;
     scratch.append(QString(200, u'x'));
-    QCOMPARE(ExcelGetCellText(1, 1, scratch).toString(), text);
-    QCOMPARE(ExcelGetCellText(1, 1, scratch).toString(), text);
+    QCOMPARE(excelGetCellText(1, 1, scratch).toString(), text);
+    QCOMPARE(excelGetCellText(1, 1, scratch).toString(), text);
     QCOMPARE(ExcelGetCell(1, 1), text);
-    QVERIFY(ExcelGetCellText(2, 1, scratch).isEmpty());
+    QVERIFY(excelGetCellText(2, 1, scratch).isEmpty());
 }
 
 void TestExceling::sharedStringsAcrossContinue_data()
@@ -242,7 +242,7 @@ void TestExceling::cyrillicBiff5()
     putU32(stream, offsetAt, std::uint32_t(stream.size()));
     stream += bof(5, 0x10) + label5(0, 0, text) + formulaSpecial(1, 0, 0) +
               record(0x0207, u16(3) + QByteArrayLiteral("\xC0\xC1\xC2")) + eof();
-    const auto book = ReadWorkbook(xlsFile(stream, QStringLiteral("Book")));
+    const auto book = readWorkbook(xlsFile(stream, QStringLiteral("Book")));
     QCOMPARE(book->formatName(), QStringLiteral("BIFF5"));
     QCOMPARE(book->codePage(), 1251);
     QCOMPARE(book->worksheet(1).name(), QStringLiteral("Лист"));
@@ -254,8 +254,8 @@ void TestExceling::dates1904()
 {
     const QLocale locale = QLocale::system();
     const QByteArray file = xlsFile(simpleStream(number(0, 0, 36524, 1), record(0x0022, u16(1))));
-    QCOMPARE(cellOf(file, 1, 1), DateTimeText(36524, true, locale));
-    QVERIFY(DateTimeText(36524, true, locale) != DateTimeText(36524, false, locale));
+    QCOMPARE(cellOf(file, 1, 1), dateTimeText(36524, true, locale));
+    QVERIFY(dateTimeText(36524, true, locale) != dateTimeText(36524, false, locale));
 }
 
 void TestExceling::worksheetNumbering()
@@ -293,7 +293,7 @@ void TestExceling::lastRowAndOrder()
     for (int r = 65535; r >= 0; --r)
         cells += rk(r, 2, rkInt(r + 1));
     cells += mulRk(100, 0, {rkInt(7), rkInt(8)});
-    const auto book = ReadWorkbook(xlsFile(simpleStream(cells)));
+    const auto book = readWorkbook(xlsFile(simpleStream(cells)));
     const Worksheet &sheet = book->worksheet(1);
     QCOMPARE(sheet.rowCount(), 65536);
     QCOMPARE(sheet.columnCount(), 3);
@@ -316,7 +316,7 @@ void TestExceling::biff2PlainFile()
                             record(0x0002, u16(0) + u16(1) + attr + u16(17)) +
                             record(0x0004, u16(1) + u16(0) + attr + u8(5) + "hello") +
                             record(0x0005, u16(1) + u16(1) + attr + u8(1) + u8(0)) + eof();
-    const auto book = ReadWorkbook(file);
+    const auto book = readWorkbook(file);
     QCOMPARE(book->formatName(), QStringLiteral("BIFF2"));
     const Worksheet &s = book->worksheet(1);
     QCOMPARE(book->cellText(s, 1, 1, QLocale::c()), QStringLiteral("2.5"));
@@ -329,7 +329,7 @@ void TestExceling::biff4WorkbookRefused()
 {
     const QByteArray file = record(0x0409, u16(0) + u16(0x0100) + u16(0)) + eof();
     QString message;
-    QCOMPARE(kindOf([&] { ReadWorkbook(file); }, &message), WorkbookError::Kind::NotWorkbook);
+    QCOMPARE(kindOf([&] { readWorkbook(file); }, &message), WorkbookError::Kind::NotWorkbook);
     QVERIFY(message.contains(QStringLiteral("Excel 4.0 workbook")));
 }
 
@@ -382,7 +382,7 @@ void TestExceling::encryptionHeaders()
     QFETCH(WorkbookError::Kind, kind);
     const QByteArray file = xlsFile(simpleStream(number(0, 0, 1), filePass));
     QString message;
-    QCOMPARE(kindOf([&] { ReadWorkbook(file); }, &message), kind);
+    QCOMPARE(kindOf([&] { readWorkbook(file); }, &message), kind);
     if (kind == WorkbookError::Kind::Encrypted)
         QCOMPARE(message, QStringLiteral("The workbook is password-protected"));
     else
@@ -397,7 +397,7 @@ void TestExceling::textsCutAtRecordEnd_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("text");
     const QLocale locale = QLocale::system();
-    const QString date = DateTimeText(45000, false, locale);
+    const QString date = dateTimeText(45000, false, locale);
     const auto withGlobals = [](int biff, const QByteArray &globals, int style = 4) {
         return xlsFile(
             workbookStream(biff, standardStyles(biff) + globals,
@@ -415,7 +415,7 @@ void TestExceling::textsCutAtRecordEnd_data()
         << date;
     QTest::newRow("format with rich-text header past its record")
         << withGlobals(8, record(0x041E, u16(170) + u16(3) + u8(0x08) + u8(0)) + xf(8, 170))
-        << NumberText(45000, locale);
+        << numberText(45000, locale);
     QTest::newRow("BIFF5 format one character short")
         << withGlobals(5, record(0x041E, u16(170) + u8(11) + isoDate) + xf(5, 170)) << date;
     QTest::newRow("format without its number")
@@ -465,7 +465,7 @@ void TestExceling::damagedRecords()
     QString message;
     // Unpadded, so that nothing follows the stream's last byte.
     const QByteArray file = container({{QStringLiteral("Workbook"), stream}}, false).bytes;
-    QCOMPARE(kindOf([&] { ReadWorkbook(file); }, &message), WorkbookError::Kind::Damaged);
+    QCOMPARE(kindOf([&] { readWorkbook(file); }, &message), WorkbookError::Kind::Damaged);
     QVERIFY2(message.startsWith(QStringLiteral("The workbook is damaged: ")), qPrintable(message));
 }
 
@@ -488,7 +488,7 @@ void TestExceling::overlappingSheetsStayCheap()
             putU32(stream, at + 4, std::uint32_t(sheetStart));
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(kindOf([&] { ReadWorkbook(xlsFile(stream)); }), WorkbookError::Kind::Damaged);
+    QCOMPARE(kindOf([&] { readWorkbook(xlsFile(stream)); }), WorkbookError::Kind::Damaged);
     QVERIFY(timer.elapsed() < 2000);
 }
 
@@ -505,7 +505,7 @@ void TestExceling::getCellBeforeSelect()
     ExcelOpen(path);
     QCOMPARE(kindOf([] { ExcelGetCell(1, 1); }), WorkbookError::Kind::InvalidVariantOperation);
     TextBuilder scratch;
-    QCOMPARE(kindOf([&] { ExcelGetCellText(1, 1, scratch); }),
+    QCOMPARE(kindOf([&] { excelGetCellText(1, 1, scratch); }),
              WorkbookError::Kind::InvalidVariantOperation);
 }
 
@@ -529,7 +529,7 @@ void TestExceling::openErrors()
     QString message;
     QCOMPARE(kindOf([&] { ExcelOpen(text); }, &message), WorkbookError::Kind::NotWorkbook);
     QCOMPARE(message, QStringLiteral("The file is not an Excel workbook"));
-    QVERIFY(!ExcelAppWorkbook());
+    QVERIFY(!excelAppWorkbook());
 }
 
 void TestExceling::twoOpensInARow()
@@ -542,19 +542,19 @@ void TestExceling::twoOpensInARow()
     ExcelSelectSheet(1);
     QCOMPARE(ExcelGetCell(1, 1), QStringLiteral("A"));
     ExcelClose();
-    std::weak_ptr<const Workbook> first = ExcelAppWorkbook();
+    std::weak_ptr<const Workbook> first = excelAppWorkbook();
 
     ExcelOpen(b);
-    QVERIFY(ExcelAppWorkbook() != first.lock());
+    QVERIFY(excelAppWorkbook() != first.lock());
     // ExcelSheet still refers to the first workbook and keeps it alive, closed.
     QVERIFY(!first.expired());
-    QCOMPARE(ExcelSheetWorkbook(), first.lock());
+    QCOMPARE(excelSheetWorkbook(), first.lock());
     QCOMPARE(kindOf([] { ExcelGetCell(1, 1); }), WorkbookError::Kind::NoWorkbookOpen);
 
     ExcelSelectSheet(1);
     QVERIFY(first.expired());
     QCOMPARE(ExcelGetCell(1, 1), QStringLiteral("B"));
-    QCOMPARE(ExcelSheetWorkbook(), ExcelAppWorkbook());
+    QCOMPARE(excelSheetWorkbook(), excelAppWorkbook());
 }
 
 void TestExceling::failedOpenReleasesPrevious()
@@ -563,10 +563,10 @@ void TestExceling::failedOpenReleasesPrevious()
     QString bad =
         writeFile(QStringLiteral("bad.xls"), xlsFile(simpleStream(number(0, 0, 1))).left(700));
     ExcelOpen(a);
-    std::weak_ptr<const Workbook> first = ExcelAppWorkbook();
+    std::weak_ptr<const Workbook> first = excelAppWorkbook();
     QCOMPARE(kindOf([&] { ExcelOpen(bad); }), WorkbookError::Kind::Damaged);
     QVERIFY(first.expired());
-    QVERIFY(!ExcelAppWorkbook());
+    QVERIFY(!excelAppWorkbook());
     QCOMPARE(kindOf([] { ExcelSelectSheet(1); }), WorkbookError::Kind::InvalidVariantOperation);
 }
 
@@ -607,8 +607,8 @@ void TestExceling::releasedRowsReadEmpty()
     QString path = writeFile(QStringLiteral("rows.xls"), xlsFile(simpleStream(cells)));
     ExcelOpen(path);
     ExcelSelectSheet(1);
-    ExcelReleaseRowsBefore(cut);
-    ExcelReleaseRowsBefore(laterCut);
+    excelReleaseRowsBefore(cut);
+    excelReleaseRowsBefore(laterCut);
     const int released = std::max(cut, laterCut);
     for (int row : {1, 2, 3, 4'096, 4'097, 12'288, 12'289, 19'999, Rows}) {
         for (int column = 1; column <= 3; ++column) {
@@ -626,10 +626,10 @@ void TestExceling::closeKeepsReferences()
                           xlsFile(simpleStream(label8(0, 0, QStringLiteral("A")))));
     ExcelOpen(a);
     ExcelSelectSheet(1);
-    const auto book = ExcelAppWorkbook();
+    const auto book = excelAppWorkbook();
     ExcelClose();
-    QCOMPARE(ExcelAppWorkbook(), book);
-    QCOMPARE(ExcelSheetWorkbook(), book);
+    QCOMPARE(excelAppWorkbook(), book);
+    QCOMPARE(excelSheetWorkbook(), book);
     // The objects stay; the closed workbook's cells are gone with their memory.
     QVERIFY(book->isClosed());
     QCOMPARE(book->worksheetCount(), 1);
@@ -653,14 +653,14 @@ void TestExceling::releaseAtExit()
                           xlsFile(simpleStream(label8(0, 0, QStringLiteral("A")))));
     ExcelOpen(a);
     ExcelSelectSheet(1);
-    std::weak_ptr<const Workbook> book = ExcelAppWorkbook();
-    ExcelRelease();
+    std::weak_ptr<const Workbook> book = excelAppWorkbook();
+    excelRelease();
     QVERIFY(book.expired());
-    QVERIFY(!ExcelAppWorkbook());
-    QVERIFY(!ExcelSheetWorkbook());
+    QVERIFY(!excelAppWorkbook());
+    QVERIFY(!excelSheetWorkbook());
     QCOMPARE(kindOf([] { ExcelGetCell(1, 1); }), WorkbookError::Kind::InvalidVariantOperation);
     TextBuilder scratch;
-    QCOMPARE(kindOf([&] { ExcelGetCellText(1, 1, scratch); }),
+    QCOMPARE(kindOf([&] { excelGetCellText(1, 1, scratch); }),
              WorkbookError::Kind::InvalidVariantOperation);
 }
 

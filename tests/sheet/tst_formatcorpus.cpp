@@ -27,12 +27,12 @@ namespace {
 constexpr int Columns = 13;
 constexpr int KeyColumn = 3;
 
-QString DataDir()
+QString dataDir()
 {
     return QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/formats");
 }
 
-QString Unescaped(QStringView field)
+QString unescaped(QStringView field)
 {
     QString text;
     text.reserve(field.size());
@@ -61,7 +61,7 @@ QString Unescaped(QStringView field)
 
 using Table = QList<QStringList>;
 
-std::optional<Table> LoadTable(const QString &path)
+std::optional<Table> loadTable(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -73,7 +73,7 @@ std::optional<Table> LoadTable(const QString &path)
             continue;
         QStringList cells;
         for (QStringView field : line.split(u'\t'))
-            cells << Unescaped(field);
+            cells << unescaped(field);
         while (cells.size() < Columns)
             cells << QString();
         table << cells;
@@ -82,7 +82,7 @@ std::optional<Table> LoadTable(const QString &path)
 }
 
 // Lines of a TSV file of ours, comments and empty lines left out.
-QList<QStringList> LoadList(const QString &path)
+QList<QStringList> loadList(const QString &path)
 {
     QList<QStringList> lines;
     QFile file(path);
@@ -110,7 +110,7 @@ struct OurTable
     bool date1904 = false;
 };
 
-OurTable ReadOurs(const QString &source)
+OurTable readOurs(const QString &source)
 {
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("tempfgr1.xls"));
@@ -118,7 +118,7 @@ OurTable ReadOurs(const QString &source)
         throw std::runtime_error("cannot copy the workbook");
     ExcelOpen(path);
     ExcelSelectSheet(1);
-    const std::shared_ptr<const Workbook> book = ExcelSheetWorkbook();
+    const std::shared_ptr<const Workbook> book = excelSheetWorkbook();
     const Worksheet &sheet = book->worksheet(1);
     int end = 2;
     while (!ExcelGetCell(end, KeyColumn).isEmpty())
@@ -148,7 +148,7 @@ struct Displayed
     double tolerance;
 };
 
-std::optional<Displayed> DisplayedNumber(QString text)
+std::optional<Displayed> displayedNumber(QString text)
 {
     text = text.trimmed();
     text.remove(QRegularExpression(QStringLiteral("[$€£¥₽\\x{00A0} ]")));
@@ -200,7 +200,7 @@ struct DisplayedDate
     double secondsUnit = 1;
 };
 
-int MonthNumber(const QString &name)
+int monthNumber(const QString &name)
 {
     static const QStringList Months{
         QStringLiteral("jan"), QStringLiteral("feb"), QStringLiteral("mar"), QStringLiteral("apr"),
@@ -211,7 +211,7 @@ int MonthNumber(const QString &name)
 
 // The date at the start of `text`: "m/d/yy", "m/d/yyyy", "yyyy-mm-dd", "d-mmm-yy", "d-mmm",
 // "mmm-yy", "d.m.yyyy", "mmmm d, yyyy" with or without a weekday; the rest is left in `text`.
-std::optional<DisplayedDate> LeadingDate(QString &text)
+std::optional<DisplayedDate> leadingDate(QString &text)
 {
     struct Form
     {
@@ -241,7 +241,7 @@ std::optional<DisplayedDate> LeadingDate(QString &text)
         shown.hasDate = true;
         shown.year = form.year ? m.captured(form.year).toInt() : -1;
         shown.month =
-            form.monthName ? MonthNumber(m.captured(form.month)) : m.captured(form.month).toInt();
+            form.monthName ? monthNumber(m.captured(form.month)) : m.captured(form.month).toInt();
         shown.day = form.day ? m.captured(form.day).toInt() : 0;
         if (shown.month < 1 || shown.month > 12)
             return std::nullopt;
@@ -253,12 +253,12 @@ std::optional<DisplayedDate> LeadingDate(QString &text)
     return DisplayedDate();
 }
 
-std::optional<DisplayedDate> DisplayedDateTime(QString text)
+std::optional<DisplayedDate> displayedDateTime(QString text)
 {
     text = text.trimmed();
     if (text.isEmpty())
         return std::nullopt;
-    std::optional<DisplayedDate> shown = LeadingDate(text);
+    std::optional<DisplayedDate> shown = leadingDate(text);
     if (!shown || text.isEmpty())
         return shown && shown->hasDate ? shown : std::nullopt;
     static const QRegularExpression time(
@@ -285,7 +285,7 @@ std::optional<DisplayedDate> DisplayedDateTime(QString text)
     return shown;
 }
 
-bool SameDate(double serial, bool date1904, const DisplayedDate &shown)
+bool sameDate(double serial, bool date1904, const DisplayedDate &shown)
 {
     // The serial's own day and time, rounded to the displayed unit of time.
     const double seconds = serial * 86400.0;
@@ -308,22 +308,22 @@ bool SameDate(double serial, bool date1904, const DisplayedDate &shown)
         year = 1900, month = 2, dayOfMonth = 29;
     } else {
         const std::int64_t days = std::int64_t(serial1900) + (serial1900 < 60 ? 1 : 0) +
-                                  DateSerial::DaysFromCivil(1899, 12, 30);
-        const DateSerial::CivilDate civil = DateSerial::CivilFromDays(days);
+                                  DateSerial::daysFromCivil(1899, 12, 30);
+        const DateSerial::CivilDate civil = DateSerial::civilFromDays(days);
         year = civil.year, month = civil.month, dayOfMonth = civil.day;
     }
     const bool sameYear = shown.year < 0 || shown.year == (shown.year < 100 ? year % 100 : year);
     return sameYear && month == shown.month && (shown.day == 0 || dayOfMonth == shown.day);
 }
 
-QString LineEnds(QString text)
+QString lineEnds(QString text)
 {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
-bool Matches(const OurCell &ours, const QString &theirs, bool date1904)
+bool matches(const OurCell &ours, const QString &theirs, bool date1904)
 {
-    if (LineEnds(ours.text) == LineEnds(theirs))
+    if (lineEnds(ours.text) == lineEnds(theirs))
         return true;
     if (ours.text.isEmpty() || theirs.isEmpty())
         return false;
@@ -335,10 +335,10 @@ bool Matches(const OurCell &ours, const QString &theirs, bool date1904)
         return false;
     const double value = ours.cell->number;
     if (ours.date) {
-        if (const auto shown = DisplayedDateTime(theirs))
-            return SameDate(value, date1904, *shown);
+        if (const auto shown = displayedDateTime(theirs))
+            return sameDate(value, date1904, *shown);
     }
-    if (const auto shown = DisplayedNumber(theirs))
+    if (const auto shown = displayedNumber(theirs))
         return std::fabs(value - shown->value) <= shown->tolerance;
     return false;
 }
@@ -354,7 +354,7 @@ private Q_SLOTS:
     void readsLikeTheReferences_data();
     void readsLikeTheReferences();
     void knownDifferencesStillDiffer();
-    void cleanupTestCase() { ExcelRelease(); }
+    void cleanupTestCase() { excelRelease(); }
 
 private:
     // "file|row|column" (row "rows" for the row count) of the cells allowed to differ.
@@ -364,7 +364,7 @@ private:
 
 void tst_FormatCorpus::initTestCase()
 {
-    for (const QStringList &entry : LoadList(DataDir() + QStringLiteral("/differences.tsv"))) {
+    for (const QStringList &entry : loadList(dataDir() + QStringLiteral("/differences.tsv"))) {
         QVERIFY2(entry.size() >= 4, qPrintable(entry.join(u'\t')));
         m_allowed.insert(entry.mid(0, 3).join(u'|'), entry.at(3));
     }
@@ -375,7 +375,7 @@ void tst_FormatCorpus::readsLikeTheReferences_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("expect");
     QTest::addColumn<QString>("detail");
-    const QList<QStringList> cases = LoadList(DataDir() + QStringLiteral("/cases.tsv"));
+    const QList<QStringList> cases = loadList(dataDir() + QStringLiteral("/cases.tsv"));
     for (const QStringList &entry : cases) {
         if (entry.value(0) == u"file")
             continue; // the heading
@@ -391,12 +391,12 @@ void tst_FormatCorpus::readsLikeTheReferences()
     QFETCH(QString, file);
     QFETCH(QString, expect);
     QFETCH(QString, detail);
-    const QString source = DataDir() + u'/' + file;
+    const QString source = dataDir() + u'/' + file;
     QVERIFY2(QFile::exists(source), qPrintable(source));
 
     if (expect == u"error") {
         try {
-            ReadOurs(source);
+            readOurs(source);
         } catch (const ViewerError &error) {
             QVERIFY2(error.message().contains(detail),
                      qPrintable(QStringLiteral("the message was: ") + error.message()));
@@ -407,7 +407,7 @@ void tst_FormatCorpus::readsLikeTheReferences()
 
     OurTable ours;
     try {
-        ours = ReadOurs(source);
+        ours = readOurs(source);
     } catch (const ViewerError &error) {
         QFAIL(qPrintable(QStringLiteral("refused: ") + error.message()));
     }
@@ -417,9 +417,9 @@ void tst_FormatCorpus::readsLikeTheReferences()
                                     : QStringList{expect};
     QList<Table> references;
     for (const QString &reader : readers) {
-        const QString path = DataDir() + QStringLiteral("/expected/") + QFileInfo(file).fileName() +
+        const QString path = dataDir() + QStringLiteral("/expected/") + QFileInfo(file).fileName() +
                              u'.' + reader + QStringLiteral(".tsv");
-        const std::optional<Table> table = LoadTable(path);
+        const std::optional<Table> table = loadTable(path);
         QVERIFY2(table, qPrintable(QStringLiteral("no expected table ") + path));
         references << *table;
     }
@@ -449,7 +449,7 @@ void tst_FormatCorpus::readsLikeTheReferences()
                     continue;
                 compared = true;
                 if (expect == u"ours" ? cell.text == reference[row][column]
-                                      : Matches(cell, reference[row][column], ours.date1904))
+                                      : matches(cell, reference[row][column], ours.date1904))
                     matched = true;
             }
             if (!compared || matched ||
@@ -458,11 +458,11 @@ void tst_FormatCorpus::readsLikeTheReferences()
             QString theirs;
             for (const Table &reference : references)
                 theirs += (theirs.isEmpty() ? QString() : QStringLiteral(" or ")) +
-                          Quoted(row < reference.size() ? reference[row][column] : QString());
+                          quoted(row < reference.size() ? reference[row][column] : QString());
             differences << QStringLiteral("row %1 column %2: ours %3, theirs %4")
                                .arg(row + 1)
                                .arg(column + 1)
-                               .arg(Quoted(cell.text), theirs);
+                               .arg(quoted(cell.text), theirs);
         }
     }
     QVERIFY2(differences.isEmpty(), qPrintable(differences.join(u'\n')));

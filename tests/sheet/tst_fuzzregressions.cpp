@@ -41,12 +41,12 @@ void TestFuzzRegressions::inputs()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     if (!xlsbRecords) {
-        RunReaderOperations(bytes);
+        runReaderOperations(bytes);
         return;
     }
-    const std::vector<std::uint8_t> package = XlsbFuzzPackage(
+    const std::vector<std::uint8_t> package = xlsbFuzzPackage(
         std::span(reinterpret_cast<const std::uint8_t *>(bytes.data()), std::size_t(bytes.size())));
-    RunReaderOperations(QByteArrayView(package.data(), qsizetype(package.size())));
+    runReaderOperations(QByteArrayView(package.data(), qsizetype(package.size())));
 }
 
 QTEST_GUILESS_MAIN(TestFuzzRegressions)

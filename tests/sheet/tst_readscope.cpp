@@ -25,7 +25,7 @@ private Q_SLOTS:
 
 namespace {
 
-QByteArray Contents(const QString &path)
+QByteArray contents(const QString &path)
 {
     QFile file(QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/") + path);
     if (!file.open(QIODevice::ReadOnly))
@@ -33,9 +33,9 @@ QByteArray Contents(const QString &path)
     return file.readAll();
 }
 
-std::shared_ptr<Workbook> Read(const QByteArray &bytes, ReadScope scope = {})
+std::shared_ptr<Workbook> readBytes(const QByteArray &bytes, ReadScope scope = {})
 {
-    return ReadWorkbook(QByteArrayView(bytes), ReadControl(scope));
+    return readWorkbook(QByteArrayView(bytes), ReadControl(scope));
 }
 
 QString Text(const Workbook &book, const Worksheet &sheet, int row, int column)
@@ -43,18 +43,18 @@ QString Text(const Workbook &book, const Worksheet &sheet, int row, int column)
     return book.cellText(sheet, row, column, QLocale::c());
 }
 
-QString SheetError(const Workbook &book, int number)
+QString sheetError(const Workbook &book, int number)
 {
     return thrownWorkbookError([&] { book.worksheet(number); });
 }
 
-QString NotRead(int number)
+QString notReadMessage(int number)
 {
     return WorkbookError::sheetNotRead(number).message();
 }
 
 // The scoped sheet against the whole one: the same texts in the columns read, none past them.
-QStringList Differences(const Workbook &whole, const Workbook &scoped, int number, int columns)
+QStringList cellDifferences(const Workbook &whole, const Workbook &scoped, int number, int columns)
 {
     const Worksheet &all = whole.worksheet(number);
     const Worksheet &part = scoped.worksheet(number);
@@ -81,7 +81,7 @@ QStringList Differences(const Workbook &whole, const Workbook &scoped, int numbe
 
 void TestReadScope::cleanupTestCase()
 {
-    ExcelRelease();
+    excelRelease();
 }
 
 void TestReadScope::keepsWhatTheScopeNames_data()
@@ -115,23 +115,23 @@ void TestReadScope::keepsWhatTheScopeNames()
     QFETCH(QString, file);
     QFETCH(int, sheet);
     QFETCH(int, columns);
-    const QByteArray bytes = Contents(file);
-    const std::shared_ptr<Workbook> whole = Read(bytes);
-    const std::shared_ptr<Workbook> scoped = Read(bytes, ReadScope{sheet, columns});
+    const QByteArray bytes = contents(file);
+    const std::shared_ptr<Workbook> whole = readBytes(bytes);
+    const std::shared_ptr<Workbook> scoped = readBytes(bytes, ReadScope{sheet, columns});
 
     QCOMPARE(scoped->worksheetCount(), whole->worksheetCount());
     for (int n = 1; n <= whole->worksheetCount(); ++n) {
         if (sheet != 0 && n != sheet) {
             QVERIFY(!scoped->isRead(n));
-            QCOMPARE(SheetError(*scoped, n), NotRead(n));
+            QCOMPARE(sheetError(*scoped, n), notReadMessage(n));
             continue;
         }
         QVERIFY(scoped->isRead(n));
-        const QStringList differences = Differences(*whole, *scoped, n, columns);
+        const QStringList differences = cellDifferences(*whole, *scoped, n, columns);
         QVERIFY2(differences.isEmpty(), qPrintable(differences.join(u'\n')));
     }
     const int past = whole->worksheetCount() + 1;
-    QCOMPARE(SheetError(*scoped, past), WorkbookError::noSuchSheet(past).message());
+    QCOMPARE(sheetError(*scoped, past), WorkbookError::noSuchSheet(past).message());
 }
 
 void TestReadScope::damageOutsideTheScope_data()
@@ -161,17 +161,17 @@ void TestReadScope::damageOutsideTheScope()
     QFETCH(QString, file);
     QFETCH(QString, intact);
     QFETCH(QString, damage);
-    const QByteArray bytes = Contents(file);
-    const QString refusal = thrownWorkbookError([&] { Read(bytes); });
+    const QByteArray bytes = contents(file);
+    const QString refusal = thrownWorkbookError([&] { readBytes(bytes); });
     QVERIFY2(refusal.startsWith(QStringLiteral("The workbook is damaged")) &&
                  refusal.contains(damage),
              qPrintable(refusal));
 
-    const std::shared_ptr<Workbook> scoped = Read(bytes, ReadScope{1, 0});
+    const std::shared_ptr<Workbook> scoped = readBytes(bytes, ReadScope{1, 0});
     QCOMPARE(scoped->worksheetCount(), 2);
-    QCOMPARE(SheetError(*scoped, 2), NotRead(2));
-    const std::shared_ptr<Workbook> reference = Read(Contents(intact));
-    const QStringList differences = Differences(*reference, *scoped, 1, 0);
+    QCOMPARE(sheetError(*scoped, 2), notReadMessage(2));
+    const std::shared_ptr<Workbook> reference = readBytes(contents(intact));
+    const QStringList differences = cellDifferences(*reference, *scoped, 1, 0);
     QVERIFY2(differences.isEmpty(), qPrintable(differences.join(u'\n')));
     QVERIFY(scoped->worksheet(1).rowCount() > 2);
 }

@@ -14,7 +14,7 @@ namespace {
 using Part = std::pair<const char *, QByteArray>;
 
 // A ZIP package of the parts in order, each deflated but the first when `storedFirst`.
-QByteArray Package(const QList<Part> &parts, bool storedFirst = true)
+QByteArray package(const QList<Part> &parts, bool storedFirst = true)
 {
     QList<ooxmltest::ZipEntry> entries;
     for (qsizetype i = 0; i < parts.size(); ++i)
@@ -27,14 +27,14 @@ const QByteArray OdfNamespaces =
     " xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\""
     " xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"";
 
-QByteArray Content(const QByteArray &tables)
+QByteArray content(const QByteArray &tables)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document-content" + OdfNamespaces +
            "><office:body><office:spreadsheet>" + tables +
            "</office:spreadsheet></office:body></office:document-content>";
 }
 
-QByteArray Flat(const QByteArray &tables, const QByteArray &prologue = "<?xml version=\"1.0\"?>")
+QByteArray flat(const QByteArray &tables, const QByteArray &prologue = "<?xml version=\"1.0\"?>")
 {
     return prologue + "\n<office:document" + OdfNamespaces +
            " office:mimetype=\"application/vnd.oasis.opendocument.spreadsheet\"><office:body>"
@@ -42,10 +42,10 @@ QByteArray Flat(const QByteArray &tables, const QByteArray &prologue = "<?xml ve
            tables + "</office:spreadsheet></office:body></office:document>";
 }
 
-QByteArray Ods(const QByteArray &tables)
+QByteArray odsPackage(const QByteArray &tables)
 {
-    return Package({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
-                    {"content.xml", Content(tables)}});
+    return package({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                    {"content.xml", content(tables)}});
 }
 
 QByteArray Table(const QByteArray &rows)
@@ -53,13 +53,13 @@ QByteArray Table(const QByteArray &rows)
     return "<table:table table:name=\"T\">" + rows + "</table:table>";
 }
 
-QByteArray TextCell(const QByteArray &text, const QByteArray &attributes = {})
+QByteArray textCell(const QByteArray &text, const QByteArray &attributes = {})
 {
     return "<table:table-cell office:value-type=\"string\"" + attributes + "><text:p>" + text +
            "</text:p></table:table-cell>";
 }
 
-QByteArray Xml2003(const QByteArray &body, const QByteArray &prologue = "<?xml version=\"1.0\"?>")
+QByteArray xml2003(const QByteArray &body, const QByteArray &prologue = "<?xml version=\"1.0\"?>")
 {
     return prologue +
            "\n<?mso-application progid=\"Excel.Sheet\"?>\n"
@@ -70,12 +70,12 @@ QByteArray Xml2003(const QByteArray &body, const QByteArray &prologue = "<?xml v
            body + "</Workbook>";
 }
 
-QByteArray Sheet2003(const QByteArray &rows)
+QByteArray sheet2003(const QByteArray &rows)
 {
     return "<Worksheet ss:Name=\"S\"><Table>" + rows + "</Table></Worksheet>";
 }
 
-QByteArray Repeated(const QByteArray &text, int times)
+QByteArray repeated(const QByteArray &text, int times)
 {
     QByteArray all;
     for (int i = 0; i < times; ++i)
@@ -104,69 +104,70 @@ void TestXmlWorkbookLimits::reads_data()
     // "row,column=text", 1-based, as ExcelGetCell reads them in the C locale.
     QTest::addColumn<QByteArrayList>("shown");
 
-    const QByteArray plain = Table("<table:table-row>" + TextCell("a") + "</table:table-row>");
+    const QByteArray plain = Table("<table:table-row>" + textCell("a") + "</table:table-row>");
     QTest::newRow("ods: mimetype entry first")
-        << Ods(plain) << QByteArray("ODS") << 1ll << QByteArrayList{"1,1=a"};
+        << odsPackage(plain) << QByteArray("ODS") << 1ll << QByteArrayList{"1,1=a"};
     QTest::newRow("ods: no mimetype, the manifest names a spreadsheet")
-        << Package({{"META-INF/manifest.xml",
+        << package({{"META-INF/manifest.xml",
                      "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:"
                      "manifest:1.0\"><manifest:file-entry manifest:full-path=\"/\" "
                      "manifest:media-type=\"application/vnd.oasis.opendocument.spreadsheet\"/>"
                      "</manifest:manifest>"},
-                    {"content.xml", Content(plain)}},
+                    {"content.xml", content(plain)}},
                    false)
         << QByteArray("ODS") << 1ll << QByteArrayList{"1,1=a"};
-    QTest::newRow("ods: content.xml alone") << Package({{"content.xml", Content(plain)}}, false)
+    QTest::newRow("ods: content.xml alone") << package({{"content.xml", content(plain)}}, false)
                                             << QByteArray("ODS") << 1ll << QByteArrayList{"1,1=a"};
     QTest::newRow("fods: byte-order mark, comment, processing instruction")
-        << Flat(plain, "\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- saved --><?app x?>")
+        << flat(plain, "\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- saved --><?app x?>")
         << QByteArray("FODS") << 1ll << QByteArrayList{"1,1=a"};
 
     // LibreOffice ends every sheet so: empty cells and rows to the sheet's limits and past them.
     QTest::newRow("ods: a billion empty cells and rows cost nothing")
-        << Ods(Table("<table:table-row>" + TextCell("a") +
+        << odsPackage(
+               Table("<table:table-row>" + textCell("a") +
                      "<table:table-cell table:number-columns-repeated=\"1000000000\"/>" +
-                     TextCell("lost") +
+                     textCell("lost") +
                      "</table:table-row><table:table-row table:number-rows-repeated=\"1000000000\">"
                      "<table:table-cell table:number-columns-repeated=\"1000000000\"/>"
                      "</table:table-row><table:table-row>" +
-                     TextCell("lost") + "</table:table-row>"))
+                     textCell("lost") + "</table:table-row>"))
         << QByteArray("ODS") << 1ll << QByteArrayList{"1,1=a", "2,1="};
     QTest::newRow("ods: repeated content stops at the last column")
-        << Ods(Table("<table:table-row table:number-rows-repeated=\"3\">" +
-                     TextCell("x", " table:number-columns-repeated=\"99999\"") +
-                     "</table:table-row><table:table-row>" + TextCell("after") +
-                     "</table:table-row>"))
+        << odsPackage(Table("<table:table-row table:number-rows-repeated=\"3\">" +
+                            textCell("x", " table:number-columns-repeated=\"99999\"") +
+                            "</table:table-row><table:table-row>" + textCell("after") +
+                            "</table:table-row>"))
         << QByteArray("ODS") << 3 * 16384ll + 1 << QByteArrayList{"3,16384=x", "4,1=after", "4,2="};
     QTest::newRow("ods: repeated rows stop at the last row")
-        << Ods(Table("<table:table-row table:number-rows-repeated=\"1048570\">"
-                     "<table:table-cell/></table:table-row>"
-                     "<table:table-row table:number-rows-repeated=\"100\">" +
-                     TextCell("x") + "</table:table-row>"))
+        << odsPackage(Table("<table:table-row table:number-rows-repeated=\"1048570\">"
+                            "<table:table-cell/></table:table-row>"
+                            "<table:table-row table:number-rows-repeated=\"100\">" +
+                            textCell("x") + "</table:table-row>"))
         << QByteArray("ODS") << 6ll << QByteArrayList{"1048571,1=x", "1048576,1=x"};
     QTest::newRow("ods: rows in header rows, groups and row lists, covered cells")
-        << Ods(Table("<table:table-header-rows><table:table-row>" + TextCell("h") +
-                     "</table:table-row></table:table-header-rows><table:table-row-group>"
-                     "<table:table-rows><table:table-row>" +
-                     TextCell("m", " table:number-columns-spanned=\"2\"") +
-                     "<table:covered-table-cell office:value-type=\"string\"><text:p>hidden"
-                     "</text:p></table:covered-table-cell>" +
-                     TextCell("c") +
-                     "</table:table-row></table:table-rows>"
-                     "</table:table-row-group>"))
+        << odsPackage(Table("<table:table-header-rows><table:table-row>" + textCell("h") +
+                            "</table:table-row></table:table-header-rows><table:table-row-group>"
+                            "<table:table-rows><table:table-row>" +
+                            textCell("m", " table:number-columns-spanned=\"2\"") +
+                            "<table:covered-table-cell office:value-type=\"string\"><text:p>hidden"
+                            "</text:p></table:covered-table-cell>" +
+                            textCell("c") +
+                            "</table:table-row></table:table-rows>"
+                            "</table:table-row-group>"))
         << QByteArray("ODS") << 3ll << QByteArrayList{"1,1=h", "2,1=m", "2,2=", "2,3=c"};
     QTest::newRow("ods: the first table is worksheet 1")
-        << Ods(Table("<table:table-row>" + TextCell("one") + "</table:table-row>") +
-               "<table:table table:name=\"U\"><table:table-row>" + TextCell("two") +
-               "</table:table-row></table:table>")
+        << odsPackage(Table("<table:table-row>" + textCell("one") + "</table:table-row>") +
+                      "<table:table table:name=\"U\"><table:table-row>" + textCell("two") +
+                      "</table:table-row></table:table>")
         << QByteArray("ODS") << 1ll << QByteArrayList{"1,1=one"};
 
     QTest::newRow("xml 2003: indexes, merges, spans, styles of rows, columns and parents")
-        << Xml2003("<Styles><Style ss:ID=\"Default\"/><Style ss:ID=\"d\"><NumberFormat "
+        << xml2003("<Styles><Style ss:ID=\"Default\"/><Style ss:ID=\"d\"><NumberFormat "
                    "ss:Format=\"Short Date\"/></Style><Style ss:ID=\"child\" ss:Parent=\"d\">"
                    "<Font/></Style><Style ss:ID=\"n\"><NumberFormat ss:Format=\"0.00\"/></Style>"
                    "</Styles>" +
-                   Sheet2003("<Column ss:Index=\"4\" ss:StyleID=\"d\"/>"
+                   sheet2003("<Column ss:Index=\"4\" ss:StyleID=\"d\"/>"
                              "<Row><Cell ss:MergeAcross=\"1\"><Data ss:Type=\"String\">m</Data>"
                              "</Cell><Cell><Data ss:Type=\"Number\">45000</Data></Cell>"
                              "<Cell><Data ss:Type=\"Number\">45000</Data></Cell>"
@@ -194,10 +195,10 @@ void TestXmlWorkbookLimits::reads_data()
                           "5,3=bold\nx",
                           "5,4=c"};
     QTest::newRow("xml 2003: the 1904 date system")
-        << Xml2003("<ExcelWorkbook xmlns=\"urn:schemas-microsoft-com:office:excel\"><Date1904/>"
+        << xml2003("<ExcelWorkbook xmlns=\"urn:schemas-microsoft-com:office:excel\"><Date1904/>"
                    "</ExcelWorkbook><Styles><Style ss:ID=\"d\"><NumberFormat ss:Format=\"General "
                    "Date\"/></Style></Styles>" +
-                   Sheet2003("<Row><Cell ss:StyleID=\"d\"><Data ss:Type=\"DateTime\">"
+                   sheet2003("<Row><Cell ss:StyleID=\"d\"><Data ss:Type=\"DateTime\">"
                              "1904-01-02T06:00:00</Data></Cell><Cell><Data ss:Type=\"DateTime\">"
                              "1904-01-02T06:00:00</Data></Cell></Row>"))
         << QByteArray("XML Spreadsheet 2003") << 2ll
@@ -216,7 +217,7 @@ void TestXmlWorkbookLimits::reads()
     QFETCH(QByteArray, format);
     QFETCH(qint64, cells);
     QFETCH(QByteArrayList, shown);
-    const std::shared_ptr<Workbook> book = ReadWorkbook(bytes);
+    const std::shared_ptr<Workbook> book = readWorkbook(bytes);
     QCOMPARE(book->formatName(), QString::fromUtf8(format));
     const Worksheet &sheet = book->worksheet(1);
     if (cells >= 0)
@@ -235,30 +236,31 @@ void TestXmlWorkbookLimits::refuses_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("message"); // a part of it
 
-    const QByteArray ods = Ods(Table("<table:table-row>" + TextCell("a") + "</table:table-row>"));
+    const QByteArray ods =
+        odsPackage(Table("<table:table-row>" + textCell("a") + "</table:table-row>"));
     QTest::newRow("ods: cut short")
         << ods.left(ods.size() / 2) << QByteArray("The workbook is damaged");
     // Inflated on a thread of its own: what goes wrong there is raised to the reader.
-    QByteArray corrupt =
-        Ods(Table(Repeated("<table:table-row>" + TextCell("abc") + "</table:table-row>", 2000)));
+    QByteArray corrupt = odsPackage(
+        Table(repeated("<table:table-row>" + textCell("abc") + "</table:table-row>", 2000)));
     const qsizetype data = corrupt.indexOf("content.xml") + 11;
     for (qsizetype i = data + 40; i < data + 60; ++i)
         corrupt[i] = char(corrupt[i] ^ 0x5A);
     QTest::newRow("ods: content.xml corrupted") << corrupt << QByteArray("The workbook is damaged");
     QTest::newRow("ods: no content.xml")
-        << Package({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+        << package({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
                     {"styles.xml", "<x/>"}})
         << QByteArray("has no content.xml");
     QTest::newRow("ods: malformed content.xml")
-        << Package({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
-                    {"content.xml", Content(Table("<table:table-row>"))}})
+        << package({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                    {"content.xml", content(Table("<table:table-row>"))}})
         << QByteArray("content.xml is not well-formed XML");
     QTest::newRow("ods: document type declaration")
-        << Package({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
-                    {"content.xml", "<!DOCTYPE x [<!ENTITY a \"aaaa\">]>" + Content({})}})
+        << package({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                    {"content.xml", "<!DOCTYPE x [<!ENTITY a \"aaaa\">]>" + content({})}})
         << QByteArray("document type declaration");
     QTest::newRow("ods: encrypted content")
-        << Package({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+        << package({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
                     {"META-INF/manifest.xml",
                      "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:"
                      "manifest:1.0\"><manifest:file-entry manifest:full-path=\"content.xml\">"
@@ -266,57 +268,58 @@ void TestXmlWorkbookLimits::refuses_data()
                     {"content.xml", "\x93\x11\xfe"}})
         << QByteArray("The workbook is password-protected");
     QTest::newRow("odt: a text document")
-        << Package(
+        << package(
                {{"mimetype", "application/vnd.oasis.opendocument.text"}, {"content.xml", "<x/>"}})
         << QByteArray("The file is not an Excel workbook");
     QTest::newRow("ods: no spreadsheet body")
-        << Package({{"content.xml", "<office:document-content" + OdfNamespaces +
+        << package({{"content.xml", "<office:document-content" + OdfNamespaces +
                                         "><office:body><office:text/></office:body>"
                                         "</office:document-content>"}},
                    false)
         << QByteArray("The file is not an Excel workbook");
     QTest::newRow("ods: repeated content past the budget")
-        << Ods(Table("<table:table-row table:number-rows-repeated=\"1048576\">" +
-                     TextCell("x", " table:number-columns-repeated=\"16384\"") +
-                     "</table:table-row>"))
+        << odsPackage(Table("<table:table-row table:number-rows-repeated=\"1048576\">" +
+                            textCell("x", " table:number-columns-repeated=\"16384\"") +
+                            "</table:table-row>"))
         << QByteArray("repeat counts ask for more than");
     QTest::newRow("ods: a billion spaces")
-        << Ods(Table("<table:table-row>" + TextCell("a<text:s text:c=\"1000000000\"/>") +
-                     "</table:table-row>"))
+        << odsPackage(Table("<table:table-row>" + textCell("a<text:s text:c=\"1000000000\"/>") +
+                            "</table:table-row>"))
         << QByteArray("repeat counts ask for more than");
     QTest::newRow("ods: many spaces in many cells")
-        << Ods(Table("<table:table-row>" + Repeated(TextCell("<text:s text:c=\"100000\"/>"), 200) +
-                     "</table:table-row>"))
+        << odsPackage(Table("<table:table-row>" +
+                            repeated(textCell("<text:s text:c=\"100000\"/>"), 200) +
+                            "</table:table-row>"))
         << QByteArray("repeat counts ask for more than");
 
     QTest::newRow("fods: document type declaration")
-        << Flat({}, "<?xml version=\"1.0\"?><!DOCTYPE office:document [<!ENTITY e SYSTEM "
+        << flat({}, "<?xml version=\"1.0\"?><!DOCTYPE office:document [<!ENTITY e SYSTEM "
                     "\"file:///etc/passwd\">]>")
         << QByteArray("document type declaration");
     QTest::newRow("fods: cut short")
-        << Flat(Table({})).left(400) << QByteArray("is not well-formed XML");
+        << flat(Table({})).left(400) << QByteArray("is not well-formed XML");
 
     QTest::newRow("xml 2003: an index of 0")
-        << Xml2003(Sheet2003("<Row ss:Index=\"0\"/>")) << QByteArray("ss:Index of 0");
+        << xml2003(sheet2003("<Row ss:Index=\"0\"/>")) << QByteArray("ss:Index of 0");
     QTest::newRow("xml 2003: an index that is not a number")
-        << Xml2003(Sheet2003("<Row><Cell ss:Index=\"two\"/></Row>"))
+        << xml2003(sheet2003("<Row><Cell ss:Index=\"two\"/></Row>"))
         << QByteArray("is not a count");
     QTest::newRow("xml 2003: a cell beyond the last column")
-        << Xml2003(Sheet2003("<Row><Cell ss:Index=\"16385\"><Data ss:Type=\"Number\">1</Data>"
+        << xml2003(sheet2003("<Row><Cell ss:Index=\"16385\"><Data ss:Type=\"Number\">1</Data>"
                              "</Cell></Row>"))
         << QByteArray("beyond the last row or column");
     QTest::newRow("xml 2003: a cell beyond the last row")
-        << Xml2003(Sheet2003("<Row ss:Index=\"1048576\" ss:Span=\"5\"/><Row><Cell><Data "
+        << xml2003(sheet2003("<Row ss:Index=\"1048576\" ss:Span=\"5\"/><Row><Cell><Data "
                              "ss:Type=\"Number\">1</Data></Cell></Row>"))
         << QByteArray("beyond the last row or column");
     QTest::newRow("xml 2003: columns that overlap")
-        << Xml2003(
-               Sheet2003("<Column ss:Span=\"16383\"/><Column ss:Index=\"2\" ss:Span=\"16383\"/>"))
+        << xml2003(
+               sheet2003("<Column ss:Span=\"16383\"/><Column ss:Index=\"2\" ss:Span=\"16383\"/>"))
         << QByteArray("columns overlap");
     QTest::newRow("xml 2003: an entity")
-        << Xml2003({}, "<?xml version=\"1.0\"?><!DOCTYPE Workbook [<!ENTITY a \"b\">]>")
+        << xml2003({}, "<?xml version=\"1.0\"?><!DOCTYPE Workbook [<!ENTITY a \"b\">]>")
         << QByteArray("document type declaration");
-    QTest::newRow("xml 2003: malformed") << Xml2003(Sheet2003("<Row><Cell></Row>"))
+    QTest::newRow("xml 2003: malformed") << xml2003(sheet2003("<Row><Cell></Row>"))
                                          << QByteArray("the document is not well-formed XML");
 }
 
@@ -325,7 +328,7 @@ void TestXmlWorkbookLimits::refuses()
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, message);
     try {
-        ReadWorkbook(bytes);
+        readWorkbook(bytes);
         QFAIL("read without an error");
     } catch (const WorkbookError &error) {
         QVERIFY2(error.message().contains(QString::fromUtf8(message)), qPrintable(error.message()));

@@ -55,7 +55,7 @@ private:
 // More rows than any BIFF8 sheet has; the bound only keeps a broken reader from looping.
 constexpr int RowBound = 70000;
 
-void ReadTable(int worksheet)
+void readTable(int worksheet)
 {
     ExcelSelectSheet(worksheet);
     int end = ResultShape::FirstDataRow;
@@ -72,7 +72,7 @@ void ReadTable(int worksheet)
 
 } // namespace
 
-void RunReaderOperations(QByteArrayView bytes)
+void runReaderOperations(QByteArrayView bytes)
 {
     static MemoryFile file;
     QString name = file.replace(bytes);
@@ -83,7 +83,7 @@ void RunReaderOperations(QByteArrayView bytes)
     }
     for (int worksheet = ResultShape::Worksheet; worksheet <= 3; ++worksheet) {
         try {
-            ReadTable(worksheet);
+            readTable(worksheet);
         } catch (const ViewerError &) {
         }
     }
@@ -92,5 +92,5 @@ void RunReaderOperations(QByteArrayView bytes)
     } catch (const ViewerError &) {
         std::abort(); // an open workbook always closes
     }
-    ExcelRelease();
+    excelRelease();
 }

@@ -9,7 +9,7 @@
 // A worksheet's cells as one text, to compare with what a test expects: a line a row up to the
 // sheet's last row, the cells of a row separated by "|" up to its last one with content, and in
 // each cell a line feed, a tab and a "|" written as \n, \t and \|.
-inline QString SheetText(const Workbook &book, int sheetNumber = 1)
+inline QString sheetText(const Workbook &book, int sheetNumber = 1)
 {
     const Worksheet &sheet = book.worksheet(sheetNumber);
     QStringList rows;
@@ -31,7 +31,7 @@ inline QString SheetText(const Workbook &book, int sheetNumber = 1)
 
 // The message of the WorkbookError that `operation` throws, or "none".
 template<typename Operation>
-QString WorkbookErrorOf(Operation &&operation)
+QString workbookErrorOf(Operation &&operation)
 {
     try {
         std::forward<Operation>(operation)();
@@ -42,7 +42,7 @@ QString WorkbookErrorOf(Operation &&operation)
 }
 
 // A cell's text for a failure message: in quotes, on one line, cut after 60 characters.
-inline QString Quoted(const QString &text)
+inline QString quoted(const QString &text)
 {
     QString shown = text.left(60);
     shown.replace(u'\n', QStringLiteral("\\n")).replace(u'\r', QStringLiteral("\\r"));

@@ -14,7 +14,7 @@
 // The cells of a worksheet part as one text to compare, or its refusal: read through the
 // scanner, with its fall back to expat, in pieces of `pieceSize` bytes (`fast`), or through
 // expat alone.
-inline std::string WorksheetOutcome(std::span<const char> bytes, std::size_t pieceSize, bool fast)
+inline std::string worksheetOutcome(std::span<const char> bytes, std::size_t pieceSize, bool fast)
 {
     Worksheet sheet;
     StringTable texts;
@@ -25,9 +25,9 @@ inline std::string WorksheetOutcome(std::span<const char> bytes, std::size_t pie
     };
     try {
         if (fast)
-            ParseXmlPart(source, reader, QStringLiteral("sheet"), [&reader] { reader.restart(); });
+            parseXmlPart(source, reader, QStringLiteral("sheet"), [&reader] { reader.restart(); });
         else
-            ParseXmlPartWithExpat(source, reader, QStringLiteral("sheet"));
+            parseXmlPartWithExpat(source, reader, QStringLiteral("sheet"));
     } catch (const WorkbookError &error) {
         return "refused: " + error.message().toStdString();
     }

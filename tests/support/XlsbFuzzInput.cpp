@@ -28,7 +28,7 @@ struct Part
     std::string_view bytes;
 };
 
-std::vector<std::uint8_t> Package(const std::vector<Part> &parts)
+std::vector<std::uint8_t> package(const std::vector<Part> &parts)
 {
     zip_error_t error;
     zip_error_init(&error);
@@ -58,7 +58,7 @@ std::vector<std::uint8_t> Package(const std::vector<Part> &parts)
 
 } // namespace
 
-std::vector<std::uint8_t> XlsbFuzzPackage(std::span<const std::uint8_t> bytes)
+std::vector<std::uint8_t> xlsbFuzzPackage(std::span<const std::uint8_t> bytes)
 {
     std::string_view input(reinterpret_cast<const char *>(bytes.data()), bytes.size());
     std::string_view pieces[3];
@@ -68,7 +68,7 @@ std::vector<std::uint8_t> XlsbFuzzPackage(std::span<const std::uint8_t> bytes)
         input = end == std::string_view::npos ? std::string_view()
                                               : input.substr(end + Separator.size());
     }
-    return Package({
+    return package({
         {"[Content_Types].xml", ContentTypes},
         {"_rels/.rels", PackageRelationships},
         {"xl/_rels/workbook.bin.rels", WorkbookRelationships},

@@ -9,4 +9,4 @@
 // types and styles into a ZIP whose entries are stored as they are, so that every mutation
 // reaches the record parsers instead of the ZIP's checksums. Shared by the fuzz target and the
 // test that replays what it found.
-std::vector<std::uint8_t> XlsbFuzzPackage(std::span<const std::uint8_t> input);
+std::vector<std::uint8_t> xlsbFuzzPackage(std::span<const std::uint8_t> input);

@@ -31,7 +31,7 @@ struct Run
 };
 
 // `input` goes to its standard input, which is then closed.
-Run RunTool(const QStringList &arguments, const QByteArray &input = {},
+Run runTool(const QStringList &arguments, const QByteArray &input = {},
             const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
             const QString &program = Tool)
 {
@@ -54,7 +54,7 @@ Run RunTool(const QStringList &arguments, const QByteArray &input = {},
 }
 
 // The tool's temporary copies: beside it, named after its process.
-QStringList TemporaryCopies()
+QStringList temporaryCopies()
 {
     return QDir(QStringLiteral(ORVANDEL_BIN_DIR))
         .entryList({QStringLiteral("tempfgr*.xls")}, QDir::Files);
@@ -103,17 +103,17 @@ void TestDumpTool::initTestCase()
 {
     QVERIFY(QFileInfo(Tool).isExecutable());
     QVERIFY(m_dir.isValid());
-    m_copiesBefore = TemporaryCopies();
+    m_copiesBefore = temporaryCopies();
 }
 
 void TestDumpTool::cleanup()
 {
-    QCOMPARE(TemporaryCopies(), m_copiesBefore);
+    QCOMPARE(temporaryCopies(), m_copiesBefore);
 }
 
 void TestDumpTool::csv()
 {
-    const Run run = RunTool({dataPath(QStringLiteral("dump-texts.xls"))});
+    const Run run = runTool({dataPath(QStringLiteral("dump-texts.xls"))});
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QByteArray());
@@ -125,13 +125,13 @@ void TestDumpTool::csv()
                        "\"\"\"\",\",\",k3,\\t,\\,ё, ,,0,,,,\r\n");
     QCOMPARE(QString::fromUtf8(run.out), expected);
     // --csv is the default.
-    QCOMPARE(RunTool({QStringLiteral("--csv"), dataPath(QStringLiteral("dump-texts.xls"))}).out,
+    QCOMPARE(runTool({QStringLiteral("--csv"), dataPath(QStringLiteral("dump-texts.xls"))}).out,
              run.out);
 }
 
 void TestDumpTool::tsv()
 {
-    const Run run = RunTool({QStringLiteral("--tsv"), dataPath(QStringLiteral("dump-texts.xls"))});
+    const Run run = runTool({QStringLiteral("--tsv"), dataPath(QStringLiteral("dump-texts.xls"))});
     QCOMPARE(run.exitCode, 0);
     const QString expected = QStringLiteral(
         "Name\tNote, with comma\tKey\tTab\tBackslash\tТекст\tCR\tCRLF\tNumber\t\t\t\t\n"
@@ -153,7 +153,7 @@ void TestDumpTool::sameTableAsTheImport_data()
 void TestDumpTool::sameTableAsTheImport()
 {
     QFETCH(QString, name);
-    const Run run = RunTool({QStringLiteral("--tsv"), dataPath(name + QStringLiteral(".xls"))});
+    const Run run = runTool({QStringLiteral("--tsv"), dataPath(name + QStringLiteral(".xls"))});
     QCOMPARE(run.exitCode, 0);
     QString expected;
     for (const QStringList &row : expectedTable(name)) {
@@ -173,14 +173,14 @@ void TestDumpTool::sameTableAsTheImport()
 void TestDumpTool::ooxmlWorkbook()
 {
     const QString formats = QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/formats/");
-    const Run run = RunTool(
+    const Run run = runTool(
         {QStringLiteral("--tsv"), formats + QStringLiteral("calamine__inventory-table.xlsx")});
     QCOMPARE(run.exitCode, 0);
     QFile expected(formats + QStringLiteral("expected/calamine__inventory-table.xlsx.lo.tsv"));
     QVERIFY(expected.open(QIODevice::ReadOnly));
     QCOMPARE(run.out, expected.readAll());
-    const Run shared = RunTool({formats + QStringLiteral("xlsxwriter__shared-strings.xlsx")});
-    const Run inline_ = RunTool({formats + QStringLiteral("xlsxwriter__inline-strings.xlsx")});
+    const Run shared = runTool({formats + QStringLiteral("xlsxwriter__shared-strings.xlsx")});
+    const Run inline_ = runTool({formats + QStringLiteral("xlsxwriter__inline-strings.xlsx")});
     QCOMPARE(shared.exitCode, 0);
     QVERIFY(shared.out.contains("\"строка 1\nвторая строка\""));
     QCOMPARE(inline_.out, shared.out);
@@ -214,17 +214,17 @@ void TestDumpTool::password()
     const QString formats = QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/formats/");
     const QString option = QStringLiteral("--password");
 
-    const Run run = RunTool({option, password, formats + file});
+    const Run run = runTool({option, password, formats + file});
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.endsWith('\n'));
     if (!plain.isEmpty())
-        QCOMPARE(run.out, RunTool({formats + plain}).out);
+        QCOMPARE(run.out, runTool({formats + plain}).out);
 
     for (const QString &wrong : {password + u'x', QStringLiteral("VelvetSweatshop")}) {
         if (wrong == password)
             continue;
-        const Run refused = RunTool({option, wrong, formats + file});
+        const Run refused = runTool({option, wrong, formats + file});
         QCOMPARE(refused.exitCode, 1);
         QCOMPARE(refused.out, QByteArray());
         QCOMPARE(refused.err, QByteArray("The workbook is password-protected.\n"));
@@ -234,7 +234,7 @@ void TestDumpTool::password()
 void TestDumpTool::missingFile()
 {
     for (const QString &path : {m_dir.path() + QStringLiteral("/none.xls"), m_dir.path()}) {
-        const Run run = RunTool({path});
+        const Run run = runTool({path});
         QCOMPARE(run.exitStatus, QProcess::NormalExit);
         QCOMPARE(run.exitCode, 2);
         QCOMPARE(run.out, QByteArray());
@@ -245,13 +245,13 @@ void TestDumpTool::missingFile()
 // Committed files: a damaged file written a moment ago is tried again until it has settled.
 void TestDumpTool::importError()
 {
-    const Run run = RunTool({dataPath(QStringLiteral("not-a-workbook.xls"))});
+    const Run run = runTool({dataPath(QStringLiteral("not-a-workbook.xls"))});
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(run.err, QByteArray("The file is not an Excel workbook.\n"));
 
     // An empty file is handed to the reader like any snapshot.
-    QCOMPARE(RunTool({dataPath(QStringLiteral("empty.xls"))}).err,
+    QCOMPARE(runTool({dataPath(QStringLiteral("empty.xls"))}).err,
              QByteArray("The file is not an Excel workbook.\n"));
 }
 
@@ -264,7 +264,7 @@ void TestDumpTool::lockedFile()
     QVERIFY(holder.waitForReadyRead(10000));
     QCOMPARE(holder.readLine(), QByteArray("ready\n"));
 
-    const Run run = RunTool({QStringLiteral("--retry-ms"), QStringLiteral("2"), path});
+    const Run run = runTool({QStringLiteral("--retry-ms"), QStringLiteral("2"), path});
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
     QCOMPARE(run.exitCode, 3);
     QCOMPARE(run.out, QByteArray());
@@ -300,14 +300,14 @@ void TestDumpTool::copies()
     }
     const QByteArray sum = QCryptographicHash::hash(whole, QCryptographicHash::Sha256).toHex();
     for (int run = 0; run < 2; ++run)
-        QCOMPARE(RunTool({QStringLiteral("--copies"), list, path}).exitCode, 0);
+        QCOMPARE(runTool({QStringLiteral("--copies"), list, path}).exitCode, 0);
     QFile copies(list);
     QVERIFY(copies.open(QIODevice::ReadOnly));
     QCOMPARE(copies.readAll(), sum + '\n' + sum + '\n');
 
     // Just cut short: torn at every attempt, so nothing read.
     QVERIFY(QFile::resize(path, whole.size() - 1));
-    QCOMPARE(RunTool({QStringLiteral("--copies"), list, QStringLiteral("--retry-ms"),
+    QCOMPARE(runTool({QStringLiteral("--copies"), list, QStringLiteral("--retry-ms"),
                       QStringLiteral("0"), path})
                  .exitCode,
              3);
@@ -318,15 +318,15 @@ void TestDumpTool::stats()
 {
     const QString path = m_dir.path() + QStringLiteral("/stats.xls");
     QVERIFY(QFile::copy(dataPath(QStringLiteral("short.xls")), path));
-    const Run read = RunTool({QStringLiteral("--stats"), path});
+    const Run read = runTool({QStringLiteral("--stats"), path});
     QCOMPARE(read.exitCode, 0);
     QCOMPARE(read.err, QByteArray("orvandel-dump: attempts 1 torn 0\n"));
-    QCOMPARE(read.out, RunTool({path}).out);
+    QCOMPARE(read.out, runTool({path}).out);
 
     QProcess holder;
     holder.start(Writer, {QStringLiteral("flock"), path});
     QVERIFY(holder.waitForReadyRead(10000));
-    const Run locked = RunTool(
+    const Run locked = runTool(
         {QStringLiteral("--stats"), QStringLiteral("--retry-ms"), QStringLiteral("0"), path});
     QCOMPARE(locked.exitCode, 3);
     QCOMPARE(locked.err, QByteArray("orvandel-dump: attempts 30 torn 0\n"
@@ -336,7 +336,7 @@ void TestDumpTool::stats()
     QVERIFY(holder.waitForFinished(10000));
 
     // A missing file makes no attempt worth counting: the message alone.
-    QCOMPARE(RunTool({QStringLiteral("--stats"), m_dir.path() + QStringLiteral("/none.xls")}).err,
+    QCOMPARE(runTool({QStringLiteral("--stats"), m_dir.path() + QStringLiteral("/none.xls")}).err,
              QByteArray("File not found.\n"));
 }
 
@@ -358,7 +358,7 @@ void TestDumpTool::usage_data()
 void TestDumpTool::usage()
 {
     QFETCH(QStringList, arguments);
-    const Run run = RunTool(arguments);
+    const Run run = runTool(arguments);
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
     QCOMPARE(run.exitCode, 64);
     QCOMPARE(run.out, QByteArray());
@@ -367,7 +367,7 @@ void TestDumpTool::usage()
 
 void TestDumpTool::help()
 {
-    const Run run = RunTool({QStringLiteral("--help")});
+    const Run run = runTool({QStringLiteral("--help")});
     QCOMPARE(run.exitCode, 0);
     for (const char *part :
          {"--csv", "--tsv", "--retry-ms", "--stats", "--copies", "--password", "--version",
@@ -375,15 +375,15 @@ void TestDumpTool::help()
           "regular file", "\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  64 "})
         QVERIFY2(run.out.contains(part), part);
 
-    QVERIFY(RunTool({QStringLiteral("--xml")}).err.contains("unknown option '--xml'"));
-    QCOMPARE(RunTool({QStringLiteral("--version")}).out,
+    QVERIFY(runTool({QStringLiteral("--xml")}).err.contains("unknown option '--xml'"));
+    QCOMPARE(runTool({QStringLiteral("--version")}).out,
              QByteArray("orvandel-dump " ORVANDEL_VERSION "\n"));
 
     // "--" ends the options: a workbook whose name starts with a dash.
     const QString dashed = m_dir.path() + QStringLiteral("/-x.xls");
     QVERIFY(QFile::copy(dataPath(QStringLiteral("short.xls")), dashed));
     QVERIFY(QDir::setCurrent(m_dir.path()));
-    QCOMPARE(RunTool({QStringLiteral("--"), QStringLiteral("-x.xls")}).exitCode, 0);
+    QCOMPARE(runTool({QStringLiteral("--"), QStringLiteral("-x.xls")}).exitCode, 0);
 }
 
 void TestDumpTool::streams_data()
@@ -400,10 +400,10 @@ void TestDumpTool::streams()
     const QString book = dataPath(QStringLiteral("dump-texts.xls"));
     QFile file(book);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const Run run = RunTool({QStringLiteral("--stats"), path}, file.readAll());
+    const Run run = runTool({QStringLiteral("--stats"), path}, file.readAll());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QByteArray("orvandel-dump: attempts 1 torn 0\n"));
-    QCOMPARE(run.out, RunTool({book}).out);
+    QCOMPARE(run.out, runTool({book}).out);
 }
 
 void TestDumpTool::withoutAHomeDirectory_data()
@@ -445,11 +445,11 @@ void TestDumpTool::withoutAHomeDirectory()
     environment.insert(QStringLiteral("TMPDIR"), temp);
     if (runtimeMode != 0)
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-    const Run run = RunTool({QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+    const Run run = runTool({QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
                              QStringLiteral("--clear-groups"), Tool, book},
                             {}, environment, setpriv);
     QVERIFY2(run.exitCode == 0, run.err.constData());
-    QCOMPARE(run.out, RunTool({book}).out);
+    QCOMPARE(run.out, runTool({book}).out);
     QCOMPARE(QDir(temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(QDir(runtime + QStringLiteral("/Orvandel")).exists(), runtimeMode == 0700);
 }
@@ -464,7 +464,7 @@ void TestDumpTool::everyWorkbookOfTheCorpus()
     QVERIFY(files.size() > 40);
     int tables = 0;
     for (const QString &file : files) {
-        const Run run = RunTool({file});
+        const Run run = runTool({file});
         const QByteArray what = QFileInfo(file).fileName().toUtf8();
         QVERIFY2(run.exitStatus == QProcess::NormalExit, what);
         QVERIFY2(run.exitCode == 0 || run.exitCode == 1, what + " " + run.err);

@@ -33,7 +33,7 @@ class TestHeadlessScan : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanupTestCase() { ExcelRelease(); }
+    void cleanupTestCase() { excelRelease(); }
     void retriesLikeTheViewer();
 
 private:

@@ -187,7 +187,7 @@ class TestImportWriter : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanupTestCase() { ExcelRelease(); }
+    void cleanupTestCase() { excelRelease(); }
     void rewrittenInPlace_data();
     void rewrittenInPlace();
 };

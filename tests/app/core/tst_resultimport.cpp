@@ -169,7 +169,7 @@ void TestResultImport::init()
 
 void TestResultImport::cleanupTestCase()
 {
-    ExcelRelease();
+    excelRelease();
 }
 
 void TestResultImport::privateCopyName()

@@ -21,7 +21,7 @@ class TestImportGrid : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
-    void cleanupTestCase() { ExcelRelease(); }
+    void cleanupTestCase() { excelRelease(); }
 
     void longTableShowsItsLastRow();
     void shorterTableAfterALongerOne();

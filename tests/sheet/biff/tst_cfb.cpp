@@ -32,14 +32,14 @@ using Patch = std::function<void(Container &)>;
 
 QString firstCell(const QByteArray &file)
 {
-    const auto book = ReadWorkbook(file);
+    const auto book = readWorkbook(file);
     return book->cellText(book->worksheet(1), 1, 1, QLocale::c());
 }
 
 WorkbookError::Kind errorKind(const QByteArray &file, QString *message = nullptr)
 {
     try {
-        ReadWorkbook(file);
+        readWorkbook(file);
     } catch (const WorkbookError &e) {
         if (message)
             *message = e.message();
@@ -206,7 +206,7 @@ void TestCfb::everyTruncation()
     const QByteArray file = container({{QStringLiteral("Workbook"), sampleStream()}}, false).bytes;
     for (qsizetype n = 0; n < file.size(); n += 7) {
         try {
-            ReadWorkbook(file.left(n));
+            readWorkbook(file.left(n));
         } catch (const WorkbookError &) {
         }
     }

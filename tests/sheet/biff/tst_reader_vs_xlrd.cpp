@@ -29,14 +29,14 @@ enum XlrdType { Text = 1, Number = 2, Date = 3, Boolean = 4, Error = 5 };
 // Places where our reader and python3-xlrd legitimately read different things. Each entry is
 // "file|sheet|row|column" (1-based) with the reason beside it; an entry that no longer differs
 // fails the test too, so the list cannot go stale.
-const QHash<QString, QString> &KnownDifferences()
+const QHash<QString, QString> &knownDifferences()
 {
     static const QHash<QString, QString> differences{};
     return differences;
 }
 
 // Files xlrd refuses that our reader reads: the reason we accept them.
-const QHash<QString, QString> &ReadableDespiteXlrd()
+const QHash<QString, QString> &readableDespiteXlrd()
 {
     static const QHash<QString, QString> files{};
     return files;
@@ -46,20 +46,20 @@ const QHash<QString, QString> &ReadableDespiteXlrd()
 // hold cells and on their borders, so that a sheet with one cell at (65536, 256) stays quick.
 constexpr qint64 FullScanLimit = 4'000'000;
 
-QString DataDir()
+QString dataDir()
 {
     return QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data");
 }
 
-QJsonObject LoadExpected(const QString &fileName)
+QJsonObject loadExpected(const QString &fileName)
 {
-    QFile file(DataDir() + QStringLiteral("/expected/") + fileName + QStringLiteral(".json"));
+    QFile file(dataDir() + QStringLiteral("/expected/") + fileName + QStringLiteral(".json"));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QJsonDocument::fromJson(file.readAll()).object();
 }
 
-bool SameNumber(const QString &ours, double expected)
+bool sameNumber(const QString &ours, double expected)
 {
     bool ok = false;
     const double value = QLocale::system().toDouble(ours, &ok);
@@ -78,7 +78,7 @@ struct Expectation
     bool matches = false;
 };
 
-Expectation Expect(const QJsonArray &cell, bool date1904, const QString &ours)
+Expectation expect(const QJsonArray &cell, bool date1904, const QString &ours)
 {
     const int type = cell.at(2).toInt();
     const QJsonValue value = cell.at(3);
@@ -87,18 +87,18 @@ Expectation Expect(const QJsonArray &cell, bool date1904, const QString &ours)
         return {value.toString(), ours == value.toString()};
     case Number: {
         const double number = value.toDouble();
-        return {NumberText(number, QLocale::system()), SameNumber(ours, number)};
+        return {numberText(number, QLocale::system()), sameNumber(ours, number)};
     }
     case Date: {
-        const QString text = DateTimeText(value.toDouble(), date1904, QLocale::system());
+        const QString text = dateTimeText(value.toDouble(), date1904, QLocale::system());
         return {text, ours == text};
     }
     case Boolean: {
-        const QString text = BooleanText(value.toInt() != 0);
+        const QString text = booleanText(value.toInt() != 0);
         return {text, ours == text};
     }
     case Error: {
-        const QString text = ErrorText(std::uint8_t(value.toInt()));
+        const QString text = errorText(std::uint8_t(value.toInt()));
         return {text, ours == text};
     }
     default:
@@ -110,14 +110,14 @@ Expectation Expect(const QJsonArray &cell, bool date1904, const QString &ours)
 using CellReader = std::function<QString(int row, int column)>;
 
 // Compares one worksheet cell by cell; returns the differences found as "key: description".
-QStringList CompareSheet(const QString &file, const QJsonObject &sheet, bool date1904,
+QStringList compareSheet(const QString &file, const QJsonObject &sheet, bool date1904,
                          const CellReader &cellText)
 {
     QStringList differences;
     const int index = sheet.value(u"index").toInt();
     const auto report = [&](int row, int col, const QString &ours, const QString &theirs) {
         differences << QStringLiteral("%1|%2|%3|%4").arg(file).arg(index).arg(row).arg(col) +
-                           QStringLiteral(": ours %1, xlrd %2").arg(Quoted(ours), Quoted(theirs));
+                           QStringLiteral(": ours %1, xlrd %2").arg(quoted(ours), quoted(theirs));
     };
 
     QHash<qint64, QJsonArray> cells;
@@ -145,7 +145,7 @@ QStringList CompareSheet(const QString &file, const QJsonObject &sheet, bool dat
                     report(row, col, ours, QString());
                 continue;
             }
-            const Expectation expected = Expect(*found, date1904, ours);
+            const Expectation expected = expect(*found, date1904, ours);
             if (!expected.matches)
                 report(row, col, ours, expected.text);
         }
@@ -153,7 +153,7 @@ QStringList CompareSheet(const QString &file, const QJsonObject &sheet, bool dat
     return differences;
 }
 
-QString ExceptionText(const std::exception_ptr &error)
+QString exceptionText(const std::exception_ptr &error)
 {
     try {
         std::rethrow_exception(error);
@@ -195,13 +195,13 @@ private:
 
 void TestReaderVsXlrd::initTestCase()
 {
-    const QDir expected(DataDir() + QStringLiteral("/expected"));
+    const QDir expected(dataDir() + QStringLiteral("/expected"));
     QVERIFY2(expected.exists(), "tests/data/expected is missing");
 }
 
 void TestReaderVsXlrd::cleanupTestCase()
 {
-    ExcelRelease();
+    excelRelease();
 }
 
 void TestReaderVsXlrd::workbook_data()
@@ -209,7 +209,7 @@ void TestReaderVsXlrd::workbook_data()
     QTest::addColumn<QString>("path");
     int count = 0;
     for (const QString &folder : {QStringLiteral("corpus"), QStringLiteral("fixtures")}) {
-        const QDir dir(DataDir() + u'/' + folder);
+        const QDir dir(dataDir() + u'/' + folder);
         for (const QString &name :
              dir.entryList({QStringLiteral("*.xls")}, QDir::Files, QDir::Name)) {
             QTest::newRow(qPrintable(folder + u'/' + name)) << dir.filePath(name);
@@ -223,7 +223,7 @@ void TestReaderVsXlrd::workbook()
 {
     QFETCH(QString, path);
     const QString file = QFileInfo(path).fileName();
-    const QJsonObject expected = LoadExpected(file);
+    const QJsonObject expected = loadExpected(file);
     QVERIFY2(!expected.isEmpty(), qPrintable(QStringLiteral("no reference file for ") + file));
 
     QString fileName = path;
@@ -237,9 +237,9 @@ void TestReaderVsXlrd::workbook()
             return;
         } catch (...) {
             QFAIL(qPrintable(QStringLiteral("not a WorkbookError: ") +
-                             ExceptionText(std::current_exception())));
+                             exceptionText(std::current_exception())));
         }
-        QVERIFY2(ReadableDespiteXlrd().contains(file),
+        QVERIFY2(readableDespiteXlrd().contains(file),
                  qPrintable(QStringLiteral("read although xlrd refuses it: ") +
                             expected.value(u"error").toString()));
         ExcelClose();
@@ -250,7 +250,7 @@ void TestReaderVsXlrd::workbook()
         ExcelOpen(fileName);
     } catch (...) {
         QFAIL(qPrintable(QStringLiteral("xlrd reads it, we do not: ") +
-                         ExceptionText(std::current_exception())));
+                         exceptionText(std::current_exception())));
     }
     const bool date1904 = expected.value(u"datemode").toInt() == 1;
     const QJsonArray sheets = expected.value(u"sheets").toArray();
@@ -260,19 +260,19 @@ void TestReaderVsXlrd::workbook()
         const QJsonObject sheet = entry.toObject();
         try {
             ExcelSelectSheet(sheet.value(u"index").toInt());
-            differences << CompareSheet(file, sheet, date1904, [&](int row, int col) {
+            differences << compareSheet(file, sheet, date1904, [&](int row, int col) {
                 const QString text = ExcelGetCell(row, col);
                 // The import reads through the view; it must give the very same text.
-                if (ExcelGetCellText(row, col, scratch) != text)
+                if (excelGetCellText(row, col, scratch) != text)
                     return QStringLiteral("view differs: ") +
-                           ExcelGetCellText(row, col, scratch).toString();
+                           excelGetCellText(row, col, scratch).toString();
                 return text;
             });
         } catch (...) {
             differences << QStringLiteral("%1|%2: %3")
                                .arg(file)
                                .arg(sheet.value(u"index").toInt())
-                               .arg(ExceptionText(std::current_exception()));
+                               .arg(exceptionText(std::current_exception()));
         }
     }
     // Worksheets count worksheets only: there is none after the last one xlrd lists.
@@ -293,7 +293,7 @@ void TestReaderVsXlrd::expectOnlyKnown(const QStringList &differences)
     QStringList unexpected;
     for (const QString &difference : differences) {
         const QString key = difference.section(u':', 0, 0);
-        if (KnownDifferences().contains(key))
+        if (knownDifferences().contains(key))
             m_seenDifferences.insert(key);
         else
             unexpected << difference;
@@ -308,7 +308,7 @@ void TestReaderVsXlrd::encryptedWorkbook_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("password");
-    QFile list(DataDir() + QStringLiteral("/formats/passwords.tsv"));
+    QFile list(dataDir() + QStringLiteral("/formats/passwords.tsv"));
     QVERIFY(list.open(QIODevice::ReadOnly | QIODevice::Text));
     int count = 0;
     while (!list.atEnd()) {
@@ -317,7 +317,7 @@ void TestReaderVsXlrd::encryptedWorkbook_data()
             continue;
         const QString file = line.section(u'\t', 0, 0);
         QTest::newRow(qPrintable(file))
-            << DataDir() + QStringLiteral("/formats/") + file << line.section(u'\t', 1, 1);
+            << dataDir() + QStringLiteral("/formats/") + file << line.section(u'\t', 1, 1);
         ++count;
     }
     QVERIFY2(count >= 7, "the encrypted workbooks are missing");
@@ -328,7 +328,7 @@ void TestReaderVsXlrd::encryptedWorkbook()
     QFETCH(QString, path);
     QFETCH(QString, password);
     const QString file = QFileInfo(path).fileName();
-    const QJsonObject expected = LoadExpected(file);
+    const QJsonObject expected = loadExpected(file);
     QVERIFY2(expected.contains(u"sheets"), qPrintable(QStringLiteral("no reference for ") + file));
     QFile input(path);
     QVERIFY(input.open(QIODevice::ReadOnly));
@@ -345,15 +345,15 @@ void TestReaderVsXlrd::encryptedWorkbook()
     };
     // The viewer tries the default password alone; a near miss is refused by the verifier.
     if (password != BiffDecryption::DefaultPassword)
-        QCOMPARE(kindOf([&] { ReadWorkbook(bytes); }), WorkbookError::Kind::Encrypted);
-    QCOMPARE(kindOf([&] { ReadBiffWorkbook(span, password + u'x'); }),
+        QCOMPARE(kindOf([&] { readWorkbook(bytes); }), WorkbookError::Kind::Encrypted);
+    QCOMPARE(kindOf([&] { readBiffWorkbook(span, password + u'x'); }),
              WorkbookError::Kind::Encrypted);
 
     std::shared_ptr<Workbook> book;
     try {
-        book = ReadBiffWorkbook(span, password);
+        book = readBiffWorkbook(span, password);
     } catch (...) {
-        QFAIL(qPrintable(ExceptionText(std::current_exception())));
+        QFAIL(qPrintable(exceptionText(std::current_exception())));
     }
     const bool date1904 = expected.value(u"datemode").toInt() == 1;
     const QJsonArray sheets = expected.value(u"sheets").toArray();
@@ -363,7 +363,7 @@ void TestReaderVsXlrd::encryptedWorkbook()
     for (const QJsonValue &entry : sheets) {
         const QJsonObject sheet = entry.toObject();
         const Worksheet &worksheet = book->worksheet(sheet.value(u"index").toInt());
-        differences << CompareSheet(file, sheet, date1904, [&](int row, int col) {
+        differences << compareSheet(file, sheet, date1904, [&](int row, int col) {
             return book->cellText(worksheet, row, col, locale);
         });
     }
@@ -372,7 +372,7 @@ void TestReaderVsXlrd::encryptedWorkbook()
 
 void TestReaderVsXlrd::knownDifferencesStillDiffer()
 {
-    for (auto it = KnownDifferences().cbegin(); it != KnownDifferences().cend(); ++it)
+    for (auto it = knownDifferences().cbegin(); it != knownDifferences().cend(); ++it)
         QVERIFY2(m_seenDifferences.contains(it.key()),
                  qPrintable(it.key() + QStringLiteral(" now reads like xlrd: drop it")));
 }

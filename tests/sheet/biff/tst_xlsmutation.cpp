@@ -64,7 +64,7 @@ void TestXlsMutation::tryVariant(const QByteArray &bytes, const QString &what)
     QElapsedTimer timer;
     timer.start();
     try {
-        const auto book = ReadWorkbook(bytes);
+        const auto book = readWorkbook(bytes);
         for (int s = 1; s <= book->worksheetCount(); ++s) {
             const Worksheet &sheet = book->worksheet(s);
             const int rows = std::min(sheet.rowCount(), 2000);

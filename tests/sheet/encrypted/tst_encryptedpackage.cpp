@@ -14,7 +14,7 @@
 // against LibreOffice's reading in the format corpus.)
 namespace {
 
-QByteArray Load(const QString &name)
+QByteArray load(const QString &name)
 {
     QFile file(QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/formats/") + name);
     if (!file.open(QIODevice::ReadOnly))
@@ -81,14 +81,14 @@ void TestEncryptedPackage::withPassword()
     QFETCH(QString, password);
     QFETCH(QString, plain);
     QFETCH(QString, error);
-    const QByteArray encrypted = Load(file);
+    const QByteArray encrypted = load(file);
     std::shared_ptr<Workbook> book;
-    QCOMPARE(thrownWorkbookError([&] { book = ReadEncryptedPackage(Bytes(encrypted), password); }),
+    QCOMPARE(thrownWorkbookError([&] { book = readEncryptedPackage(Bytes(encrypted), password); }),
              error.isEmpty() ? QStringLiteral("none") : error);
     if (!book)
         return;
-    const QByteArray original = Load(plain);
-    QCOMPARE(Cells(*book), Cells(*ReadWorkbook(Bytes(original))));
+    const QByteArray original = load(plain);
+    QCOMPARE(Cells(*book), Cells(*readWorkbook(Bytes(original))));
 }
 
 QTEST_GUILESS_MAIN(TestEncryptedPackage)

@@ -54,7 +54,7 @@ QString readInPieces(const QByteArray &html, std::size_t pieceBytes, int *cuts)
                pieceBytes)
         .read();
     book.finish();
-    return SheetText(book);
+    return sheetText(book);
 }
 
 // A long page of several tables whose rows hold what makes a cut hard: row spans across it,
@@ -161,9 +161,9 @@ void TestHtmlTables::layout()
 {
     QFETCH(QByteArray, html);
     QFETCH(QString, sheet);
-    const auto book = ReadWorkbook(html);
+    const auto book = readWorkbook(html);
     QCOMPARE(book->formatName(), QStringLiteral("HTML"));
-    QCOMPARE(SheetText(*book), sheet);
+    QCOMPARE(sheetText(*book), sheet);
 }
 
 void TestHtmlTables::cellText_data()
@@ -198,7 +198,7 @@ void TestHtmlTables::cellText()
 {
     QFETCH(QByteArray, cell);
     QFETCH(QString, text);
-    QCOMPARE(SheetText(*ReadWorkbook(cellPage(cell))), text);
+    QCOMPARE(sheetText(*readWorkbook(cellPage(cell))), text);
 }
 
 void TestHtmlTables::encoding_data()
@@ -250,10 +250,10 @@ void TestHtmlTables::encoding()
     QFETCH(QByteArray, html);
     QFETCH(int, codePage);
     QFETCH(QString, text);
-    const auto book = ReadWorkbook(html);
+    const auto book = readWorkbook(html);
     QCOMPARE(book->formatName(), QStringLiteral("HTML"));
     QCOMPARE(book->codePage(), codePage);
-    QCOMPARE(SheetText(*book), text);
+    QCOMPARE(sheetText(*book), text);
 }
 
 void TestHtmlTables::recognition_data()
@@ -286,7 +286,7 @@ void TestHtmlTables::recognition()
 {
     QFETCH(QByteArray, file);
     QFETCH(QString, format);
-    QCOMPARE(ReadWorkbook(file)->formatName(), format);
+    QCOMPARE(readWorkbook(file)->formatName(), format);
 }
 
 void TestHtmlTables::piecesReadAsWhole_data()
@@ -324,8 +324,8 @@ void TestHtmlTables::deepNesting()
     for (int i = 0; i < depth; ++i)
         cell += i % 2 ? "<span>" : "<div>";
     cell += "deep";
-    const auto book = ReadWorkbook(cellPage(cell) + "<table><tr><td>next");
-    QCOMPARE(SheetText(*book), QStringLiteral("deep\nnext"));
+    const auto book = readWorkbook(cellPage(cell) + "<table><tr><td>next");
+    QCOMPARE(sheetText(*book), QStringLiteral("deep\nnext"));
 }
 
 void TestHtmlTables::calledOffInsideGumbo()

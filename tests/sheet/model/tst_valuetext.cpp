@@ -19,7 +19,7 @@ using Digits = std::pair<QString, int>;
 
 // From the C library's "%.14e": correctly rounded, exact ties to even (Qt's own printf rounds
 // them away from zero).
-Digits PrintfDigits(double value)
+Digits printfDigits(double value)
 {
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(value));
@@ -30,8 +30,8 @@ Digits PrintfDigits(double value)
     return {digits, text.section(u'e', 1).toInt()};
 }
 
-// From a C-locale text of NumberText, fixed or scientific.
-Digits OurDigits(const QString &text)
+// From a C-locale text of numberText, fixed or scientific.
+Digits ourDigits(const QString &text)
 {
     const QString mantissa = text.section(u'E', 0, 0).remove(u'-');
     const int exponent = text.contains(u'E') ? text.section(u'E', 1).toInt() : 0;
@@ -49,7 +49,7 @@ Digits OurDigits(const QString &text)
 
 // Excel's 29 February 1900 as the locale's short date: its pattern with the day as quoted text,
 // the rest from the 28th.
-QString FictitiousDay(const QLocale &locale)
+QString fictitiousDay(const QLocale &locale)
 {
     static const QRegularExpression day(QStringLiteral("(?<!d)dd?(?!d)"));
     QStringList parts = locale.dateFormat(QLocale::ShortFormat).split(u'\'');
@@ -162,8 +162,8 @@ void TestValueText::numberText()
     QFETCH(double, value);
     QFETCH(QString, c);
     QFETCH(QString, ru);
-    QCOMPARE(NumberText(value, QLocale::c()), c);
-    QCOMPARE(NumberText(value, russian), ru);
+    QCOMPARE(::numberText(value, QLocale::c()), c);
+    QCOMPARE(::numberText(value, russian), ru);
 }
 
 void TestValueText::numberTextNonFinite()
@@ -172,8 +172,8 @@ void TestValueText::numberTextNonFinite()
     for (const double value :
          {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
           -std::numeric_limits<double>::infinity()}) {
-        QVERIFY(!NumberText(value, QLocale::c()).isEmpty());
-        QVERIFY(!NumberText(value, russian).isEmpty());
+        QVERIFY(!::numberText(value, QLocale::c()).isEmpty());
+        QVERIFY(!::numberText(value, russian).isEmpty());
     }
 }
 
@@ -182,7 +182,7 @@ void TestValueText::numberTextRoundTrips()
     // Reading the text back gives the value to 15 significant digits over the whole range.
     double value = 1.234567890123456789e-300;
     for (int step = 0; step < 590; ++step, value *= -10.37) {
-        const QString text = NumberText(value, QLocale::c());
+        const QString text = ::numberText(value, QLocale::c());
         bool ok = false;
         const double back = text.toDouble(&ok);
         QVERIFY2(ok, qPrintable(text));
@@ -221,9 +221,9 @@ void TestValueText::numberTextDigitsMatchPrintf()
         }
         if (!std::isfinite(value) || value == 0)
             continue;
-        const QString text = NumberText(value, QLocale::c());
-        const Digits ours = OurDigits(text);
-        const Digits printed = PrintfDigits(value);
+        const QString text = ::numberText(value, QLocale::c());
+        const Digits ours = ourDigits(text);
+        const Digits printed = printfDigits(value);
         QVERIFY2(ours == printed, qPrintable(QStringLiteral("%1 for %2: %3e%4 vs %5e%6")
                                                  .arg(text, QString::asprintf("%.17g", value))
                                                  .arg(ours.first)
@@ -231,7 +231,7 @@ void TestValueText::numberTextDigitsMatchPrintf()
                                                  .arg(printed.first)
                                                  .arg(printed.second)));
         QCOMPARE(text.startsWith(u'-'), value < 0);
-        const int exponent = PrintfDigits(value).second;
+        const int exponent = printfDigits(value).second;
         QCOMPARE(text.contains(u'E'), exponent < -5 || exponent > 14);
     }
 }
@@ -296,7 +296,7 @@ void TestValueText::dateFormat()
     QFETCH(int, index);
     QFETCH(QString, code);
     QFETCH(bool, isDate);
-    QCOMPARE(IsDateTimeFormat(index, code), isDate);
+    QCOMPARE(isDateTimeFormat(index, code), isDate);
 }
 
 void TestValueText::dateTimeText_data()
@@ -365,8 +365,8 @@ void TestValueText::dateTimeText()
     QFETCH(bool, date1904);
     QFETCH(QString, c);
     QFETCH(QString, ru);
-    QCOMPARE(DateTimeText(serial, date1904, QLocale::c()), c);
-    QCOMPARE(DateTimeText(serial, date1904, russian), ru);
+    QCOMPARE(::dateTimeText(serial, date1904, QLocale::c()), c);
+    QCOMPARE(::dateTimeText(serial, date1904, russian), ru);
 }
 
 void TestValueText::shortDateInEveryLocale()
@@ -380,11 +380,11 @@ void TestValueText::shortDateInEveryLocale()
         for (const int serial : {1, 59, 61, 3000, 36585, 45000, 45291, 2958465}) {
             const QDate base = serial < 60 ? QDate(1899, 12, 31) : QDate(1899, 12, 30);
             const QString expected = locale.toString(base.addDays(serial), QLocale::ShortFormat);
-            QCOMPARE(DateTimeText(serial, false, locale), expected);
+            QCOMPARE(::dateTimeText(serial, false, locale), expected);
         }
-        QCOMPARE(DateTimeText(1, true, locale),
+        QCOMPARE(::dateTimeText(1, true, locale),
                  locale.toString(QDate(1904, 1, 2), QLocale::ShortFormat));
-        QCOMPARE(DateTimeText(60, false, locale), FictitiousDay(locale));
+        QCOMPARE(::dateTimeText(60, false, locale), fictitiousDay(locale));
     }
 }
 
@@ -428,13 +428,13 @@ void TestValueText::errorText()
 {
     QFETCH(int, code);
     QFETCH(QString, text);
-    QCOMPARE(ErrorText(std::uint8_t(code)), text);
+    QCOMPARE(::errorText(std::uint8_t(code)), text);
 }
 
 void TestValueText::booleanText()
 {
-    QCOMPARE(BooleanText(true), QStringLiteral("True"));
-    QCOMPARE(BooleanText(false), QStringLiteral("False"));
+    QCOMPARE(::booleanText(true), QStringLiteral("True"));
+    QCOMPARE(::booleanText(false), QStringLiteral("False"));
 }
 
 QTEST_GUILESS_MAIN(TestValueText)

@@ -43,7 +43,7 @@ private:
 
 namespace {
 
-std::shared_ptr<Workbook> Read(const QByteArray &bytes, bool fast)
+std::shared_ptr<Workbook> readBytes(const QByteArray &bytes, bool fast)
 {
     OoxmlReader::Options options;
     options.fastScanner = fast;
@@ -68,12 +68,12 @@ QByteArray Cell(const QByteArray &attributes, const QByteArray &content)
 
 void TestOoxml::init()
 {
-    ExcelRelease();
+    excelRelease();
 }
 
 void TestOoxml::cleanupTestCase()
 {
-    ExcelRelease();
+    excelRelease();
 }
 
 QString TestOoxml::writeFile(const QString &name, const QByteArray &bytes)
@@ -94,7 +94,7 @@ void TestOoxml::cells_data()
     const QByteArray two = "<si><t>zero</t></si><si><t>one</t></si>";
 
     QTest::newRow("number") << Cell({}, "<v>1.5</v>") << none << none << 1 << 1
-                            << NumberText(1.5, locale);
+                            << numberText(1.5, locale);
     QTest::newRow("number, type n")
         << Cell("t=\"n\"", "<v> -42 </v>") << none << none << 1 << 1 << QStringLiteral("-42");
     QTest::newRow("cells without r follow on")
@@ -149,20 +149,20 @@ void TestOoxml::cells_data()
                            << QStringLiteral("#DIV/0!");
     QTest::newRow("unknown error stays text")
         << Cell("t=\"e\"", "<v>#SPILL!</v>") << none << none << 1 << 1 << QStringLiteral("#SPILL!");
-    const double stamp = *DateSerial::FromIso8601(u"2024-03-01T13:45:10", false);
+    const double stamp = *DateSerial::fromIso8601(u"2024-03-01T13:45:10", false);
     QTest::newRow("ISO date") << Cell("t=\"d\"", "<v>2024-03-01T13:45:10</v>") << none << none << 1
-                              << 1 << DateTimeText(stamp, false, locale);
+                              << 1 << dateTimeText(stamp, false, locale);
     QTest::newRow("built-in date style") << Cell("s=\"1\"", "<v>45000</v>") << none << none << 1
-                                         << 1 << DateTimeText(45000, false, locale);
+                                         << 1 << dateTimeText(45000, false, locale);
     QTest::newRow("custom date style") << Cell("s=\"2\"", "<v>45000.5</v>") << none << none << 1
-                                       << 1 << DateTimeText(45000.5, false, locale);
+                                       << 1 << dateTimeText(45000.5, false, locale);
     QTest::newRow("quoted letters are no date")
-        << Cell("s=\"3\"", "<v>4.5</v>") << none << none << 1 << 1 << NumberText(4.5, locale);
+        << Cell("s=\"3\"", "<v>4.5</v>") << none << none << 1 << 1 << numberText(4.5, locale);
     QTest::newRow("style beyond the table")
-        << Cell("s=\"70000\"", "<v>4.5</v>") << none << none << 1 << 1 << NumberText(4.5, locale);
+        << Cell("s=\"70000\"", "<v>4.5</v>") << none << none << 1 << 1 << numberText(4.5, locale);
     QTest::newRow("1904 dates") << Cell("s=\"1\"", "<v>1</v>") << none
                                 << QByteArray("<workbookPr date1904=\"1\"/>") << 1 << 1
-                                << DateTimeText(1, true, locale);
+                                << dateTimeText(1, true, locale);
     QTest::newRow("style alone is no content")
         << Cell("s=\"1\"", {}) << none << none << 1 << 1 << QString();
     QTest::newRow("prefixed main namespace")
@@ -183,7 +183,7 @@ void TestOoxml::cells()
     QFETCH(QString, text);
     const QByteArray file = zipFile(workbookParts(sheetData, strings, workbookPr));
     for (const bool fast : {true, false}) {
-        const auto book = Read(file, fast);
+        const auto book = readBytes(file, fast);
         QCOMPARE(Text(*book, row, column), text);
         QCOMPARE(book->formatName(), QStringLiteral("OOXML"));
     }
@@ -217,7 +217,7 @@ void TestOoxml::workbookStructure()
     parts["sheets/d.xml"] = worksheet(Cell({}, "<v>4</v>"));
     parts["xl/sharedStrings.xml"] = sharedStrings("<si><t>a</t></si>");
     for (const bool fast : {true, false}) {
-        const auto book = Read(zipFile(parts), fast);
+        const auto book = readBytes(zipFile(parts), fast);
         QCOMPARE(book->worksheetCount(), 2);
         QCOMPARE(book->worksheet(1).name(), QStringLiteral("Вторая"));
         QCOMPARE(Text(*book, 1, 1, 1), QStringLiteral("b"));
@@ -238,9 +238,9 @@ void TestOoxml::strictVocabulary()
     parts["xl/worksheets/sheet1.xml"] = worksheet(
         Cell("t=\"s\" s=\"1\"", "<v>0</v>") + "<row r=\"2\"><c s=\"1\"><v>2</v></c></row>", strict);
     for (const bool fast : {true, false}) {
-        const auto book = Read(zipFile(parts), fast);
+        const auto book = readBytes(zipFile(parts), fast);
         QCOMPARE(Text(*book, 1, 1), QStringLiteral("strict"));
-        QCOMPARE(Text(*book, 2, 1), DateTimeText(2, false, QLocale::system()));
+        QCOMPARE(Text(*book, 2, 1), dateTimeText(2, false, QLocale::system()));
     }
 }
 
@@ -255,12 +255,12 @@ void TestOoxml::scannerHandsOverToExpat()
     rows.insert(rows.indexOf("<row>", rows.size() / 2), "<!-- written here -->");
     const QByteArray strings = "<si><t>s</t></si><!-- and here --><si><t>t</t></si>";
     const QByteArray file = zipFile(workbookParts(rows, strings));
-    const auto book = Read(file, true);
+    const auto book = readBytes(file, true);
     const Worksheet &sheet = book->worksheet(1);
     QCOMPARE(sheet.cellCount(), std::size_t(6000));
     QCOMPARE(Text(*book, 3000, 2), QStringLiteral("r3000"));
     QCOMPARE(Text(*book, 1500, 1), QStringLiteral("s"));
-    QCOMPARE(book->strings().charCount(), Read(file, false)->strings().charCount());
+    QCOMPARE(book->strings().charCount(), readBytes(file, false)->strings().charCount());
 }
 
 void TestOoxml::recognition()
@@ -280,7 +280,7 @@ void TestOoxml::recognition()
         other["[Content_Types].xml"].replace(
             "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml", type);
         QVERIFY(recognizes(zipFile(other)));
-        QCOMPARE(Text(*Read(zipFile(other), true), 1, 1), QStringLiteral("1"));
+        QCOMPARE(Text(*readBytes(zipFile(other), true), 1, 1), QStringLiteral("1"));
     }
     // A binary workbook, a text document and an OpenDocument spreadsheet are someone else's.
     QMap<QByteArray, QByteArray> binary = parts;
@@ -413,7 +413,7 @@ void TestOoxml::refusals()
     QFETCH(QString, message);
     for (const bool fast : {true, false}) {
         try {
-            Read(file, fast);
+            readBytes(file, fast);
             QFAIL("read");
         } catch (const WorkbookError &error) {
             QCOMPARE(int(error.kind()), kind);
@@ -437,21 +437,21 @@ void TestOoxml::lifecycle()
     QCOMPARE(ExcelGetCell(1, 16385), QString());
     QVERIFY_THROWS_EXCEPTION(WorkbookError, ExcelSelectSheet(2));
     QCOMPARE(ExcelGetCell(1, 1), QStringLiteral("Номер"));
-    const auto first = ExcelAppWorkbook();
+    const auto first = excelAppWorkbook();
     ExcelClose();
     QVERIFY(first->isClosed());
     QVERIFY_THROWS_EXCEPTION(WorkbookError, ExcelGetCell(1, 1));
     // A second open makes a new workbook; the sheet reference keeps the first until the next
     // selection.
     ExcelOpen(path);
-    QVERIFY(ExcelAppWorkbook() != first);
-    QCOMPARE(ExcelSheetWorkbook(), first);
+    QVERIFY(excelAppWorkbook() != first);
+    QCOMPARE(excelSheetWorkbook(), first);
     ExcelSelectSheet(1);
-    QCOMPARE(ExcelSheetWorkbook(), ExcelAppWorkbook());
+    QCOMPARE(excelSheetWorkbook(), excelAppWorkbook());
     QCOMPARE(ExcelGetCell(2, 1), QStringLiteral("2"));
     ExcelClose();
-    ExcelRelease();
-    QVERIFY(!ExcelAppWorkbook());
+    excelRelease();
+    QVERIFY(!excelAppWorkbook());
 }
 
 void TestOoxml::failedOpenReleasesPrevious()
@@ -460,7 +460,7 @@ void TestOoxml::failedOpenReleasesPrevious()
     QString a = writeFile(QStringLiteral("a.xls"), good);
     QString torn = writeFile(QStringLiteral("torn.xls"), good.left(good.size() * 2 / 3));
     ExcelOpen(a);
-    std::weak_ptr<const Workbook> first = ExcelAppWorkbook();
+    std::weak_ptr<const Workbook> first = excelAppWorkbook();
     try {
         ExcelOpen(torn);
         QFAIL("opened a torn package");
@@ -469,7 +469,7 @@ void TestOoxml::failedOpenReleasesPrevious()
         QCOMPARE(error.kind(), WorkbookError::Kind::Damaged);
     }
     QVERIFY(first.expired());
-    QVERIFY(!ExcelAppWorkbook());
+    QVERIFY(!excelAppWorkbook());
 }
 
 QTEST_GUILESS_MAIN(TestOoxml)

@@ -100,9 +100,9 @@ void TestPlainCellMarkup::sameCellsAsExpat()
         "<row r=\"1\">" +
         cell + "</row><row>" + cell + "</row></sheetData></worksheet>";
     const std::span<const char> bytes(document.constData(), std::size_t(document.size()));
-    const std::string expected = WorksheetOutcome(bytes, bytes.size(), false);
+    const std::string expected = worksheetOutcome(bytes, bytes.size(), false);
     for (const std::size_t pieceSize : {std::size_t(1), std::size_t(5), bytes.size()})
-        QCOMPARE(WorksheetOutcome(bytes, pieceSize, true), expected);
+        QCOMPARE(worksheetOutcome(bytes, pieceSize, true), expected);
 }
 
 void TestPlainCellMarkup::noCellsOutsideTheNamespace()
@@ -116,8 +116,8 @@ void TestPlainCellMarkup::noCellsOutsideTheNamespace()
     const std::string expected = "\n0,0 k" + std::to_string(int(Worksheet::Kind::Number)) + " s0 " +
                                  std::to_string(std::bit_cast<std::uint64_t>(2.0));
     for (const std::size_t pieceSize : {std::size_t(1), bytes.size()}) {
-        QCOMPARE(WorksheetOutcome(bytes, pieceSize, false), expected);
-        QCOMPARE(WorksheetOutcome(bytes, pieceSize, true), expected);
+        QCOMPARE(worksheetOutcome(bytes, pieceSize, false), expected);
+        QCOMPARE(worksheetOutcome(bytes, pieceSize, true), expected);
     }
 }
 

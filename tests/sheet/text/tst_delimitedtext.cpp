@@ -123,10 +123,10 @@ void TestDelimitedText::reads()
     QFETCH(QByteArray, file);
     QFETCH(int, codePage);
     QFETCH(QString, sheet);
-    const auto book = ReadWorkbook(file);
+    const auto book = readWorkbook(file);
     QCOMPARE(book->formatName(), QStringLiteral("Text"));
     QCOMPARE(book->codePage(), codePage);
-    QCOMPARE(SheetText(*book), sheet);
+    QCOMPARE(sheetText(*book), sheet);
 }
 
 void TestDelimitedText::notText_data()
@@ -142,7 +142,7 @@ void TestDelimitedText::notText_data()
 void TestDelimitedText::notText()
 {
     QFETCH(QByteArray, file);
-    QCOMPARE(WorkbookErrorOf([&] { ReadWorkbook(file); }),
+    QCOMPARE(workbookErrorOf([&] { readWorkbook(file); }),
              QStringLiteral("The file is not an Excel workbook"));
 }
 
@@ -155,7 +155,7 @@ void TestDelimitedText::sheetLimits()
         wide += QByteArray::number(i) + '\t';
     QByteArray file = wide + '\n' + QByteArray(Worksheet::MaxRows + 5, '\n');
     file += "beyond\n";
-    const auto book = ReadWorkbook(file);
+    const auto book = readWorkbook(file);
     const Worksheet &sheet = book->worksheet(1);
     QCOMPARE(sheet.columnCount(), int(Worksheet::MaxColumns));
     QCOMPARE(sheet.rowCount(), 1);
@@ -166,7 +166,7 @@ void TestDelimitedText::sheetLimits()
     tall.reserve(3 * (Worksheet::MaxRows + 10));
     for (std::uint32_t i = 0; i < Worksheet::MaxRows + 10; ++i)
         tall += "x\n";
-    const auto tallBook = ReadWorkbook(tall);
+    const auto tallBook = readWorkbook(tall);
     QCOMPARE(tallBook->worksheet(1).rowCount(), int(Worksheet::MaxRows));
 }
 

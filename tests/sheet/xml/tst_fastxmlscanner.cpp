@@ -20,7 +20,7 @@ private Q_SLOTS:
 namespace {
 
 // The scanner's events, or nothing when it handed the document on.
-std::optional<std::string> Scanned(const QByteArray &document, qsizetype pieceSize)
+std::optional<std::string> scannedEvents(const QByteArray &document, qsizetype pieceSize)
 {
     XmlEventLog log;
     FastXmlScanner scanner(log);
@@ -34,7 +34,7 @@ std::optional<std::string> Scanned(const QByteArray &document, qsizetype pieceSi
     return log.log;
 }
 
-std::optional<std::string> Expats(const QByteArray &document)
+std::optional<std::string> expatEvents(const QByteArray &document)
 {
     XmlEventLog log;
     try {
@@ -109,9 +109,9 @@ void TestFastXmlScanner::sameEventsAsExpat()
 {
     QFETCH(QByteArray, document);
     QFETCH(bool, scanned);
-    const std::optional<std::string> expected = Expats(document);
+    const std::optional<std::string> expected = expatEvents(document);
     for (const qsizetype pieceSize : {qsizetype(1), qsizetype(3), qsizetype(7), document.size()}) {
-        const std::optional<std::string> events = Scanned(document, pieceSize);
+        const std::optional<std::string> events = scannedEvents(document, pieceSize);
         QCOMPARE(events.has_value(), scanned);
         if (events) {
             QVERIFY2(expected, "the scanner read what expat refuses");
