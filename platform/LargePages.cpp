@@ -49,6 +49,15 @@ void *allocateLarge(std::size_t bytes)
     return reinterpret_cast<void *>(aligned);
 }
 
+void *allocateLargeZeroed(std::size_t bytes)
+{
+    if (bytes >= LargeBlockBytes)
+        return allocateLarge(bytes);
+    if (void *block = std::calloc(bytes == 0 ? 1 : bytes, 1))
+        return block;
+    throw std::bad_alloc();
+}
+
 void freeLarge(void *block, std::size_t bytes) noexcept
 {
     if (!block)

@@ -13,7 +13,10 @@ inline constexpr std::size_t LargeBlockBytes = std::size_t(2) << 20;
 
 // Raises std::bad_alloc when there is no memory.
 void *allocateLarge(std::size_t bytes);
-// `bytes` as given to allocateLarge.
+// The same, all zero: a big block is a fresh mapping whose pages the system hands out, zeroed,
+// only as they are first written, so that the part never written costs no memory.
+void *allocateLargeZeroed(std::size_t bytes);
+// `bytes` as given to allocateLarge or allocateLargeZeroed.
 void freeLarge(void *block, std::size_t bytes) noexcept;
 
 // allocateLarge as a standard allocator, for the containers of big arrays.

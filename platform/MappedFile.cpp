@@ -81,3 +81,10 @@ void MappedFile::releaseBefore(const std::uint8_t *position) noexcept
     // begins.
     m_released = std::size_t(releasePages(released, position) - m_bytes.data());
 }
+
+void MappedFile::releaseBetween(const std::uint8_t *from, const std::uint8_t *to) const noexcept
+{
+    if (!m_mapping || from < m_bytes.data() || to > m_bytes.data() + m_bytes.size() || from >= to)
+        return;
+    releasePages(from, to);
+}

@@ -33,6 +33,10 @@ public:
     // Hands back the whole pages that lie before `position`, a place in bytes() (any other
     // address is ignored).
     void releaseBefore(const std::uint8_t *position) noexcept;
+    // Hands back the whole pages that lie in [from, to), a range of bytes() (any other is
+    // ignored). Unlike releaseBefore it may be called from several threads at once, each for
+    // the part of the file it reads.
+    void releaseBetween(const std::uint8_t *from, const std::uint8_t *to) const noexcept;
 
 private:
     void close() noexcept;

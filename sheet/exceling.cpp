@@ -43,8 +43,14 @@ void ExcelOpen(QString &fileName, const std::atomic<bool> *cancelled, ReadScope 
         // Read through a mapping that gives back what the parse has gone past: a big file
         // never sits in memory whole next to the workbook made of it.
         MappedFile file(fileName);
-        ReadControl control([&file](const std::uint8_t *readUpTo) { file.releaseBefore(readUpTo); },
-                            cancelled, scope);
+        ReadControl control(
+            [&file](const std::uint8_t *from, const std::uint8_t *readUpTo) {
+                if (from)
+                    file.releaseBetween(from, readUpTo);
+                else
+                    file.releaseBefore(readUpTo);
+            },
+            cancelled, scope);
         control.setPassword(ExcelPassword);
         book = ReadWorkbook(file.bytes(), control);
     } catch (...) {

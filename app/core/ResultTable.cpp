@@ -208,7 +208,7 @@ void ResultTable::SetColCount(int count)
     if (count == m_colCount)
         return;
     // Cells are stored row by row, so a new column count means a new layout.
-    std::vector<Span> cells(static_cast<std::size_t>(count) * m_rowCount);
+    ZeroedArray<Span> cells(static_cast<std::size_t>(count) * m_rowCount);
     const int kept = std::min(count, m_colCount);
     for (int row = 0; row < m_rowCount; ++row) {
         for (int col = 0; col < m_colCount; ++col) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/ImportTarget.h"
+#include "platform/ZeroedArray.h"
 
 #include <QString>
 #include <QStringView>
@@ -105,7 +106,9 @@ private:
     int m_colCount = 12;
     int m_rowCount = 2;
     int m_fixedRows = 1;
-    std::vector<Span> m_cells; // row by row, m_colCount per row
+    // Row by row, m_colCount per row. A blank cell is all zero bytes: a new table's cells cost
+    // memory only as far as the fill has come, not all at once when its rows are set.
+    ZeroedArray<Span> m_cells;
     std::vector<std::unique_ptr<char[]>> m_chunks;
     std::size_t m_arenaUsed = 0;    // bytes appended since the arena was last emptied
     std::size_t m_arenaGarbage = 0; // of those, bytes no cell refers to any more

@@ -14,9 +14,10 @@
 class ReadControl
 {
 public:
-    // The place in the input before which nothing is needed again (a hostile file may still
-    // make a reader look back, so the bytes must stay readable).
-    using Progress = std::function<void(const std::uint8_t *readUpTo)>;
+    // The bytes of the input in [from, readUpTo) are not needed again; `from` is null for all
+    // of them from the input's start. A hostile file may still make a reader look back, so the
+    // bytes must stay readable. Called from every thread that reads a part of the input.
+    using Progress = std::function<void(const std::uint8_t *from, const std::uint8_t *readUpTo)>;
 
     ReadControl() = default;
     ReadControl(Progress progress, const std::atomic<bool> *cancelled, ReadScope scope = {})
@@ -30,10 +31,18 @@ public:
     {
     }
 
+    // For a reader that goes through its input once, from the front.
     void passed(const std::uint8_t *readUpTo) const
     {
         if (m_progress)
-            m_progress(readUpTo);
+            m_progress(nullptr, readUpTo);
+    }
+    // For one of several readers that go through parts of one input at once, each through a
+    // part of its own: what it has gone past of its part, from the part's start.
+    void passed(const std::uint8_t *from, const std::uint8_t *readUpTo) const
+    {
+        if (m_progress)
+            m_progress(from, readUpTo);
     }
     bool reportsProgress() const { return bool(m_progress); }
 

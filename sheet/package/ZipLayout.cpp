@@ -127,13 +127,14 @@ void ZipLayout::readDirectory(std::uint64_t offset, std::uint64_t size, std::uin
                        {&headerOffset, headerOffset == 0xFFFFFFFF}};
         ReadZip64Extra(p + CentralSize + nameLength, extraLength, wide);
         Entry entry{std::string(reinterpret_cast<const char *>(p + CentralSize), nameLength),
-                    headerOffset, 0};
+                    headerOffset, 0, 0};
         checkLocalHeader(entry, LoadU16(p + 10));
         const std::uint8_t *local = m_bytes.data() + headerOffset;
         const std::uint64_t dataStart =
             headerOffset + LocalSize + LoadU16(local + 26) + LoadU16(local + 28);
         if (compressed > m_directoryOffset || dataStart > m_directoryOffset - compressed)
             Damaged("zip archive inconsistent");
+        entry.dataStart = dataStart;
         entry.dataEnd = dataStart + compressed;
         m_entries.push_back(std::move(entry));
         p += total;

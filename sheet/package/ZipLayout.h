@@ -19,6 +19,7 @@ public:
     {
         std::string name; // as stored
         std::uint64_t headerOffset;
+        std::uint64_t dataStart; // the stored data, after the local header
         std::uint64_t dataEnd;
     };
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
+#include <limits>
 #include <zip.h>
 
 namespace {
@@ -15,6 +16,8 @@ constexpr std::size_t PieceSize = std::size_t(256) << 10;
 constexpr std::uint64_t SmallestLimit = std::uint64_t(256) << 20;
 constexpr std::uint64_t LargestLimit = std::uint64_t(4) << 30;
 constexpr std::uint64_t LargestRatio = 250;
+// How far a reading goes between its hand-backs of what it has passed.
+constexpr std::uint64_t PassedStep = std::uint64_t(1) << 20;
 
 void Discard(zip *archive)
 {
@@ -51,11 +54,15 @@ bool ZipPackage::hasSignature(std::span<const std::uint8_t> bytes)
 }
 
 ZipPackage::ZipPackage(std::span<const std::uint8_t> bytes)
-    : m_zip(nullptr, Discard)
+    : m_bytes(bytes)
+    , m_zip(nullptr, Discard)
 {
     // libzip's own consistency check would refuse sizes and CRC left to a data descriptor;
     // the layout makes the same checks without that.
     const ZipLayout layout(bytes);
+    m_stored.reserve(layout.entries().size());
+    for (const ZipLayout::Entry &entry : layout.entries())
+        m_stored.push_back({entry.dataStart, entry.dataEnd});
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t *source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
@@ -169,6 +176,8 @@ void ZipPackage::read(std::uint64_t entry,
                   " MiB");
         consume(std::span<const char>(piece.data(), std::size_t(n)));
     }
+    // Entries read this way (stored, or compressed in a rarer way) are passed once read whole.
+    passed(entry, std::numeric_limits<std::uint64_t>::max(), control);
 }
 
 void ZipPackage::inflate(std::uint64_t entry, std::uint64_t size, std::uint32_t crc,
@@ -190,15 +199,23 @@ void ZipPackage::inflate(std::uint64_t entry, std::uint64_t size, std::uint32_t 
     state->crc_flag = ISAL_DEFLATE;
     bool endOfInput = false;
     std::uint64_t total = 0;
+    std::uint64_t fed = 0;
+    std::uint64_t handedBack = 0;
     std::uint32_t sum = 0;
     while (state->block_state != ISAL_BLOCK_FINISH) {
         control.stillWanted();
         if (state->avail_in == 0 && !endOfInput) {
+            // All that was fed is inflated: what lies before it is never read again.
+            if (fed - handedBack >= PassedStep) {
+                passed(entry, fed, control);
+                handedBack = fed;
+            }
             const zip_int64_t n = zip_fread(file.get(), compressed.data(), compressed.size());
             if (n < 0)
                 raise("its part " + part + " cannot be read (" + zip_file_strerror(file.get()) +
                       ")");
             endOfInput = n == 0;
+            fed += std::uint64_t(n);
             state->next_in = compressed.data();
             state->avail_in = std::uint32_t(n);
         }
@@ -220,6 +237,17 @@ void ZipPackage::inflate(std::uint64_t entry, std::uint64_t size, std::uint32_t 
     }
     if (total != size || sum != crc)
         raise("its part " + part + " cannot be read (CRC error)");
+    passed(entry, fed, control);
+}
+
+void ZipPackage::passed(std::uint64_t entry, std::uint64_t consumed,
+                        const ReadControl &control) const
+{
+    if (entry >= m_stored.size())
+        return;
+    const StoredData &stored = m_stored[std::size_t(entry)];
+    const std::uint64_t upTo = stored.begin + std::min(consumed, stored.end - stored.begin);
+    control.passed(m_bytes.data() + stored.begin, m_bytes.data() + upTo);
 }
 
 QByteArray ZipPackage::readAll(std::uint64_t entry, std::uint64_t limit) const

@@ -52,7 +52,9 @@ public:
 
     // Inflates an entry and hands it to `consume` in pieces of up to 256 KiB, in order. Stops
     // with WorkbookError (Damaged) past `limit` bytes (inflateLimit() when 0), on a CRC
-    // mismatch or any other damage; `control` is asked between pieces whether to go on.
+    // mismatch or any other damage; `control` is asked between pieces whether to go on, and
+    // told every megabyte or so which of the entry's stored bytes it has gone past: never a
+    // byte outside the entry, so that parts read at once on other threads keep theirs.
     void read(std::uint64_t entry, const std::function<void(std::span<const char>)> &consume,
               const ReadControl &control = {}, std::uint64_t limit = 0) const;
     // A whole entry at once, for the small parts (relationships, content types, styles).
@@ -65,7 +67,18 @@ private:
                  const ReadControl &control, std::uint64_t limit) const;
 
     void indexNames();
+    // Tells `control` that the entry's stored bytes up to `consumed` of them are read.
+    void passed(std::uint64_t entry, std::uint64_t consumed, const ReadControl &control) const;
 
+    struct StoredData
+    {
+        std::uint64_t begin;
+        std::uint64_t end;
+    };
+
+    std::span<const std::uint8_t> m_bytes;
+    // Each entry's stored data in m_bytes, in the order of the entries.
+    std::vector<StoredData> m_stored;
     std::unique_ptr<zip, void (*)(zip *)> m_zip;
     std::vector<std::string> m_names;
     // Each name in ASCII lower case, to its entry.

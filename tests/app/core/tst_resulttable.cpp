@@ -60,6 +60,8 @@ private Q_SLOTS:
     void narrowestFormOfEachText();
     void outOfRangeIsHarmless();
     void movesWithItsTexts();
+    void cellsNotFilledReadEmpty_data();
+    void cellsNotFilledReadEmpty();
     void bulkFill();
 };
 
@@ -385,6 +387,45 @@ void TestResultTable::movesWithItsTexts()
     table = std::move(taken);
     QCOMPARE(table.Cells(3, 0), label(3, 0));
     QVERIFY(taken.Cells(1, 1).isEmpty());
+}
+
+void TestResultTable::cellsNotFilledReadEmpty_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("shrunkTo");
+    QTest::newRow("a few rows") << 5 << 2;
+    // Cells of more than a huge page: the array is a fresh mapping.
+    QTest::newRow("a million rows") << 1'048'575 << 1000;
+}
+
+void TestResultTable::cellsNotFilledReadEmpty()
+{
+    // A fill that covers part of the rows: the rest reads as empty, and rows set again after
+    // the table shrank come back blank, not with the texts they had.
+    QFETCH(int, rows);
+    QFETCH(int, shrunkTo);
+    ResultTable table;
+    table.ClearGrid();
+    table.SetColCount(13);
+    table.SetRowCount(rows);
+    const int filled = std::min(rows, 3000);
+    for (int row = 0; row < filled; ++row) {
+        for (int col = 0; col < 13; col += 2)
+            table.SetCells(col, row, label(col, row));
+    }
+    for (const int row : {0, filled - 1, filled, rows / 2, rows - 1}) {
+        if (row >= rows)
+            continue;
+        for (int col = 0; col < 13; ++col) {
+            const bool written = row < filled && col % 2 == 0;
+            QCOMPARE(table.Cells(col, row), written ? label(col, row) : QString());
+        }
+    }
+    table.SetRowCount(shrunkTo);
+    table.SetRowCount(rows);
+    QCOMPARE(table.Cells(0, shrunkTo - 1), label(0, shrunkTo - 1));
+    QVERIFY(table.Cells(0, shrunkTo).isEmpty());
+    QVERIFY(table.Cells(12, rows - 1).isEmpty());
 }
 
 void TestResultTable::bulkFill()

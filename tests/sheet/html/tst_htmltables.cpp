@@ -48,7 +48,8 @@ QString readInPieces(const QByteArray &html, std::size_t pieceBytes, int *cuts)
     Workbook book;
     TableLayout layout(book, book.addWorksheet(QStringLiteral("Sheet1")));
     *cuts = 0;
-    const ReadControl control([&](const std::uint8_t *) { ++*cuts; }, nullptr);
+    const ReadControl control([&](const std::uint8_t *, const std::uint8_t *) { ++*cuts; },
+                              nullptr);
     PageReader(std::string_view(html.constData(), std::size_t(html.size())), true, layout, control,
                pieceBytes)
         .read();
