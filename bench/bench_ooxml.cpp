@@ -107,12 +107,11 @@ int main(int argc, char **argv)
             if (!good || !scanner.finish())
                 std::printf("the scanner handed the part to expat\n");
         };
-        const auto reader = [span](bool fast, bool parallel, bool ahead = false) {
-            return [span, fast, parallel, ahead] {
+        const auto reader = [span](bool fast, bool parallel) {
+            return [span, fast, parallel] {
                 OoxmlReader::Options options;
                 options.fastScanner = fast;
                 options.parallel = parallel;
-                options.inflateAhead = ahead;
                 const auto book = OoxmlReader::read(span, {}, options);
                 if (book->worksheetCount() < 1)
                     std::printf("no worksheet\n");
@@ -122,7 +121,6 @@ int main(int argc, char **argv)
         jobs["reader, expat, two threads"] = reader(false, true);
         jobs["reader, scanner, one thread"] = reader(true, false);
         jobs["reader, scanner, two threads"] = reader(true, true);
-        jobs["reader, scanner, three threads (sheet inflated ahead)"] = reader(true, true, true);
 
         if (argc > 3) {
             for (auto it = jobs.begin(); it != jobs.end();)

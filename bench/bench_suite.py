@@ -561,8 +561,8 @@ def ooxml_lines(options, repo, build, bin_dir, env, rows):
                 calc.append(timed_run(libreoffice))
         print("the reader alone on %d rows ..." % rows, flush=True)
         out = run_capture([os.path.join(bin_dir, "bench_ooxml"), workbook, str(dump_runs),
-                           "inflated ahead"], env=env)
-        reader_wall, reader_cpu = figure(r"inflated ahead\)\s+([\d.]+) ms\s+([\d.]+) ms", out,
+                           "scanner, two threads"], env=env)
+        reader_wall, reader_cpu = figure(r"scanner, two threads\s+([\d.]+) ms\s+([\d.]+) ms", out,
                                          "reader")
         out = run_capture([os.path.join(bin_dir, "bench_ooxml"), workbook, "1",
                            "expat, one thread"], env=env)

@@ -33,6 +33,9 @@ public:
     StringTable &strings() { return m_strings; }
     // The next worksheet; a reader need not read the cells of one that is not isRead().
     Worksheet &addWorksheet(QString name);
+    // Room for `count` worksheets, so that the references addWorksheet gives for them stay
+    // valid while the others are added.
+    void reserveWorksheets(std::size_t count) { m_sheets.reserve(count); }
     void setDate1904(bool on) { m_date1904 = on; }
     // For each number style (a Cell's `style`), whether numbers of that style show as dates.
     void setDateStyles(std::vector<bool> styleIsDate) { m_styleIsDate = std::move(styleIsDate); }

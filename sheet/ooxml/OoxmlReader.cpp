@@ -73,10 +73,9 @@ std::vector<SheetPart> WorksheetParts(const std::vector<WorkbookPartReader::Shee
     return parts;
 }
 
-void ReadWorksheet(std::span<const std::uint8_t> bytes, const ZipPackage &package,
-                   const SheetPart &part, Worksheet &sheet, StringTable &ownTexts, bool date1904,
-                   const ReadControl &control, const OoxmlReader::Options &options,
-                   const std::function<void()> &goOn)
+void ReadWorksheet(const ZipPackage &package, const SheetPart &part, Worksheet &sheet,
+                   StringTable &ownTexts, bool date1904, const ReadControl &control,
+                   const OoxmlReader::Options &options, const std::function<void()> &goOn)
 {
     const std::uint64_t entry = RequiredEntry(package, part.part);
     const std::uint64_t size = std::min(package.inflatedSize(entry), package.inflateLimit(entry));
@@ -85,26 +84,32 @@ void ReadWorksheet(std::span<const std::uint8_t> bytes, const ZipPackage &packag
     const auto restart = [&reader] {
         reader.restart();
     };
-    if (options.fastScanner && options.inflateAhead)
-        PackagePart::ParseFastAhead(bytes, entry, part.part, reader, restart, control, goOn);
-    else if (options.fastScanner)
+    // Inflated on this thread: with the shared strings on the other core, a third thread
+    // inflating ahead cost more than it saved (bench/README.md, "InflateAhead").
+    if (options.fastScanner)
         PackagePart::ParseFast(package, entry, part.part, reader, restart, control, goOn);
     else
         PackagePart::ParseWithExpat(package, entry, part.part, reader, control);
 }
 
-// Puts each sheet's own texts after the shared strings and gives their cells the joined
-// numbers; a cell that names a shared string the table does not have makes the workbook
-// damaged.
-void JoinTexts(Workbook &book, std::vector<StringTable> &ownTexts)
+// A worksheet being read and the texts of its own (inline strings, formula results): they
+// are numbered apart while the shared strings are still being read on their thread, and
+// joined to them only once that thread is done.
+struct SheetBeingRead
 {
-    StringTable &strings = book.strings();
+    Worksheet *sheet;
+    StringTable ownTexts;
+};
+
+// Puts each sheet's own texts after the finished shared strings and gives their cells the
+// joined numbers; a cell that names a shared string the table does not have makes the workbook
+// damaged.
+void JoinTexts(StringTable &strings, std::vector<SheetBeingRead> &sheets)
+{
     const std::size_t shared = strings.size();
-    for (int n = 1; n <= book.worksheetCount(); ++n) {
-        if (!book.isRead(n))
-            continue;
-        auto &sheet = const_cast<Worksheet &>(book.worksheet(n));
-        StringTable &own = ownTexts[std::size_t(n - 1)];
+    for (SheetBeingRead &being : sheets) {
+        Worksheet &sheet = *being.sheet;
+        StringTable &own = being.ownTexts;
         const std::size_t base = strings.size();
         for (std::size_t i = 0; i < sheet.cellCount(); ++i) {
             Worksheet::Cell &cell = sheet.addedCell(i);
@@ -208,19 +213,23 @@ std::shared_ptr<Workbook> OoxmlReader::read(std::span<const std::uint8_t> bytes,
                               options.fastScanner);
         }
     }
-    // Each sheet's own texts in a table of its own, which a sheet read again starts anew.
-    std::vector<StringTable> ownTexts(sheets.size());
+    // Every worksheet in the list first, so that none moves while the cells are read. A sheet
+    // outside the scope is neither looked for nor read: its damage does not refuse the workbook.
+    std::vector<Worksheet *> listed;
+    book->reserveWorksheets(sheets.size());
+    for (const SheetPart &part : sheets)
+        listed.push_back(&book->addWorksheet(part.name));
+    std::vector<SheetBeingRead> read;
     for (std::size_t i = 0; i < sheets.size(); ++i) {
-        // A sheet outside the scope is neither looked for nor read: its damage does not refuse
-        // the workbook.
-        Worksheet &sheet = book->addWorksheet(sheets[i].name);
-        if (sheet.isRead())
-            ReadWorksheet(bytes, package, sheets[i], sheet, ownTexts[i], workbookReader.date1904(),
-                          control, options, goOn);
+        if (!listed[i]->isRead())
+            continue;
+        SheetBeingRead &being = read.emplace_back(SheetBeingRead{listed[i], StringTable()});
+        ReadWorksheet(package, sheets[i], *being.sheet, being.ownTexts, workbookReader.date1904(),
+                      control, options, goOn);
     }
     if (stringsThread)
         stringsThread->wait();
-    JoinTexts(*book, ownTexts);
+    JoinTexts(book->strings(), read);
     book->finish();
     return book;
 }

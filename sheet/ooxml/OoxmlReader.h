@@ -19,9 +19,8 @@ class OoxmlReader
 public:
     struct Options
     {
-        bool fastScanner = true;   // FastXmlScanner for the cells and the shared strings
-        bool parallel = true;      // the shared strings on a thread of their own
-        bool inflateAhead = false; // each worksheet inflated on a thread of its own
+        bool fastScanner = true; // FastXmlScanner for the cells and the shared strings
+        bool parallel = true;    // the shared strings on a thread of their own
     };
 
     // Whether the bytes are a ZIP package whose content types name a SpreadsheetML

@@ -1,6 +1,5 @@
 #include "sheet/ooxml/PackagePart.h"
 
-#include "sheet/package/InflateAhead.h"
 #include "sheet/package/ZipPackage.h"
 #include "sheet/xml/XmlPartParser.h"
 
@@ -39,20 +38,4 @@ void PackagePart::ParseFast(const ZipPackage &package, std::uint64_t entry, cons
 {
     ParseXmlPart(EntrySource(package, entry, control, goOn), handler, QString::fromStdString(name),
                  restart);
-}
-
-void PackagePart::ParseFastAhead(std::span<const std::uint8_t> bytes, std::uint64_t entry,
-                                 const std::string &name, XmlHandler &handler,
-                                 const std::function<void()> &restart, const ReadControl &control,
-                                 const std::function<void()> &goOn)
-{
-    const XmlSource source = [bytes, entry, &control, &goOn](const auto &consume) {
-        InflateAhead inflating(bytes, entry, control);
-        inflating.read([&consume, &goOn](std::span<const char> piece) {
-            if (goOn)
-                goOn();
-            consume(piece);
-        });
-    };
-    ParseXmlPart(source, handler, QString::fromStdString(name), restart);
 }

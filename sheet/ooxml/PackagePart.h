@@ -24,11 +24,4 @@ void ParseFast(const ZipPackage &package, std::uint64_t entry, const std::string
                XmlHandler &handler, const std::function<void()> &restart,
                const ReadControl &control, const std::function<void()> &goOn = {});
 
-// The same with the part inflated on a thread of its own (InflateAhead) from a second opening
-// of the package's `bytes`, while this thread parses: for the biggest part, the worksheet.
-void ParseFastAhead(std::span<const std::uint8_t> bytes, std::uint64_t entry,
-                    const std::string &name, XmlHandler &handler,
-                    const std::function<void()> &restart, const ReadControl &control,
-                    const std::function<void()> &goOn = {});
-
 } // namespace PackagePart
