@@ -24,25 +24,11 @@ import shutil
 import sys
 import tempfile
 import time
-import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from bench_suite import TICKS, Viewer  # noqa: E402
+from bench_suite import TICKS, Viewer, rewrite  # noqa: E402
 
 FIRST_SCAN = 1.3  # the first tick at 1 s, the copy 300 ms later
-
-
-def rewrite(source, target, version):
-    """Writes `source` to `target` with bytes that differ from the version before."""
-    partial = target + ".part"
-    shutil.copyfile(source, partial)
-    if zipfile.is_zipfile(partial):
-        with zipfile.ZipFile(partial, "a") as book:
-            book.comment = b"version %d" % version
-    else:
-        with open(partial, "ab") as book:
-            book.write(bytes([version % 256]) * 512)
-    os.replace(partial, target)
 
 
 def resident_kib(pid):
