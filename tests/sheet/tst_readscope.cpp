@@ -3,8 +3,8 @@
 #include "sheet/model/Workbook.h"
 #include "sheet/model/WorkbookError.h"
 #include "tests/support/ThrownWorkbookError.h"
+#include "tests/support/WholeFile.h"
 
-#include <QFile>
 #include <QTest>
 
 // Reading a workbook for one worksheet and its first columns: what lies outside is passed over
@@ -27,10 +27,7 @@ namespace {
 
 QByteArray contents(const QString &path)
 {
-    QFile file(QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/") + path);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(path));
-    return file.readAll();
+    return testfiles::readWhole(QStringLiteral(ORVANDEL_SOURCE_DIR "/tests/data/") + path);
 }
 
 std::shared_ptr<Workbook> readBytes(const QByteArray &bytes, ReadScope scope = {})

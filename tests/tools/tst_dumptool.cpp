@@ -194,13 +194,9 @@ void TestDumpTool::password_data()
 
     QTest::newRow("legacy, RC4 CryptoAPI")
         << QStringLiteral("poi__password.xls") << QStringLiteral("password") << QString();
-    QTest::newRow("legacy, XOR obfuscation")
-        << QStringLiteral("poi__xor-encryption-abc.xls") << QStringLiteral("abc") << QString();
     QTest::newRow("OOXML, Agile") << QStringLiteral("ours__agile-password.xlsx")
                                   << QStringLiteral("password")
                                   << QStringLiteral("xlsxwriter__shared-strings.xlsx");
-    QTest::newRow("OOXML, Standard") << QStringLiteral("libreoffice__standard-password.xlsx")
-                                     << QStringLiteral("password") << QString();
     QTest::newRow("binary OOXML, the default password given")
         << QStringLiteral("ours__agile-default-password.xlsb") << QStringLiteral("VelvetSweatshop")
         << QStringLiteral("sheetjs__results.xlsb");
